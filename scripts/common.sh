@@ -1,0 +1,87 @@
+# Shared by scripts/test, scripts/run and the benchmarks: build folder, cross build,
+# the Wine prefix inside the build folder and a private Xvfb display.
+# Source it; it defines functions and QVL_* variables only.
+
+QVL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+QVL_BUILD=${QVL_BUILD_DIR:-$QVL_ROOT/build}
+QVL_STARTED_PIDS=()
+
+qvl_build() {
+  local gen=()
+  command -v ninja >/dev/null && gen=(-G Ninja)
+  if [ ! -f "$QVL_BUILD/CMakeCache.txt" ]; then
+    cmake -S "$QVL_ROOT" -B "$QVL_BUILD" "${gen[@]}" \
+      -DCMAKE_TOOLCHAIN_FILE="$QVL_ROOT/cmake/mingw-w64.cmake" \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
+  fi
+  cmake --build "$QVL_BUILD" --parallel "$(nproc)" "$@"
+}
+
+# A Wine prefix private to this build folder, with a CJK font standing in for the
+# Windows UI fonts and real folders in place of the links into the host's home.
+qvl_wine_start() {
+  export WINEPREFIX="$QVL_BUILD/wineprefix" WINEDEBUG=-all WINEARCH=win64
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  if [ ! -f "$WINEPREFIX/.qvl-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    DISPLAY= wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    local reg="$QVL_BUILD/fonts.reg"
+    cat >"$reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Tahoma"="WenQuanYi Micro Hei"
+"MS Shell Dlg"="WenQuanYi Micro Hei"
+"MS Shell Dlg 2"="WenQuanYi Micro Hei"
+"Microsoft YaHei UI"="WenQuanYi Micro Hei"
+"Microsoft YaHei"="WenQuanYi Micro Hei"
+"SimSun"="WenQuanYi Micro Hei"
+"NSimSun"="WenQuanYi Micro Hei"
+"Segoe UI"="WenQuanYi Micro Hei"
+"Arial"="WenQuanYi Micro Hei"
+"Courier New"="WenQuanYi Micro Hei Mono"
+"Consolas"="WenQuanYi Micro Hei Mono"
+REG
+    DISPLAY= wine regedit "$reg" >/dev/null 2>&1 || true
+    local users="$WINEPREFIX/drive_c/users"
+    local d
+    for d in "$users"/*/*; do
+      if [ -L "$d" ]; then rm -f "$d"; mkdir -p "$d"; fi
+    done
+    wineserver -w
+    touch "$WINEPREFIX/.qvl-ready"
+  fi
+  wineserver -p 2>/dev/null || true  # already up for this prefix is fine
+  QVL_WINESERVER_STARTED=1
+  # Start Wine's own services now, with no pipes attached: a service started by a
+  # test would inherit its output pipe and keep ctest waiting for it to close.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# Starts Xvfb on the first free display from :91 when there is no display to use.
+qvl_xvfb_start() {
+  local n=91
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x960x24 -nolisten tcp >/dev/null 2>&1 &
+  QVL_STARTED_PIDS+=("$!")
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    sleep 0.1
+  done
+  echo "Xvfb did not start on :$n" >&2
+  return 1
+}
+
+qvl_stop_all() {
+  if [ -n "${QVL_WINESERVER_STARTED:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+  fi
+  local pid
+  for pid in "${QVL_STARTED_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+}
