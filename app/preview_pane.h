@@ -1,0 +1,36 @@
+// The side panel: the comment tab and the preview tab with its text, table and
+// picture panes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace rezui {
+
+extern bool preview_is_image;
+extern bool preview_is_table;
+extern HBITMAP preview_bitmap;
+
+std::vector<std::string> parse_csv_line(const std::string& line, char separator);
+// Separator of a header line: tab, semicolon or comma.
+char choose_csv_separator(const std::string& header_line);
+// Column titles from header fields: trimmed, blanks numbered, repeats suffixed.
+std::vector<std::string> csv_column_titles(const std::vector<std::string>& fields);
+// Width in pixels of a table column whose longest text has this many UTF-16 units.
+int preview_column_width(size_t longest_units);
+// Line ends made CR LF, each "\r\n", "\r" or "\n" counting once.
+std::string to_crlf(const std::string& text);
+
+void reset_preview_table();
+void autosize_preview_columns();
+bool show_table_preview(const std::string& text, bool csv);
+void show_comment_box();
+void set_preview_tabs(const std::wstring& title);
+void show_preview_tab();
+void preview_entry(const std::string& archive_path);
+// Frees the picture shown by the preview (main window destruction).
+void free_preview_bitmap();
+
+}  // namespace rezui
