@@ -1,0 +1,64 @@
+// Thin wrappers over the windowing system used by the whole program (window text, message
+// box, pickers, popup menus, shell launches, modal dialogs), the path bar, the enabled state
+// of commands, the view colours and the local-folder path helpers.
+//
+// Everything that would block on the user goes through rezui::ui_seams: tests replace a
+// pointer to script the answer instead of showing UI. Code must call the wrappers below,
+// never MessageBoxW / TrackPopupMenu / ShellExecuteW / DialogBoxParamW directly.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace rezui {
+
+struct UiSeams {
+    int (*message_box)(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);
+    std::wstring (*pick_open_file)(HWND owner, const wchar_t* filter, const wchar_t* title);
+    std::wstring (*pick_save_file)(HWND owner, const wchar_t* filter, const wchar_t* title,
+                                   const std::wstring& suggested_name);
+    std::wstring (*pick_folder)(HWND owner, const std::wstring& title);
+    // TrackPopupMenu with TPM_RETURNCMD added: the chosen command, 0 for none.
+    UINT (*track_popup_menu)(HMENU menu, UINT flags, int x, int y, HWND owner);
+    // ShellExecuteW: its result (> 32 is success).
+    HINSTANCE (*shell_execute)(HWND owner, const wchar_t* verb, const wchar_t* file,
+                               const wchar_t* parameters, const wchar_t* directory, int show);
+    // DialogBoxParamW on this program's resources.
+    INT_PTR (*run_dialog)(int resource_id, HWND owner, DLGPROC proc, LPARAM param);
+};
+
+// The real implementations; tests overwrite single members and restore them with
+// default_ui_seams().
+extern UiSeams ui_seams;
+UiSeams default_ui_seams();
+
+std::wstring get_window_text(HWND window);
+void set_window_text(HWND window, const std::wstring& text);
+int message_box(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);
+// Filters are NUL-separated pairs ending in a double NUL; empty result on cancel.
+std::wstring pick_open_file(HWND owner, const wchar_t* filter, const wchar_t* title);
+std::wstring pick_save_file(HWND owner, const wchar_t* filter, const wchar_t* title,
+                            const std::wstring& suggested_name);
+std::wstring pick_folder(HWND owner, const std::wstring& title);
+UINT track_popup_menu(HMENU menu, UINT flags, int x, int y, HWND owner);
+HINSTANCE shell_execute(HWND owner, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
+                        const wchar_t* directory, int show);
+INT_PTR run_dialog(int resource_id, HWND owner, DLGPROC proc, LPARAM param = 0);
+
+void set_status_bar_text(const std::wstring& text);  // part 0
+bool can_search();
+void update_command_states();
+std::wstring current_local_path();
+std::wstring parent_local_dir();
+void apply_view_colors();
+
+// Path bar: Enter in its edit field posts command 2072.
+LRESULT CALLBACK path_edit_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+extern WNDPROC path_edit_previous;
+void fill_path_combo();
+void on_path_combo_select();
+// Frees the heap strings of the path bar's items (before the window goes).
+void clear_path_combo();
+
+}  // namespace rezui

@@ -1,0 +1,122 @@
+// Resource, control and command identifiers of the main program. Ids only: shared by the
+// .rc files and the C++ code.
+#pragma once
+
+// ---- icons and images ---------------------------------------------------------
+#define IDI_APP_SMALL 101  // small icon, tray icon, about box
+#define IDI_APP_LARGE 102
+#define IDP_TB_EXTRACT 110  // toolbar PNGs (resource type "PNG")
+#define IDP_TB_TEST 111
+#define IDP_TB_VIEW 112
+#define IDP_TB_DELETE 113
+#define IDP_TB_FIND 114
+#define IDP_TB_INFO 115
+#define IDP_TB_ADD 118
+#define IDP_TB_WIZARD 119
+#define IDP_TB_COMMENT 120
+#define IDP_TB_SFX 121
+
+// ---- dialogs ------------------------------------------------------------------
+#define IDD_SEARCH 201
+#define IDD_WIZARD 202
+#define IDD_CONVERT 203
+#define IDD_SETTINGS 204
+#define IDD_COMMENT 205
+#define IDD_SFX_BUILDER 206
+#define IDD_INPUT_TEXT 207
+#define IDD_VDIR_PICKER 208
+#define IDD_SFX_RUN 209
+#define IDD_ENTRY_PICKER 210
+#define IDD_PACK 211
+#define IDD_NEW_PASSWORD 212
+#define IDD_HEADER_EDITOR 213
+#define IDD_PASSWORD_PROMPT 214
+#define IDD_ABOUT 215
+
+// ---- small dialog controls ------------------------------------------------------
+#define IDC_INPUT_PROMPT 4000
+#define IDC_INPUT_TEXT 4001
+#define IDC_PWD_EDIT 3402
+#define IDC_PWD_CONFIRM 3403
+#define IDC_PWD_SHOW 3404
+#define IDC_PWD_PROMPT 3405
+#define IDC_ABOUT_PRODUCT 3350
+#define IDC_ABOUT_DATE 3351
+#define IDC_ABOUT_TITLE 3352
+#define IDC_ABOUT_UPDATE 3353
+
+// ---- main window controls -------------------------------------------------------
+#define IDC_TREE 1001
+#define IDC_LIST 1002
+#define IDC_LOG 1003
+#define IDC_PATH_COMBO 1004
+#define IDC_STATUS 1005
+#define IDC_TOOLBAR 4101
+#define IDC_PROGRESS_TEXT 4200
+#define IDC_BUTTON_HOST 4201
+#define IDC_SIDE_PANEL 4202
+#define IDC_PREVIEW_TABS 4203
+#define IDC_COMMENT_BOX 4204
+#define IDC_PREVIEW_TABLE 4205
+#define IDC_PROGRESS_BAR 4206
+#define IDC_PREVIEW_EDIT 4207
+#define IDC_PREVIEW_IMAGE 4208
+#define IDC_SPLITTER 4210
+
+// ---- commands ---------------------------------------------------------------------
+#define IDM_OPEN 2001
+#define IDM_SAVE 2002
+#define IDM_NEW_ARCHIVE 2004
+#define IDM_EXIT 2005
+#define IDM_EXTRACT_ALL 2010
+#define IDM_EXTRACT_SELECTED 2011
+#define IDM_ADD_FILES 2012
+#define IDM_ADD_FOLDER 2013
+#define IDM_REPLACE_CONTENT 2014
+#define IDM_REMOVE 2015
+#define IDM_RENAME 2016
+#define IDM_FIND 2020
+#define IDM_WIZARD 2021
+#define IDM_CONVERT 2022
+#define IDM_SFX 2023
+#define IDM_PACK_ONE 2024
+#define IDM_SETTINGS 2030
+#define IDM_COMMENT 2031
+#define IDM_ARCHIVE_INFO 2032
+#define IDM_ENTRY_DETAILS 2033
+#define IDM_VIEW_TREE 2040
+#define IDM_VIEW_LIST 2041
+#define IDM_LARGE_ICONS 2042
+#define IDM_DETAILS 2043
+#define IDM_UP 2044
+#define IDM_REFRESH 2045
+#define IDM_DESKTOP 2046
+#define IDM_SIDE_PANEL 2047
+#define IDM_MOVE_TO 2048
+#define IDM_COPY_TO 2049
+#define IDM_HIDE_TO_TRAY 2050
+#define IDM_ABOUT 2051
+#define IDM_TRAY_EXIT 2053
+#define IDM_LOCAL_OPEN 2055
+#define IDM_LOCAL_NOTEPAD 2056
+#define IDM_SELECT_ALL 2057
+#define IDM_LOCAL_DELETE 2058
+#define IDM_LOCAL_RENAME 2059
+#define IDM_NEW_FOLDER 2060
+#define IDM_LOCAL_COPY 2061
+#define IDM_LOCAL_PASTE 2062
+#define IDM_SEND_DESKTOP 2063
+#define IDM_SEND_DOCUMENTS 2064
+#define IDM_SEND_OTHER 2065
+#define IDM_SHOW_IN_EXPLORER 2066
+#define IDM_PAUSE 2067
+#define IDM_RESUME 2068
+#define IDM_STOP 2069
+#define IDM_CLEAR_LOG 2070
+#define IDM_GO_PATH 2072
+#define IDM_DECODE_PREVIEW 2073
+#define IDM_TRAY_SHOW 2074
+#define IDM_REPLACE_FILES 2077
+#define IDM_TEST 2080
+#define IDM_VIEW_DEFAULT 2081
+#define IDM_SET_PASSWORD 2084
