@@ -1,0 +1,90 @@
+// Whole-archive jobs on the open REZ archive: save and extract everything. Each runs on a
+// detached worker that reads rezui::app.archive while the busy state keeps every other
+// command away from it, and ends with one posted TaskResult.
+#include "app/rez_jobs.h"
+
+#include <thread>
+
+#include "app/app_state.h"
+#include "app/open_archive.h"
+#include "app/task_ui.h"
+#include "app/window_helpers.h"
+#include "app/zip_7z_jobs.h"
+
+namespace rezui {
+
+namespace {
+
+bool is_zip_or_7z_path(const std::wstring& path) {
+    const std::string ext = archive_ext_lower(path);
+    return ext == "zip" || ext == "7z";
+}
+
+// The REZ writer must never replace a ZIP or 7z file with REZ bytes: a model listed
+// from one is saved by the ZIP/7z rewrite, which is not available yet.
+bool refuse_member_save() {
+    if (!is_zip_or_7z_path(app.archive.path)) return false;
+    append_log(L"无法以 REZ 格式保存 ZIP/7z 归档：ZIP/7z 的保存尚未提供。");
+    set_status_bar_text(L"ZIP/7z 的保存尚未提供");
+    return true;
+}
+
+bool save_progress(int percent, const std::wstring& text) { return post_progress(percent, text); }
+
+}  // namespace
+
+void save_archive() {
+    if (!app.archive_loaded || app.busy) return;
+    if (!app.archive.path.empty()) {
+        start_save(app.archive.path);
+        return;
+    }
+    static const wchar_t filter[] = L"REZ 资源包 (*.rez)\0*.rez\0\0";
+    std::wstring chosen = pick_save_file(app.main_window, filter, L"另存为", L"new.rez");
+    if (chosen.empty()) return;
+    start_save(chosen);
+}
+
+void start_save(const std::wstring& path) {
+    if (app.busy || !app.archive_loaded) return;
+    if (refuse_member_save()) return;
+    begin_busy();
+    set_progress(0, L"正在保存...");
+    std::thread(save_worker, path).detach();
+}
+
+void save_worker(const std::wstring& path) {
+    auto* result = new TaskResult;
+    result->kind = TASK_SAVED;
+    result->path = path;
+    std::wstring err;
+    result->ok = app.archive.save(path, err, save_progress);
+    if (!result->ok) result->error = err;
+    post_task_result(result);
+}
+
+void extract_all() {
+    if (is_zip_or_7z_open()) {
+        extract_zip_7z({});
+        return;
+    }
+    if (!app.archive_loaded || app.busy) return;
+    std::wstring folder = pick_folder(app.main_window, L"选择解压目标文件夹");
+    if (folder.empty()) return;
+    append_log(L"开始解包到：" + folder);
+    begin_busy();
+    set_progress(0, L"正在解压...");
+    std::thread(extract_all_worker, folder).detach();
+}
+
+void extract_all_worker(const std::wstring& folder) {
+    auto* result = new TaskResult;
+    result->kind = TASK_EXTRACTED;
+    result->path = folder;
+    std::wstring err;
+    result->ok = app.archive.extract_to_directory(folder, err, save_progress);
+    if (!result->ok) result->error = err;
+    post_task_result(result);
+}
+
+}  // namespace rezui
