@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Makes the LZMA and 7z fixtures with the real tools (xz, 7z) into <fixtures>/sevenzip.
+# Usage: sevenzip_fixtures.sh <fixtures folder>
+set -euo pipefail
+root=${1:?fixtures folder}
+out="$root/sevenzip"
+rm -rf "$out"
+mkdir -p "$out"
+cd "$out"
+
+# Deterministic pseudo-random bytes (incompressible) and mixed text/binary.
+python3 - <<'PY'
+import random
+r = random.Random(20261210)
+open("random3m.bin", "wb").write(r.randbytes(3 * 1024 * 1024 + 777))
+words = [b"alpha", b"beta", b"gamma", b"delta", b"\xe6\x96\x87\xe6\x9c\xac", b"rez", b"lithtech", b"\n", b"  "]
+parts = []
+for i in range(60000):
+    parts.append(r.choice(words))
+    if i % 97 == 0:
+        parts.append(bytes(r.getrandbits(8) for _ in range(r.randint(1, 40))))
+open("mixed.bin", "wb").write(b" ".join(parts))
+open("small.txt", "wb").write(b"hello 7z world\n" * 3)
+PY
+
+# LZMA-alone (unknown size, end marker) and the same stream with its size stated.
+xz --format=lzma -c mixed.bin > mixed_eos.lzma
+python3 - <<'PY'
+import os, struct
+d = bytearray(open("mixed_eos.lzma", "rb").read())
+d[5:13] = struct.pack("<Q", os.path.getsize("mixed.bin"))
+open("mixed_known.lzma", "wb").write(d)
+PY
+# Raw LZMA2 streams: compressible, and incompressible (stored chunks, several of them).
+xz --format=raw --lzma2=preset=6 -c mixed.bin > mixed.lzma2
+xz --format=raw --lzma2=preset=1 -c random3m.bin > random3m.lzma2
+
+# 7z archives.
+mkdir -p tree/sub/deeper tree/emptydir "tree/中文目录"
+printf 'first file\n' > tree/a.txt
+cp mixed.bin tree/sub/mixed.bin
+printf 'nested\n' > tree/sub/deeper/n.txt
+: > tree/empty.txt
+printf '汉字内容\n' > "tree/中文目录/文件.txt"
+seven() { 7z a -bd -bso0 -bsp0 "$@" >/dev/null; }
+(cd tree && seven -mhc=off -m0=Copy ../copy_plain.7z .)
+(cd tree && seven -m0=LZMA ../lzma_enc.7z .)
+(cd tree && seven -mhc=off -m0=LZMA ../lzma_plain.7z .)
+(cd tree && seven -m0=LZMA2 ../lzma2.7z .)
+(cd tree && seven -mhc=off -m0=Deflate ../deflate.7z .)
+(cd tree && seven -m0=LZMA2 -pSecret1 ../aes_data.7z .)
+(cd tree && seven -m0=LZMA2 -pSecret1 -mhe=on ../aes_header.7z .)
+(cd tree && seven -m0=Copy -pSecret1 -mhc=off ../aes_copy.7z .)
+seven -m0=LZMA2 -mx=1 big_lzma2.7z random3m.bin mixed.bin
+seven -ms=on -m0=LZMA solid3.7z small.txt mixed.bin tree/a.txt
+# Refused methods, filter and multi-volume.
+seven -m0=BZip2 bzip2.7z small.txt
+seven -m0=Deflate64 deflate64.7z small.txt
+seven -m0=PPMd ppmd.7z small.txt
+seven -mf=BCJ -m0=LZMA bcj.7z small.txt
+seven -v2m -m0=Copy multivol.7z random3m.bin
