@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,8 @@ void show_preview_tab();
 void preview_entry(const std::string& archive_path);
 // Frees the picture shown by the preview (main window destruction).
 void free_preview_bitmap();
+// Shows the side panel when it is hidden and lays the main window out again.
+void show_side_panel();
+void relayout_main_window();
 
 }  // namespace rezui
