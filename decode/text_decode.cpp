@@ -1,0 +1,206 @@
+#include "decode/text_decode.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+
+#include "archive/util.h"
+#include "decode/text_codepage.h"
+
+namespace rezui {
+
+namespace {
+
+struct Candidate {
+    const char* label;
+    unsigned code_page;
+};
+
+constexpr std::array<Candidate, 3> kCandidates = {{
+    {"UTF-8", 65001},
+    {"CP949", 949},
+    {"GB18030", kCodePageGb18030},
+}};
+
+constexpr std::array<const char*, 9> kTextExtensions = {"cfg", "csv", "ini", "json", "log",
+                                                          "lua", "nut", "txt", "xml"};
+
+constexpr std::array<const char*, 8> kReferenceSuffixes = {".png", ".dds", ".dtx", ".tga",
+                                                             ".jpg", ".jpeg", ".bmp", ".bin"};
+
+bool is_control(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+
+// The check every decoded text must pass: few control bytes and stray 0xFF / 0xFD.
+bool passes_text_check(const std::string& text) {
+    size_t bad = 0;
+    for (unsigned char c : text)
+        if (c == 0xFF || c == 0xFD || is_control(c)) ++bad;
+    return bad <= std::max<size_t>(2, text.size() / 50);
+}
+
+// UTF-16 after a byte-order mark. Trailing NULs are dropped as whole units: dropping
+// them as bytes first would cut the high byte off the last character of an LE text.
+std::optional<std::string> decode_utf16(const uint8_t* data, size_t size, bool little_endian) {
+    std::wstring units;
+    units.reserve((size - 2) / 2);
+    for (size_t i = 2; i + 1 < size; i += 2) {
+        const unsigned lo = little_endian ? data[i] : data[i + 1];
+        const unsigned hi = little_endian ? data[i + 1] : data[i];
+        units.push_back(static_cast<wchar_t>(lo | (hi << 8)));
+    }
+    while (!units.empty() && units.back() == 0) units.pop_back();
+    if (units.empty()) return std::string();
+    std::string text = rez::to_utf8(units);
+    // An empty result from characters means the conversion failed, not an empty text.
+    if (text.empty() || !passes_text_check(text)) return std::nullopt;
+    return text;
+}
+
+std::string try_candidate(const uint8_t* data, size_t size, unsigned code_page) {
+    std::wstring wide;
+    if (codepage_to_wide(data, size, code_page, true, wide) && !wide.empty()) return rez::to_utf8(wide);
+    if (!codepage_to_wide(data, size, code_page, false, wide)) return std::string();
+    const size_t converted = std::min<size_t>(size, INT_MAX);
+    const int default_char = codepage_default_char(code_page);
+    size_t bad = 0;
+    for (wchar_t c : wide)
+        if (c == 0xFFFD || (default_char >= 0 && c == static_cast<wchar_t>(default_char))) ++bad;
+    if (bad > std::max<size_t>(2, converted / 50)) return std::string();
+    return rez::to_utf8(wide);
+}
+
+}  // namespace
+
+OptionalTextPair decode_text_auto(const uint8_t* data, size_t size) {
+    if (!data) size = 0;
+    size_t n = size;
+    while (n > 0 && data[n - 1] == 0) --n;
+
+    if (n >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
+        std::string text(reinterpret_cast<const char*>(data) + 3, n - 3);
+        if (passes_text_check(text)) return std::make_pair(std::move(text), std::string("UTF-8"));
+    } else if (n >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
+        if (auto text = decode_utf16(data, size, true)) return std::make_pair(std::move(*text), std::string("UTF-16 LE"));
+    } else if (n >= 2 && data[0] == 0xFE && data[1] == 0xFF) {
+        if (auto text = decode_utf16(data, size, false)) return std::make_pair(std::move(*text), std::string("UTF-16 BE"));
+    }
+
+    for (const Candidate& c : kCandidates) {
+        std::string text = try_candidate(data, n, c.code_page);
+        if (text.empty()) continue;
+        if (text.size() >= 3 && text.find("\xEF\xBF\xBD") != std::string::npos) continue;
+        if (!passes_text_check(text)) continue;
+        return std::make_pair(std::move(text), std::string(c.label));
+    }
+    return std::nullopt;
+}
+
+bool is_text_extension(const std::string& extension) {
+    for (const char* e : kTextExtensions)
+        if (rez::iequals_ascii(extension, e)) return true;
+    return false;
+}
+
+bool looks_like_text(const std::string& bytes) {
+    const size_t total = std::min<size_t>(bytes.size(), 8192);
+    if (total == 0) return true;
+    size_t printable = 0;
+    bool structural = false;
+    for (size_t i = 0; i < total; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if ((c >= 0x20 && c <= 0x7E) || c == '\t' || c == '\n' || c == '\r') ++printable;
+        if (c && std::strchr("\r\n\"'():=[]_{}", c)) structural = true;
+    }
+    return printable * 100 >= total * 85 && structural;
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (;;) {
+        const size_t lf = text.find('\n', start);
+        std::string piece = text.substr(start, lf == std::string::npos ? std::string::npos : lf - start);
+        if (!piece.empty() && piece.back() == '\r') piece.pop_back();
+        lines.push_back(std::move(piece));
+        if (lf == std::string::npos) break;
+        start = lf + 1;
+    }
+    return lines;
+}
+
+int count_file_references(const std::string& text) {
+    const std::string lower = rez::to_lower_ascii(text);
+    int count = 0;
+    for (const char* suffix : kReferenceSuffixes) {
+        const size_t len = std::strlen(suffix);
+        for (size_t pos = lower.find(suffix); pos != std::string::npos; pos = lower.find(suffix, pos + len)) {
+            const size_t after = pos + len;
+            if (after < lower.size()) {
+                const char c = lower[after];
+                if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) continue;
+            }
+            if (count < INT_MAX) ++count;
+        }
+    }
+    return count;
+}
+
+int count_text_lines_of_kind(const std::string& text, int mode) {
+    int count = 0;
+    for (const std::string& line : split_lines(text)) {
+        bool hit = false;
+        if (mode == 0) {
+            const std::string t = rez::trim(line);
+            hit = t.size() >= 3 && t.size() <= 82 && t.front() == '[' && t.back() == ']' &&
+                  t.find_first_of("[]", 1) == t.size() - 1;
+        } else if (mode == 1) {
+            const size_t eq = line.find('=');
+            hit = eq != std::string::npos && eq >= 1 && eq <= 120 && !rez::trim(line.substr(0, eq)).empty() &&
+                  !rez::trim(line.substr(eq + 1)).empty();
+        }
+        if (hit && count < INT_MAX) ++count;
+    }
+    return count;
+}
+
+int score_lithtech_text(const std::string& text) {
+    if (rez::trim(text).empty()) return 0;
+    const std::string lower = rez::to_lower_ascii(text);
+    const auto has = [&lower](const char* word) { return lower.find(word) != std::string::npos; };
+
+    const bool textures = has("[textures]");
+    long long score = textures ? 120 : 0;
+    if (has("specularmapname")) score = textures ? 200 : 80;
+    if (has("normalmapname") || has("envcubemapname") || has("diffusemappingenabled")) score += 30;
+    if (has("<?xml")) score += 60;
+    if (count_text_lines_of_kind(text, 0) >= 1) score += 24;
+    score += std::min<long long>(3LL * count_file_references(text), 30);
+    score += std::min<long long>(4LL * count_text_lines_of_kind(text, 1), 40);
+    const long long lines = static_cast<long long>(std::count(text.begin(), text.end(), '\n')) + 1;
+    if (lines >= 4) score += 8;
+    long long controls = 0;
+    for (unsigned char c : text)
+        if (is_control(c)) ++controls;
+    score -= 10 * controls;
+    return static_cast<int>(std::max<long long>(score, INT_MIN));
+}
+
+size_t utf8_complete_prefix_length(const uint8_t* data, size_t size) {
+    // Walk back over at most three continuation bytes to the lead byte of the last sequence.
+    size_t back = 0;
+    while (back < 3 && back < size && (data[size - 1 - back] & 0xC0) == 0x80) ++back;
+    if (back == size) return size;
+    const size_t lead_pos = size - 1 - back;
+    const uint8_t lead = data[lead_pos];
+    size_t need = 1;
+    if ((lead & 0xE0) == 0xC0)
+        need = 2;
+    else if ((lead & 0xF0) == 0xE0)
+        need = 3;
+    else if ((lead & 0xF8) == 0xF0)
+        need = 4;
+    return (need > 1 && back + 1 < need) ? lead_pos : size;
+}
+
+}  // namespace rezui
