@@ -63,6 +63,8 @@ void post_task_result(TaskResult* result);
 // Nothing happens while the program is busy or another open runs.
 void open_file(const std::wstring& path);
 void open_zip_7z(const std::wstring& path, const std::wstring& folder_to_show);
+// Body of the ZIP/7z open worker; takes ownership of job.
+void run_member_open_job(OpenJob* job);
 void reopen_archive();
 
 // Worker side of the password hand-over; true when a non-empty password was given
