@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ char choose_csv_separator(const std::string& header_line);
 std::vector<std::string> csv_column_titles(const std::vector<std::string>& fields);
 // Width in pixels of a table column whose longest text has this many UTF-16 units.
 int preview_column_width(size_t longest_units);
+// True when width x height x 4 bytes fit in a buffer of buffer_size (overflow-safe).
+bool picture_fits_buffer(uint32_t width, uint32_t height, size_t buffer_size);
 // Line ends made CR LF, each "\r\n", "\r" or "\n" counting once.
 std::string to_crlf(const std::string& text);
 
