@@ -1,0 +1,249 @@
+// Game DAT files: a scrambled version number, then a scrambled loosely structured text body.
+#include "decode/game_dat.h"
+
+#include "archive/lzma.h"
+#include "archive/rez_model.h"
+#include "archive/util.h"
+
+namespace rezui {
+namespace {
+
+constexpr size_t kLzmaCap = 0x20000000;
+constexpr size_t kBinaryDumpBytes = 512;
+
+bool is_blank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string num(uint64_t v) { return std::to_string(v); }
+
+std::string header_lines(const std::string& name) { return "; decoded from " + name + "\n"; }
+
+// "(SoundNameK" without blanks, its text up to ')' kept printable and trimmed.
+std::string loose_sound_name(const std::string& record, const std::string& key) {
+    const size_t at = record.find("(" + key);
+    if (at == std::string::npos) return {};
+    size_t p = at + key.size() + 1;
+    while (p < record.size() && is_blank(record[p])) ++p;
+    const size_t close = record.find(')', p);
+    if (close == std::string::npos) return {};
+    std::string kept;
+    for (size_t i = p; i < close; ++i) {
+        const auto c = static_cast<unsigned char>(record[i]);
+        if (c >= 0x20 && c <= 0x7E) kept.push_back(static_cast<char>(c));
+    }
+    return rez::trim(kept);
+}
+
+std::optional<double> number_after_paren_key(const std::string& record, const std::string& key) {
+    const auto p = find_paren_key(record, key);
+    if (!p) return std::nullopt;
+    size_t k = *p + 1;
+    while (k < record.size() && is_blank(record[k])) ++k;
+    size_t end = 0;
+    return scan_number(record, k + key.size(), end);
+}
+
+std::vector<ZoneRecord> read_zones(const std::string& body) {
+    std::vector<ZoneRecord> zones;
+    for (const std::string& rec : split_dat_records(body, "Zoneman")) {
+        ZoneRecord z;
+        z.name = read_quoted_value(rec, "ZonemanName");
+        if (z.name.empty()) z.name = "Zoneman";
+        z.pos = read_paren_triple(rec, "Pos");
+        z.rot = read_paren_triple(rec, "Rot");
+        z.floor = read_paren_int(rec, "Floor");
+        z.sound_type = read_quoted_value(rec, "SoundType");
+        for (int k = 1; k <= 3; ++k) {
+            std::string ev = read_quoted_value(rec, "EnvFModEvent" + std::to_string(k));
+            if (!ev.empty()) z.fmod_events.push_back(std::move(ev));
+        }
+        z.points = read_all_paren_triples(rec, "Point");
+        if (!z.pos && z.points.empty() && z.name == "Zoneman") continue;
+        zones.push_back(std::move(z));
+    }
+    return zones;
+}
+
+std::vector<EnvSoundRecord> read_env_sounds(const std::string& body) {
+    std::vector<EnvSoundRecord> sounds;
+    for (const std::string& rec : split_dat_records(body, "EnvSound")) {
+        EnvSoundRecord e;
+        e.name = read_quoted_value(rec, "EnvSoundName");
+        if (e.name.empty()) e.name = "EnvSound";
+        e.zone_name = read_quoted_value(rec, "ZoneName");
+        e.pos = read_paren_triple(rec, "Pos");
+        bool any_sound = false;
+        for (int k = 1; k <= 3; ++k) {
+            const std::string key = "SoundName" + std::to_string(k);
+            std::string v = read_quoted_value(rec, key);
+            if (v.empty()) v = loose_sound_name(rec, key);
+            any_sound = any_sound || !v.empty();
+            e.sound_names.push_back(std::move(v));
+        }
+        e.decay = number_after_paren_key(rec, "Decay");
+        e.radius_in = number_after_paren_key(rec, "Radius_In");
+        e.radius_out = number_after_paren_key(rec, "Radius_Out");
+        e.sound_type = read_quoted_value(rec, "soundType");
+        if (e.sound_type.empty()) e.sound_type = read_quoted_value(rec, "SoundType");
+        if (!e.pos && !any_sound && e.name == "EnvSound") continue;
+        sounds.push_back(std::move(e));
+    }
+    return sounds;
+}
+
+std::vector<CameraTrack> read_camera_tracks(const std::string& body) {
+    std::vector<CameraTrack> tracks;
+    const std::string camera = "*CAMERA_", animation = "_ANIMATION";
+    size_t p = body.find(camera);
+    while (p != std::string::npos) {
+        const size_t a = body.find(animation, p + camera.size());
+        if (a == std::string::npos) break;
+        const size_t next = body.find(camera, a + animation.size());
+        const size_t end = next == std::string::npos ? body.size() : next;
+        const std::string track_text = body.substr(p, end - p);
+        CameraTrack t;
+        t.name = body.substr(p + camera.size(), a - p - camera.size());
+        t.local_pos = read_star_triple(track_text, "LOCAL_POS");
+        t.frame_count = read_star_int(track_text, "ANIMATION_FRAME_COUNT");
+        const size_t s = track_text.find("*CONTROL_POS_SAMPLE");
+        if (s != std::string::npos) t.samples = scan_samples(track_text, s);
+        tracks.push_back(std::move(t));
+        p = next;
+    }
+    return tracks;
+}
+
+void append_sample_lines(std::string& out, const std::vector<PathSample>& samples) {
+    for (const PathSample& s : samples)
+        out += "\t\t" + format_dat_number(s.lead) + " " + format_triple({s.x, s.y, s.z}) + "\n";
+}
+
+void append_scene_lines(std::string& out, const std::string& body) {
+    for (const char* key : {"SCENE_FIRSTFRAME", "SCENE_LASTFRAME", "SCENE_FRAMESPEED"}) {
+        if (auto v = read_star_number(body, key))
+            out += std::string("*") + key + " " + format_dat_number(*v) + "\n";
+    }
+}
+
+std::string zone_text(const std::vector<ZoneRecord>& zones) {
+    std::string out;
+    for (const ZoneRecord& z : zones) {
+        out += "( Zoneman\n\t( ZonemanName \"" + escape_quoted(z.name) + "\" )\n";
+        if (z.pos) out += "\t( Pos " + format_triple(*z.pos) + " )\n";
+        if (z.rot) out += "\t( Rot " + format_triple(*z.rot) + " )\n";
+        out += "\t( Floor " + (z.floor ? std::to_string(*z.floor) : std::string()) + " )\n";
+        if (!z.sound_type.empty())
+            out += "\t( SoundType \"" + escape_quoted(z.sound_type) + "\" )\n";
+        for (size_t i = 0; i < z.fmod_events.size(); ++i)
+            out += "\t( EnvFModEvent" + num(i + 1) + " \"" + escape_quoted(z.fmod_events[i]) +
+                   "\" )\n";
+        for (const DatTriple& pt : z.points) out += "\t( Point " + format_triple(pt) + " )\n";
+        out += ")\n\n";
+    }
+    return out;
+}
+
+std::string env_sound_text(const std::vector<EnvSoundRecord>& sounds) {
+    std::string out;
+    for (const EnvSoundRecord& e : sounds) {
+        out += "( EnvSound\n\t( EnvSoundName \"" + escape_quoted(e.name) + "\" )\n";
+        if (!e.zone_name.empty())
+            out += "\t( ZoneName \"" + escape_quoted(e.zone_name) + "\" )\n";
+        if (e.pos) out += "\t( Pos " + format_triple(*e.pos) + " )\n";
+        for (size_t i = 0; i < e.sound_names.size(); ++i)
+            out += "\t( SoundName" + num(i + 1) + " \"" + escape_quoted(e.sound_names[i]) +
+                   "\" )\n";
+        if (e.decay) out += "\t( Decay " + format_dat_number(*e.decay) + " )\n";
+        if (e.radius_in) out += "\t( Radius_In " + format_dat_number(*e.radius_in) + " )\n";
+        if (e.radius_out) out += "\t( Radius_Out " + format_dat_number(*e.radius_out) + " )\n";
+        if (!e.sound_type.empty())
+            out += "\t( soundType \"" + escape_quoted(e.sound_type) + "\" )\n";
+        out += ")\n\n";
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<FormatText> convert_game_dat_to_text(const std::vector<uint8_t>& bytes,
+                                                   const std::string& entry_name) {
+    std::vector<uint8_t> data;
+    if (!rez::decompress_if_lzma(bytes, data, kLzmaCap)) data = bytes;
+    if (data.size() < 5) return std::nullopt;
+
+    std::vector<uint8_t> version_bytes(data.begin(), data.begin() + 4);
+    rez::rez_crypto_decode(version_bytes, 0);
+    const uint32_t version = rez::load_u32le(version_bytes.data());
+    if (version < 1 || version > 1024) return std::nullopt;
+
+    std::vector<uint8_t> body_bytes(data.begin() + 4, data.end());
+    rez::rez_crypto_decode(body_bytes, 0);
+    const std::string body = rez::vector_to_string(body_bytes);
+
+    FormatText result;
+    result.entry_size = bytes.size();
+    result.decoded_size = data.size();
+    const std::string prefix =
+        data.size() != bytes.size() ? "LZMA-compressed Marrowind DAT / " : "Marrowind DAT / ";
+    const std::string sizes = ", bytes " + num(result.entry_size) + " -> " +
+                              num(result.decoded_size) + "\n\n";
+    const std::string head = header_lines(entry_name) + "; version " + num(version);
+
+    if (auto zones = read_zones(body); !zones.empty()) {
+        result.label = prefix + "Zoneman";
+        result.text = head + ", zones " + num(zones.size()) + sizes + zone_text(zones);
+        return result;
+    }
+    if (auto sounds = read_env_sounds(body); !sounds.empty()) {
+        result.label = prefix + "EnvSound";
+        result.text = head + ", env sounds " + num(sounds.size()) + sizes + env_sound_text(sounds);
+        return result;
+    }
+    if (body.find("*MOVE_PATH") != std::string::npos) {
+        const auto samples = scan_samples(body);
+        result.label = prefix + "MovePath";
+        std::string& out = result.text;
+        out = head + ", path samples " + num(samples.size()) + sizes;
+        append_scene_lines(out, body);
+        out += "*MOVE_PATH\n{\n";
+        if (auto count = read_star_int(body, "ANIMATION_FRAME_COUNT"))
+            out += "\t*ANIMATION_FRAME_COUNT " + std::to_string(*count) + "\n";
+        out += "\t*CONTROL_POS_SAMPLE\n\t{\n";
+        append_sample_lines(out, samples);
+        out += "\t}\n}\n";
+        return result;
+    }
+    if (body.find("*CAMERA_") != std::string::npos) {
+        if (auto tracks = read_camera_tracks(body); !tracks.empty()) {
+            uint64_t total = 0;
+            for (const CameraTrack& t : tracks) total += t.samples.size();
+            result.label = prefix + "CameraAnimation";
+            std::string& out = result.text;
+            out = head + ", camera tracks " + num(tracks.size()) + ", samples " + num(total) +
+                  sizes;
+            append_scene_lines(out, body);
+            out += "\n";
+            for (const CameraTrack& t : tracks) {
+                out += "*CAMERA_" + t.name + "_ANIMATION\n{\n";
+                if (t.local_pos) out += "\t*LOCAL_POS " + format_triple(*t.local_pos) + "\n";
+                if (t.frame_count)
+                    out += "\t*ANIMATION_FRAME_COUNT " + std::to_string(*t.frame_count) + "\n";
+                if (!t.samples.empty()) {
+                    out += "\t*CONTROL_POS_SAMPLE\n\t{\n";
+                    append_sample_lines(out, t.samples);
+                    out += "\t}\n";
+                }
+                out += "}\n\n";
+            }
+            return result;
+        }
+    }
+    result.label = prefix + "Binary";
+    result.text = header_lines(entry_name) + "; Marrowind DAT binary body\n; version " +
+                  num(version) + sizes + "; The body is binary. First decoded bytes:\n" +
+                  rez::hex_dump(body_bytes.data(), body_bytes.size(), kBinaryDumpBytes);
+    return result;
+}
+
+}  // namespace rezui

@@ -1,0 +1,76 @@
+// The game's small scrambled ".dat" data files (zones, environment sounds, move paths,
+// camera animations) turned into tidy text.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "decode/format_text.h"
+
+namespace rezui {
+
+using DatTriple = std::array<double, 3>;
+
+struct ZoneRecord {
+    std::string name;
+    std::optional<DatTriple> pos;
+    std::optional<DatTriple> rot;
+    std::optional<int32_t> floor;
+    std::string sound_type;
+    std::vector<std::string> fmod_events;
+    std::vector<DatTriple> points;
+};
+
+struct EnvSoundRecord {
+    std::string name;
+    std::string zone_name;
+    std::string sound_type;
+    std::optional<DatTriple> pos;
+    std::vector<std::string> sound_names;  // always three
+    std::optional<double> decay;
+    std::optional<double> radius_in;
+    std::optional<double> radius_out;
+};
+
+struct PathSample {
+    double lead = 0;
+    double x = 0, y = 0, z = 0;
+};
+
+struct CameraTrack {
+    std::string name;
+    std::optional<DatTriple> local_pos;
+    std::optional<int32_t> frame_count;
+    std::vector<PathSample> samples;
+};
+
+// Nothing when the entry is not one of these files (too short, or a version outside 1..1024).
+std::optional<FormatText> convert_game_dat_to_text(const std::vector<uint8_t>& bytes,
+                                                   const std::string& entry_name);
+
+// ---- scanning the loosely structured body text ----------------------------------
+
+// Number as the C library reads it, starting at `pos` after optional white space; on success
+// `end` is just past it.
+std::optional<double> scan_number(const std::string& text, size_t pos, size_t& end);
+
+std::optional<size_t> find_paren_key(const std::string& text, const std::string& key,
+                                     size_t start = 0);
+std::string read_quoted_value(const std::string& text, const std::string& key);
+std::optional<DatTriple> read_paren_triple(const std::string& text, const std::string& key);
+std::vector<DatTriple> read_all_paren_triples(const std::string& text, const std::string& key);
+std::optional<int32_t> read_paren_int(const std::string& text, const std::string& key);
+std::optional<double> read_star_number(const std::string& text, const std::string& key);
+std::optional<int32_t> read_star_int(const std::string& text, const std::string& key);
+std::optional<DatTriple> read_star_triple(const std::string& text, const std::string& key);
+std::vector<PathSample> scan_samples(const std::string& text, size_t from = 0);
+std::vector<std::string> split_dat_records(const std::string& body, const std::string& kind);
+
+std::string format_dat_number(double value);
+std::string format_triple(const DatTriple& t);
+std::string escape_quoted(const std::string& text);
+
+}  // namespace rezui
