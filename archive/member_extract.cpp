@@ -1,0 +1,159 @@
+// Member reading and whole-archive extraction over the REZ, ZIP and 7z readers.
+#include "archive/member_extract.h"
+
+#include <windows.h>
+
+#include <utility>
+
+#include "archive/sevenzip_reader.h"
+#include "archive/util.h"
+
+namespace rez {
+namespace {
+
+const wchar_t kCancelled[] = L"操作已取消";
+const wchar_t kUnsafe[] = L"条目路径不安全，已拒绝: ";
+
+std::wstring to_backslashes(std::wstring s) {
+    for (auto& c : s)
+        if (c == L'/') c = L'\\';
+    return s;
+}
+
+// One archive member, whatever its format, as the extraction loop needs it.
+struct Member {
+    std::string name;
+    bool is_dir = false;
+    size_t index = 0;  // into the reader's own listing
+};
+
+// Writes the archive's members in listing order. decode(index, bytes, err) reads one file.
+template <typename Decode>
+bool extract_members(const std::vector<Member>& members, const std::wstring& target, std::wstring& err,
+                     const ProgressFn& progress, const LogFn& log, Decode decode) {
+    size_t file_count = 0;
+    for (const auto& m : members)
+        if (!m.is_dir) file_count++;
+    size_t done = 0;
+    for (const auto& m : members) {
+        if (!m.is_dir && progress && !progress(0, L"")) {
+            err = kCancelled;
+            return false;
+        }
+        if (!is_safe_relative_path(m.name)) {
+            err = kUnsafe + from_utf8(m.name);
+            return false;
+        }
+        const std::wstring relative = to_backslashes(from_utf8(m.name));
+        const std::wstring path = target + L"\\" + relative;
+        if (m.is_dir) {
+            // Empty folders of the archive come out as folders too.
+            if (!create_directories(path)) {
+                err = L"无法创建目标目录: " + path;
+                return false;
+            }
+            continue;
+        }
+        const size_t slash = path.find_last_of(L'\\');
+        const std::wstring parent = path.substr(0, slash);
+        if (!create_directories(parent)) {
+            err = L"无法创建目标目录: " + parent;
+            return false;
+        }
+        std::vector<uint8_t> bytes;
+        if (!decode(m.index, bytes, err)) return false;
+        if (!write_file(path, bytes.data(), bytes.size())) {
+            err = L"写入失败: " + path;
+            return false;
+        }
+        done++;
+        if (log) log(static_cast<int>(done * 100 / file_count), relative);
+    }
+    return true;
+}
+
+bool extract_sevenzip(const std::wstring& source, const std::wstring& target, std::wstring& err,
+                      const ProgressFn& progress, const LogFn& log) {
+    // One read and one parse for the whole archive; each folder is decoded once and its
+    // files are cut from it in turn.
+    std::vector<uint8_t> file;
+    if (!read_file(source, file)) {
+        err = L"无法读取 7z 文件";
+        return false;
+    }
+    SevenZipDatabase db;
+    if (!sevenzip_open(file, db, err)) return false;
+    const std::vector<SevenZipEntry> entries = sevenzip_entries_of(db);
+    std::vector<Member> members;
+    for (size_t i = 0; i < entries.size(); i++) members.push_back({entries[i].name, entries[i].is_dir, i});
+    uint64_t cached_folder = kSevenZipNoFolder;
+    std::vector<uint8_t> decoded;
+    auto decode = [&](size_t index, std::vector<uint8_t>& out, std::wstring& e) {
+        const SevenZipEntry& entry = entries[index];
+        out.clear();
+        if (entry.size == 0) return true;
+        if (entry.folder != cached_folder) {
+            cached_folder = kSevenZipNoFolder;
+            if (!sevenzip_unpack_folder(file, db, entry.folder, decoded, e)) return false;
+            cached_folder = entry.folder;
+        }
+        return sevenzip_slice_entry(db, entry, decoded, out, e);
+    };
+    return extract_members(members, target, err, progress, log, decode);
+}
+
+bool extract_zip(const std::wstring&, const std::wstring&, std::wstring& err, const ProgressFn&, const LogFn&) {
+    err = L"ZIP 读取尚不可用";
+    return false;
+}
+
+}  // namespace
+
+bool extract_archive_entry(const ArchiveMember& member, std::vector<uint8_t>& out, std::wstring& err) {
+    out.clear();
+    if (member.is_zip) {
+        err = L"ZIP 读取尚不可用";
+        return false;
+    }
+    std::vector<SevenZipEntry> entries;
+    std::wstring comment;
+    if (!sevenzip_list_entries(member.archive_path, entries, comment, err)) return false;
+    for (const auto& e : entries) {
+        if (e.name == member.member_name) return sevenzip_extract_entry(member.archive_path, e, out, err);
+    }
+    err = L"7z 中未找到条目: " + from_utf8(member.member_name);
+    return false;
+}
+
+bool extract_archive_to_dir(const std::wstring& source, const std::wstring& target, std::wstring& err,
+                            ProgressFn progress, LogFn log) {
+    // The callbacks are released before returning, whatever the outcome.
+    struct Release {
+        ProgressFn& p;
+        LogFn& l;
+        ~Release() {
+            p = nullptr;
+            l = nullptr;
+        }
+    } release{progress, log};
+    const std::string ext = to_lower_ascii(extension_of(to_utf8(source)));
+    if (!create_directories(target)) {
+        err = L"无法创建目标目录: " + target;
+        return false;
+    }
+    if (ext == "rez") {
+        RezFile archive;
+        if (!RezFile::open(source, archive, err)) return false;
+        ProgressFn relay = [&progress, &log](int percent, const std::wstring& text) {
+            if (log) log(percent, text);
+            return progress ? progress(percent, text) : true;
+        };
+        return archive.extract_to_directory(target, err, relay);
+    }
+    if (ext == "zip") return extract_zip(source, target, err, progress, log);
+    if (ext == "7z") return extract_sevenzip(source, target, err, progress, log);
+    err = L"不支持的源格式";
+    return false;
+}
+
+}  // namespace rez

@@ -1,0 +1,159 @@
+// Decoding one 7z folder: the coder chain (Copy, LZMA, LZMA2, Deflate, 7z AES) followed
+// through its bind pairs.
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "archive/crypto.h"
+#include "archive/deflate.h"
+#include "archive/lzma.h"
+#include "archive/password.h"
+#include "archive/sevenzip_reader.h"
+
+namespace rez {
+namespace {
+
+const uint8_t kIdCopy[] = {0x00};
+const uint8_t kIdLzma2[] = {0x21};
+const uint8_t kIdLzma[] = {0x03, 0x01, 0x01};
+const uint8_t kIdDeflate[] = {0x04, 0x01, 0x08};
+const uint8_t kIdAes[] = {0x06, 0xF1, 0x07, 0x01};
+
+template <size_t N>
+bool is_method(const SevenZipCoder& c, const uint8_t (&id)[N]) {
+    return c.method_id.size() == N && std::memcmp(c.method_id.data(), id, N) == 0;
+}
+
+// The key derivation hashes 2^19 times; whole-archive extraction asks for the same key once
+// per folder, so the last derived key is kept.
+std::vector<uint8_t> derive_key_cached(const std::wstring& password, const std::vector<uint8_t>& salt, int power) {
+    static std::mutex lock;
+    static std::wstring last_password;
+    static std::vector<uint8_t> last_salt;
+    static int last_power = -1;
+    static std::vector<uint8_t> last_key;
+    {
+        std::lock_guard<std::mutex> g(lock);
+        if (!last_key.empty() && power == last_power && salt == last_salt && password == last_password)
+            return last_key;
+    }
+    std::vector<uint8_t> key = sevenzip_derive_key(password, salt, power);
+    if (key.size() == 32) {
+        std::lock_guard<std::mutex> g(lock);
+        last_password = password;
+        last_salt = salt;
+        last_power = power;
+        last_key = key;
+    }
+    return key;
+}
+
+// Maps an in-stream or out-stream index of a folder to the coder that owns it.
+bool coder_of_stream(const SevenZipFolder& f, uint64_t index, bool in, size_t& coder) {
+    uint64_t first = 0;
+    for (size_t i = 0; i < f.coders.size(); i++) {
+        const uint64_t n = in ? f.coders[i].in_streams : f.coders[i].out_streams;
+        if (index < first + n) {
+            coder = i;
+            return true;
+        }
+        first += n;
+    }
+    return false;
+}
+
+uint64_t first_out_stream(const SevenZipFolder& f, size_t coder) {
+    uint64_t first = 0;
+    for (size_t i = 0; i < coder; i++) first += f.coders[i].out_streams;
+    return first;
+}
+
+}  // namespace
+
+bool sevenzip_folder_is_encrypted(const SevenZipFolder& folder) {
+    return std::any_of(folder.coders.begin(), folder.coders.end(),
+                       [](const SevenZipCoder& c) { return is_method(c, kIdAes); });
+}
+
+bool sevenzip_aes_decrypt(const SevenZipCoder& coder, const std::vector<uint8_t>& input, uint64_t unpack_size,
+                          std::vector<uint8_t>& out) {
+    out.clear();
+    const auto& p = coder.properties;
+    if (p.empty()) return false;
+    const unsigned b0 = p[0];
+    const int power = static_cast<int>(b0 & 0x3F);
+    size_t salt_size = 0, iv_size = 0, need = 1;
+    if (b0 > 63) {
+        if (p.size() < 2) return false;
+        const unsigned b1 = p[1];
+        salt_size = (b1 >> 4) + (b0 >> 7);
+        iv_size = (b1 & 15) + ((b0 >> 6) & 1);
+        need = 2 + salt_size + iv_size;
+    }
+    if (p.size() < need) return false;
+    std::vector<uint8_t> salt(p.begin() + (need > 1 ? 2 : 1), p.begin() + (need > 1 ? 2 : 1) + salt_size);
+    std::vector<uint8_t> iv(16, 0);
+    for (size_t i = 0; i < iv_size; i++) iv[i] = p[2 + salt_size + i];
+    const std::wstring password = get_current_password();
+    if (password.empty()) return false;
+    const std::vector<uint8_t> key = derive_key_cached(password, salt, power);
+    if (key.size() != 32) return false;
+    const size_t length = input.size() & ~size_t{15};
+    if (length == 0) return false;
+    if (!aes_crypt(L"ChainingModeCBC", key, iv, input.data(), length, false, out)) return false;
+    if (unpack_size != 0 && unpack_size < out.size()) out.resize(static_cast<size_t>(unpack_size));
+    return true;
+}
+
+bool sevenzip_decode_folder(const SevenZipFolder& folder, const std::vector<uint8_t>& packed,
+                            std::vector<uint8_t>& out) {
+    out.clear();
+    if (folder.packed_streams.empty()) return false;
+    size_t coder = 0;
+    if (!coder_of_stream(folder, folder.packed_streams[0], true, coder)) return false;
+    std::vector<uint8_t> current;
+    const std::vector<uint8_t>* input = &packed;
+    size_t steps = 0;
+    for (;;) {
+        if (++steps > folder.coders.size() + 4) return false;
+        const SevenZipCoder& c = folder.coders[coder];
+        if (c.in_streams != 1 || c.out_streams != 1) return false;
+        const uint64_t out_index = first_out_stream(folder, coder);
+        const uint64_t unpack =
+            out_index < folder.unpack_sizes.size() ? folder.unpack_sizes[static_cast<size_t>(out_index)] : 0;
+        std::vector<uint8_t> result;
+        if (is_method(c, kIdAes)) {
+            if (!sevenzip_aes_decrypt(c, *input, unpack, result)) return false;
+        } else if (is_method(c, kIdCopy)) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(unpack, input->size()));
+            if (input == &current) {
+                result.swap(current);
+                result.resize(n);
+            } else {
+                result.assign(input->begin(), input->begin() + n);
+            }
+        } else if (is_method(c, kIdLzma2)) {
+            if (!lzma2_decode(input->data(), input->size(), result)) return false;
+        } else if (is_method(c, kIdLzma)) {
+            if (c.properties.empty()) return false;
+            if (!lzma_decode_raw(c.properties.data(), input->data(), input->size(), unpack, result,
+                                 kMaxDecodedSize))
+                return false;
+        } else if (is_method(c, kIdDeflate)) {
+            const size_t limit = static_cast<size_t>(std::min<uint64_t>(unpack, kMaxDecodedSize));
+            if (!inflate(input->data(), input->size(), result, limit)) return false;
+        } else {
+            return false;
+        }
+        current.swap(result);
+        input = &current;
+        const auto next = std::find_if(folder.bind_pairs.begin(), folder.bind_pairs.end(),
+                                       [out_index](const auto& bp) { return bp.second == out_index; });
+        if (next == folder.bind_pairs.end()) break;
+        if (!coder_of_stream(folder, next->first, true, coder)) return false;
+    }
+    out.swap(current);
+    return true;
+}
+
+}  // namespace rez

@@ -1,0 +1,302 @@
+// Opening, listing and extracting 7z archives.
+#include "archive/sevenzip_reader.h"
+
+#include <cstring>
+
+#include "archive/crc32.h"
+#include "archive/password.h"
+#include "archive/util.h"
+
+namespace rez {
+namespace {
+
+const uint8_t kSignature[6] = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C};
+
+uint64_t load_u64le(const uint8_t* p) {
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; i--) v = (v << 8) | p[i];
+    return v;
+}
+
+struct NextHeader {
+    size_t offset = 0;  // absolute
+    size_t size = 0;
+};
+
+// Signature header checks shared by opening and the password test. 0 = fine, else the step
+// that failed (1 signature, 2 start CRC, 3 range, 4 header CRC).
+int locate_next_header(const std::vector<uint8_t>& file, NextHeader& next) {
+    if (file.size() < 32 || std::memcmp(file.data(), kSignature, 6) != 0) return 1;
+    const uint32_t start_crc = load_u32le(file.data() + 8);
+    if (start_crc != 0 && start_crc != crc32(file.data() + 12, 20)) return 2;
+    const uint64_t offset = load_u64le(file.data() + 12);
+    const uint64_t size = load_u64le(file.data() + 20);
+    const uint64_t room = file.size() - 32;
+    if (offset > room || size > room - offset) return 3;
+    next.offset = static_cast<size_t>(32 + offset);
+    next.size = static_cast<size_t>(size);
+    const uint32_t header_crc = load_u32le(file.data() + 28);
+    if (header_crc != 0 && header_crc != crc32(file.data() + next.offset, next.size)) return 4;
+    return 0;
+}
+
+// Walks the files in order and gives each file with a stream its folder and index.
+bool map_files_to_folders(SevenZipDatabase& db) {
+    const size_t count = db.names.size();
+    db.file_folder.assign(count, kSevenZipNoFolder);
+    db.file_index_in_folder.assign(count, 0);
+    size_t folder = 0;
+    uint64_t index = 0;
+    for (size_t i = 0; i < count; i++) {
+        if (!db.has_stream[i]) {
+            if (index != 0) {
+                db.file_folder[i] = folder;
+                db.file_index_in_folder[i] = index;
+            }
+            continue;
+        }
+        if (index == 0) {
+            while (folder < db.folders.size() && db.folders[folder].unpack_stream_count == 0) folder++;
+            if (folder >= db.folders.size()) return false;
+        }
+        db.file_folder[i] = folder;
+        db.file_index_in_folder[i] = index;
+        index++;
+        if (index >= db.folders[folder].unpack_stream_count) {
+            folder++;
+            index = 0;
+        }
+    }
+    return true;
+}
+
+uint64_t first_substream_of(const SevenZipDatabase& db, uint64_t folder) {
+    uint64_t n = 0;
+    for (uint64_t i = 0; i < folder && i < db.folders.size(); i++) n += db.folders[i].unpack_stream_count;
+    return n;
+}
+
+// Packed bytes of the encoded header's folder 0, decoded; the message on failure.
+bool decode_encoded_header(const std::vector<uint8_t>& file, SevenZipByteReader& r, std::vector<uint8_t>& header,
+                           std::wstring& err) {
+    SevenZipDatabase hdb;
+    if (!sevenzip_read_streams_info(r, hdb)) {
+        err = L"无法解析 7z 编码头流信息";
+        return false;
+    }
+    if (hdb.folders.empty() || hdb.pack_sizes.empty()) {
+        err = L"7z 编码头缺少数据流";
+        return false;
+    }
+    const uint64_t room = file.size() - 32;
+    if (hdb.pack_pos > room || hdb.pack_sizes[0] > room - hdb.pack_pos) {
+        err = L"7z 编码头数据越界";
+        return false;
+    }
+    const size_t start = static_cast<size_t>(32 + hdb.pack_pos);
+    const std::vector<uint8_t> packed(file.begin() + start, file.begin() + start + hdb.pack_sizes[0]);
+    const SevenZipFolder& folder = hdb.folders[0];
+    bool ok = sevenzip_decode_folder(folder, packed, header);
+    // A wrong password usually breaks the decoder; when it does not, the CRC tells.
+    if (ok && folder.crc_defined && crc32(header.data(), header.size()) != folder.crc) ok = false;
+    if (!ok) {
+        if (sevenzip_folder_is_encrypted(folder))
+            err = get_current_password().empty() ? L"该 7z 的文件列表已加密，请先设置密码" : L"7z 密码错误或文件损坏";
+        else
+            err = L"7z 编码头解压失败（不支持的压缩方法）";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool sevenzip_open(const std::vector<uint8_t>& file, SevenZipDatabase& db, std::wstring& err) {
+    db = SevenZipDatabase{};
+    NextHeader next;
+    switch (locate_next_header(file, next)) {
+    case 1: err = L"不是有效的 7z 文件（签名不匹配）"; return false;
+    case 2: err = L"7z 起始头 CRC 校验失败"; return false;
+    case 3: err = L"7z 下一头超出文件范围"; return false;
+    case 4: err = L"7z 下一头 CRC 校验失败"; return false;
+    default: break;
+    }
+    if (next.size == 0) {
+        err = L"7z 头无效";
+        return false;
+    }
+    const uint8_t first = file[next.offset];
+    if (first == 1) {
+        SevenZipByteReader r{file.data() + next.offset, next.size, 1, false};
+        if (!sevenzip_read_header(r, db)) {
+            err = L"无法解析 7z 头";
+            return false;
+        }
+    } else if (first == 23) {
+        SevenZipByteReader r{file.data() + next.offset, next.size, 1, false};
+        std::vector<uint8_t> header;
+        if (!decode_encoded_header(file, r, header, err)) return false;
+        if (header.empty() || header[0] != 1) {
+            err = L"7z 解码头无效";
+            return false;
+        }
+        SevenZipByteReader hr{header.data(), header.size(), 1, false};
+        if (!sevenzip_read_header(hr, db)) {
+            err = L"无法解析 7z 头";
+            return false;
+        }
+    } else {
+        err = L"7z 头无效";
+        return false;
+    }
+    if (db.has_stream.size() != db.names.size()) {
+        db.has_stream.assign(db.names.size(), false);
+        db.is_dir.assign(db.names.size(), false);
+    }
+    return map_files_to_folders(db);
+}
+
+std::vector<SevenZipEntry> sevenzip_entries_of(const SevenZipDatabase& db) {
+    std::vector<SevenZipEntry> entries;
+    entries.reserve(db.names.size());
+    for (size_t i = 0; i < db.names.size(); i++) {
+        SevenZipEntry e;
+        e.name = db.names[i];
+        e.is_dir = db.is_dir[i];
+        if (db.has_stream[i] && db.file_folder[i] != kSevenZipNoFolder) {
+            e.folder = db.file_folder[i];
+            e.index_in_folder = db.file_index_in_folder[i];
+            const uint64_t sub = first_substream_of(db, e.folder) + e.index_in_folder;
+            e.size = sub < db.substream_sizes.size() ? db.substream_sizes[static_cast<size_t>(sub)] : 0;
+            e.encrypted = sevenzip_folder_is_encrypted(db.folders[static_cast<size_t>(e.folder)]);
+        }
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipDatabase& db, uint64_t folder_index,
+                            std::vector<uint8_t>& decoded, std::wstring& err) {
+    decoded.clear();
+    if (folder_index >= db.folders.size()) {
+        err = L"7z 条目文件夹索引无效";
+        return false;
+    }
+    uint64_t first_pack = 0;
+    for (uint64_t i = 0; i < folder_index; i++) first_pack += db.folders[static_cast<size_t>(i)].packed_streams.size();
+    if (first_pack >= db.pack_sizes.size()) {
+        err = L"7z 文件夹缺少打包流";
+        return false;
+    }
+    uint64_t offset = db.pack_pos;
+    bool overflow = offset > file.size();
+    for (uint64_t i = 0; i < first_pack && !overflow; i++) {
+        offset += db.pack_sizes[static_cast<size_t>(i)];
+        overflow = offset < db.pack_sizes[static_cast<size_t>(i)] || offset > file.size();
+    }
+    const uint64_t length = db.pack_sizes[static_cast<size_t>(first_pack)];
+    if (overflow || offset > file.size() - 32 || length > file.size() - 32 - offset) {
+        err = L"7z 打包流越界";
+        return false;
+    }
+    const size_t start = static_cast<size_t>(32 + offset);
+    const std::vector<uint8_t> packed(file.begin() + start, file.begin() + start + static_cast<size_t>(length));
+    const SevenZipFolder& folder = db.folders[static_cast<size_t>(folder_index)];
+    if (!sevenzip_decode_folder(folder, packed, decoded)) {
+        // Encrypted data that does not decode is a password matter first, not damage.
+        if (sevenzip_folder_is_encrypted(folder))
+            err = get_current_password().empty() ? L"该 7z 文件已加密，请先设置密码" : L"7z 密码错误或文件损坏";
+        else
+            err = L"7z 解压失败（不支持的压缩方法或数据损坏）";
+        return false;
+    }
+    return true;
+}
+
+bool sevenzip_slice_entry(const SevenZipDatabase& db, const SevenZipEntry& entry, const std::vector<uint8_t>& decoded,
+                          std::vector<uint8_t>& out, std::wstring& err) {
+    out.clear();
+    if (entry.folder >= db.folders.size() ||
+        entry.index_in_folder >= db.folders[static_cast<size_t>(entry.folder)].unpack_stream_count) {
+        err = L"7z 子流索引无效";
+        return false;
+    }
+    const uint64_t first = first_substream_of(db, entry.folder);
+    const uint64_t sub = first + entry.index_in_folder;
+    if (sub >= db.substream_sizes.size()) {
+        err = L"7z 子流索引无效";
+        return false;
+    }
+    uint64_t start = 0;
+    for (uint64_t i = first; i < sub; i++) start += db.substream_sizes[static_cast<size_t>(i)];
+    const uint64_t size = db.substream_sizes[static_cast<size_t>(sub)];
+    if (start > decoded.size() || size > decoded.size() - start) {
+        err = L"7z 子流大小不匹配";
+        return false;
+    }
+    out.assign(decoded.begin() + static_cast<ptrdiff_t>(start),
+               decoded.begin() + static_cast<ptrdiff_t>(start + size));
+    if (db.substream_crc_defined[static_cast<size_t>(sub)] &&
+        crc32(out.data(), out.size()) != db.substream_crcs[static_cast<size_t>(sub)]) {
+        out.clear();
+        err = L"7z 子流 CRC 校验失败";
+        return false;
+    }
+    return true;
+}
+
+bool sevenzip_list_entries(const std::wstring& path, std::vector<SevenZipEntry>& entries, std::wstring& comment,
+                           std::wstring& err) {
+    entries.clear();
+    comment.clear();
+    std::vector<uint8_t> file;
+    if (!read_file(path, file)) {
+        err = L"无法读取 7z 文件";
+        return false;
+    }
+    SevenZipDatabase db;
+    if (!sevenzip_open(file, db, err)) return false;
+    comment = sevenzip_comment_of(file);
+    entries = sevenzip_entries_of(db);
+    return true;
+}
+
+bool sevenzip_extract_entry(const std::wstring& path, const SevenZipEntry& entry, std::vector<uint8_t>& out,
+                            std::wstring& err) {
+    out.clear();
+    std::vector<uint8_t> file;
+    if (!read_file(path, file)) {
+        err = L"无法读取 7z 文件";
+        return false;
+    }
+    SevenZipDatabase db;
+    if (!sevenzip_open(file, db, err)) return false;
+    // Directories and files without a stream hold nothing; they must never pick up the
+    // bytes of the folder their zeroed location would point at.
+    if (entry.is_dir || entry.size == 0) return true;
+    std::vector<uint8_t> decoded;
+    if (!sevenzip_unpack_folder(file, db, entry.folder, decoded, err)) return false;
+    return sevenzip_slice_entry(db, entry, decoded, out, err);
+}
+
+bool sevenzip_needs_password(const std::wstring& path) {
+    std::vector<uint8_t> file;
+    if (!read_file(path, file)) return false;
+    NextHeader next;
+    if (locate_next_header(file, next) == 0 && next.size > 0 && file[next.offset] == 23) {
+        SevenZipByteReader r{file.data() + next.offset, next.size, 1, false};
+        SevenZipDatabase hdb;
+        if (!sevenzip_read_streams_info(r, hdb)) return false;
+        for (const auto& f : hdb.folders)
+            if (sevenzip_folder_is_encrypted(f)) return true;
+        // A plain compressed header can still describe encrypted data: look at the folders.
+    }
+    SevenZipDatabase db;
+    std::wstring err;
+    if (!sevenzip_open(file, db, err)) return false;
+    for (const auto& f : db.folders)
+        if (sevenzip_folder_is_encrypted(f)) return true;
+    return false;
+}
+
+}  // namespace rez

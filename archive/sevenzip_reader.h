@@ -1,0 +1,112 @@
+// Reading 7z archives: the signature header, the plain or encoded header, listing with the
+// program's comment trailer, and extraction of one file by decoding its folder. Coders read:
+// Copy, LZMA, LZMA2, Deflate and 7z AES-256. Every function reads the whole file and keeps
+// nothing between calls; failures are false plus one Chinese message.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace rez {
+
+// Header bytes with a read position; a read past the end sets the error flag and yields zeros.
+struct SevenZipByteReader {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    size_t pos = 0;
+    bool error = false;
+
+    uint8_t read_byte();
+    uint32_t read_u32();
+    uint64_t read_u64();
+    // Copies n bytes (zeros and the error flag when they are not all there).
+    bool read_bytes(size_t n, std::vector<uint8_t>& out);
+    bool skip(uint64_t n);
+    size_t remaining() const { return error ? 0 : size - pos; }
+};
+
+struct SevenZipCoder {
+    std::vector<uint8_t> method_id;
+    uint64_t in_streams = 1;
+    uint64_t out_streams = 1;
+    std::vector<uint8_t> properties;
+};
+
+struct SevenZipFolder {
+    std::vector<SevenZipCoder> coders;
+    std::vector<std::pair<uint64_t, uint64_t>> bind_pairs;  // (in index, out index)
+    std::vector<uint64_t> packed_streams;                   // in-stream indices fed from pack streams
+    std::vector<uint64_t> unpack_sizes;                     // one per coder out stream
+    bool crc_defined = false;
+    uint32_t crc = 0;
+    uint64_t unpack_stream_count = 1;  // files stored in the folder
+};
+
+struct SevenZipDatabase {
+    uint64_t pack_pos = 0;
+    std::vector<uint64_t> pack_sizes;
+    std::vector<SevenZipFolder> folders;
+    std::vector<uint64_t> substream_sizes;
+    std::vector<bool> substream_crc_defined;
+    std::vector<uint32_t> substream_crcs;
+    std::vector<std::string> names;
+    std::vector<bool> is_dir;
+    std::vector<bool> has_stream;
+    std::vector<uint64_t> file_folder;  // all ones for a file in no folder
+    std::vector<uint64_t> file_index_in_folder;
+};
+
+struct SevenZipEntry {
+    std::string name;  // UTF-8 path as stored
+    uint64_t size = 0;
+    bool is_dir = false;
+    bool encrypted = false;
+    uint64_t folder = 0;
+    uint64_t index_in_folder = 0;
+};
+
+constexpr uint64_t kSevenZipNoFolder = ~uint64_t{0};
+
+// Numbers and bit vectors of the 7z header encoding.
+uint64_t sevenzip_read_number(SevenZipByteReader& r);
+// An all-defined byte first: nonzero means every item is true, else one bit per item.
+std::vector<bool> sevenzip_read_bool_vector(SevenZipByteReader& r, size_t count);
+
+// Parsing steps; each false on malformed or truncated input.
+bool sevenzip_read_folder(SevenZipByteReader& r, SevenZipFolder& folder);
+bool sevenzip_read_streams_info(SevenZipByteReader& r, SevenZipDatabase& db);
+bool sevenzip_read_files_info(SevenZipByteReader& r, SevenZipDatabase& db);
+bool sevenzip_read_header(SevenZipByteReader& r, SevenZipDatabase& db);
+uint64_t sevenzip_folder_unpack_size(const SevenZipFolder& folder);
+
+bool sevenzip_open(const std::vector<uint8_t>& file, SevenZipDatabase& db, std::wstring& err);
+bool sevenzip_decode_folder(const SevenZipFolder& folder, const std::vector<uint8_t>& packed,
+                            std::vector<uint8_t>& out);
+bool sevenzip_aes_decrypt(const SevenZipCoder& coder, const std::vector<uint8_t>& input, uint64_t unpack_size,
+                          std::vector<uint8_t>& out);
+
+bool sevenzip_list_entries(const std::wstring& path, std::vector<SevenZipEntry>& entries, std::wstring& comment,
+                           std::wstring& err);
+bool sevenzip_extract_entry(const std::wstring& path, const SevenZipEntry& entry, std::vector<uint8_t>& out,
+                            std::wstring& err);
+bool sevenzip_needs_password(const std::wstring& path);
+
+// ---- in-memory forms, so a caller that walks a whole archive reads and parses it once ----
+
+// True when a coder of the folder is 7z AES.
+bool sevenzip_folder_is_encrypted(const SevenZipFolder& folder);
+// The listing of an opened database (one entry per file, header order).
+std::vector<SevenZipEntry> sevenzip_entries_of(const SevenZipDatabase& db);
+// The comment trailer at the end of the file, or empty.
+std::wstring sevenzip_comment_of(const std::vector<uint8_t>& file);
+// Decodes one whole folder of an opened archive.
+bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipDatabase& db, uint64_t folder,
+                            std::vector<uint8_t>& decoded, std::wstring& err);
+// Cuts an entry's bytes out of its decoded folder and checks their CRC.
+bool sevenzip_slice_entry(const SevenZipDatabase& db, const SevenZipEntry& entry,
+                          const std::vector<uint8_t>& decoded, std::vector<uint8_t>& out, std::wstring& err);
+
+}  // namespace rez
