@@ -4,6 +4,7 @@
 GB18030 expectations come from Python's codec, independently of the platform; sounds
 from the wave module; LZMA-alone frames from the lzma module.
 """
+import base64
 import lzma
 import os
 import struct
@@ -54,10 +55,24 @@ def wave_fixtures(folder):
     wave_file(os.path.join(folder, "long_stereo16.wav"), 2, 2, 44100, 10 * 1024 * 1024 // 4)
 
 
+def dtx_bgra32(width, height, pixels):
+    """A version -5 texture in the plain 32-bit layout (pixel format 3, flags 8)."""
+    header = struct.pack("<iHHIIIBBB", -5, width, height, 0, 8, 0, 0, 0, 3)
+    return header + bytes(4 + 156 - len(header)) + bytes(pixels)
+
+
 def lzma_fixtures(folder):
     text = ("[textures]\nDiffuseMapName=a.dtx\n" * 40).encode("utf-8")
     write(folder, "lzma_text.ini", lzma.compress(text, format=lzma.FORMAT_ALONE))
     write(folder, "lzma_text.plain", text)
+    texture = dtx_bgra32(2, 2, range(16))
+    write(folder, "lzma_texture.dtx", lzma.compress(texture, format=lzma.FORMAT_ALONE))
+    # ".enc" text: base64 with every byte XOR-ed with 0xA3, also inside an LZMA frame.
+    scrambled = bytes(b ^ 0xA3 for b in base64.b64encode(text))
+    write(folder, "scrambled.enc", scrambled)
+    write(folder, "scrambled_lzma.enc", lzma.compress(scrambled, format=lzma.FORMAT_ALONE))
+    # A frame whose stream is cut short: it must be shown as stored.
+    write(folder, "lzma_broken.ini", lzma.compress(text, format=lzma.FORMAT_ALONE)[:30])
 
 
 def main():
