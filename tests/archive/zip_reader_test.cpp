@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/password.h"
+#include "archive/util.h"
+#include "archive/zip_reader.h"
+#include "test_support.h"
+
+namespace {
+
+std::wstring zfix(const std::wstring& name) { return qvltest::fixture(L"zip\\" + name); }
+
+struct PasswordScope {
+    explicit PasswordScope(const std::wstring& p) { rez::set_current_password(p); }
+    ~PasswordScope() { rez::set_current_password(L""); }
+};
+
+std::vector<uint8_t> disk(const std::wstring& rel) {
+    std::vector<uint8_t> d;
+    EXPECT_TRUE(rez::read_file(zfix(rel), d)) << rez::to_utf8(rel);
+    return d;
+}
+
+const std::string kChineseName = "src/\xe4\xb8\xad\xe6\x96\x87\xe5\x90\x8d.txt";  // src/中文名.txt
+
+std::map<std::string, rez::ZipEntry> list_ok(const std::wstring& archive, std::wstring* comment = nullptr) {
+    std::vector<rez::ZipEntry> entries;
+    std::wstring c, err;
+    EXPECT_TRUE(rez::zip_list_entries(archive, entries, c, err)) << rez::to_utf8(err);
+    if (comment) *comment = c;
+    std::map<std::string, rez::ZipEntry> by_name;
+    for (auto& e : entries) by_name[e.name] = e;
+    return by_name;
+}
+
+// Every file of the fixture tree, extracted from `archive`, equals its source on disk.
+void expect_tree_contents(const std::wstring& archive, const std::string& chinese_name) {
+    auto entries = list_ok(archive);
+    ASSERT_EQ(entries.size(), 7u);
+    for (const char* dir : {"src/", "src/sub/", "src/sub/empty/"}) {
+        ASSERT_TRUE(entries.count(dir)) << dir;
+        EXPECT_TRUE(entries[dir].is_dir);
+    }
+    const std::pair<std::string, std::wstring> files[] = {{"src/a.txt", L"src\\a.txt"},
+                                                          {"src/sub/n.txt", L"src\\sub\\n.txt"},
+                                                          {"src/sub/r.bin", L"src\\sub\\r.bin"},
+                                                          {chinese_name, L"src\\\x4E2D\x6587\x540D.txt"}};
+    for (const auto& [name, rel] : files) {
+        ASSERT_TRUE(entries.count(name)) << name;
+        EXPECT_FALSE(entries[name].is_dir);
+        std::vector<uint8_t> out;
+        std::wstring err;
+        EXPECT_TRUE(rez::zip_extract_entry(archive, entries[name], out, err)) << name << " " << rez::to_utf8(err);
+        EXPECT_TRUE(out == disk(rel)) << name;
+    }
+}
+
+TEST(ZipReader, PeerArchivesListAndExtract) {
+    // Info-ZIP without the UTF-8 flag: high-byte names follow the ANSI code page.
+    const std::string raw = kChineseName;
+    std::string ansi_name = rez::codepage_to_utf8(raw.data(), raw.size(), CP_ACP);
+    expect_tree_contents(zfix(L"tree.zip"), ansi_name);
+    expect_tree_contents(zfix(L"stored.zip"), ansi_name);
+    auto tree = list_ok(zfix(L"tree.zip"));
+    EXPECT_EQ(tree["src/sub/n.txt"].method, 8u);
+    EXPECT_EQ(tree["src/a.txt"].method, 0u);  // too small to gain from Deflate
+    for (auto& [name, e] : list_ok(zfix(L"stored.zip"))) EXPECT_EQ(e.method, 0u) << name;
+    EXPECT_FALSE(rez::zip_needs_password(zfix(L"tree.zip")));
+
+    // A self-extractor-like stub in front: offsets found through the base offset.
+    expect_tree_contents(zfix(L"stub.zip"), ansi_name);
+    std::vector<uint8_t> bytes = disk(L"stub.zip");
+    rez::ZipEocd eocd;
+    ASSERT_TRUE(rez::zip_find_eocd(bytes, eocd));
+    EXPECT_EQ(eocd.base_offset, 1000u);
+}
+
+TEST(ZipReader, EncryptedEntriesOfEachKind) {
+    struct Case {
+        const wchar_t* file;
+        uint32_t encryption, strength;
+    } cases[] = {{L"zc_time.zip", 1, 3}, {L"zc_crc.zip", 1, 3}, {L"aes128.zip", 2, 1}, {L"aes192.zip", 2, 2},
+                 {L"aes256.zip", 2, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(rez::to_utf8(c.file));
+        std::wstring archive = zfix(c.file);
+        EXPECT_TRUE(rez::zip_needs_password(archive));
+        auto entries = list_ok(archive);
+        ASSERT_TRUE(entries.count("src/sub/n.txt"));
+        const rez::ZipEntry n = entries["src/sub/n.txt"];
+        EXPECT_EQ(n.encryption, c.encryption);
+        EXPECT_EQ(n.aes_strength, c.strength);
+        EXPECT_EQ(n.method, 8u);
+        EXPECT_EQ(entries["src/sub/"].encryption, 0u);
+        if (c.encryption == 2) {
+            EXPECT_EQ(n.crc32, 0u);  // AE-2: no CRC to check
+        }
+
+        std::vector<uint8_t> out;
+        std::wstring err;
+        EXPECT_FALSE(rez::zip_extract_entry(archive, n, out, err));
+        EXPECT_EQ(err, L"该 ZIP 条目已加密，请先设置密码");
+        for (const wchar_t* wrong : {L"wrong", L"Secret", L"secret1", L"s", L"\x5BC6\x7801"}) {
+            PasswordScope pw(wrong);
+            err.clear();
+            EXPECT_FALSE(rez::zip_extract_entry(archive, n, out, err));
+            bool says_password = err.find(L"密码") != std::wstring::npos || err.find(L"CRC") != std::wstring::npos;
+            EXPECT_TRUE(says_password) << rez::to_utf8(err);
+            if (c.encryption == 2) {
+                EXPECT_EQ(err, L"ZIP 密码错误");
+            }
+        }
+        PasswordScope pw(L"secret");
+        for (const auto& [name, rel] : std::vector<std::pair<std::string, std::wstring>>{
+                 {"src/sub/n.txt", L"src\\sub\\n.txt"}, {"src/sub/r.bin", L"src\\sub\\r.bin"}, {"src/a.txt", L"src\\a.txt"}}) {
+            ASSERT_TRUE(rez::zip_extract_entry(archive, entries[name], out, err)) << name << rez::to_utf8(err);
+            EXPECT_TRUE(out == disk(rel)) << name;
+        }
+    }
+    // Time-based check byte (data descriptor flag) from Info-ZIP, CRC-based from 7-Zip.
+    EXPECT_TRUE(list_ok(zfix(L"zc_time.zip"))["src/a.txt"].flags & 0x0008);
+    auto seven = list_ok(zfix(L"zc_crc.zip"));
+    EXPECT_FALSE(seven["src/a.txt"].flags & 0x0008);
+    ASSERT_TRUE(seven.count(kChineseName));  // UTF-8 flag: the name as stored
+    EXPECT_TRUE(seven[kChineseName].flags & 0x0800);
+}
+
+TEST(ZipReader, CommentsInThreeEncodings) {
+    std::wstring comment;
+    list_ok(zfix(L"comment_ascii.zip"), &comment);
+    EXPECT_EQ(comment, L"plain ASCII comment");
+    list_ok(zfix(L"comment_utf8.zip"), &comment);
+    EXPECT_EQ(comment, L"\x4E2D\x6587\x6CE8\x91CA comment");
+    list_ok(zfix(L"comment_gbk.zip"), &comment);
+    EXPECT_EQ(comment, L"\x4E2D\x6587\x6CE8\x91CA \x538B\x7F29\x5305");
+    list_ok(zfix(L"tree.zip"), &comment);
+    EXPECT_EQ(comment, L"");
+}
+
+TEST(ZipReader, RefusedMethodsAndSplitArchives) {
+    struct Case {
+        const wchar_t* file;
+        const wchar_t* message;
+    } cases[] = {{L"bzip2.zip", L"不支持的 ZIP 压缩方法: 12"},
+                 {L"deflate64.zip", L"不支持的 ZIP 压缩方法: 9"},
+                 {L"ppmd.zip", L"不支持的 ZIP 压缩方法: 98"}};
+    for (const auto& c : cases) {
+        auto entries = list_ok(zfix(c.file));
+        ASSERT_EQ(entries.size(), 1u);
+        std::vector<uint8_t> out;
+        std::wstring err;
+        EXPECT_FALSE(rez::zip_extract_entry(zfix(c.file), entries.begin()->second, out, err));
+        EXPECT_EQ(err, c.message);
+    }
+    // The last piece of a split archive: its entries' headers live in the other pieces.
+    std::vector<rez::ZipEntry> entries;
+    std::wstring comment, err;
+    EXPECT_FALSE(rez::zip_list_entries(zfix(L"split.zip"), entries, comment, err));
+    EXPECT_EQ(err, L"ZIP 本地文件头无效");
+    EXPECT_FALSE(rez::zip_list_entries(zfix(L"missing.zip"), entries, comment, err));
+    EXPECT_EQ(err, L"无法读取 ZIP 文件");
+}
+
+TEST(ZipReader, EndRecordSearchWindow) {
+    rez::ZipEocd eocd;
+    std::vector<uint8_t> file(22 + 65535, 0);
+    rez::store_u32le(file.data(), 0x06054B50);
+    ASSERT_TRUE(rez::zip_find_eocd(file, eocd));
+    EXPECT_EQ(eocd.position, 0u);
+    file.push_back(0);
+    EXPECT_FALSE(rez::zip_find_eocd(file, eocd));
+
+    qvltest::ScratchDir dir(L"zipeocd");
+    ASSERT_TRUE(rez::write_file(dir / L"far.zip", file.data(), file.size()));
+    std::vector<rez::ZipEntry> entries;
+    std::wstring comment, err;
+    EXPECT_FALSE(rez::zip_list_entries(dir / L"far.zip", entries, comment, err));
+    EXPECT_EQ(err, L"未找到 ZIP 结束记录（EOCD）");
+    EXPECT_FALSE(rez::zip_find_eocd(std::vector<uint8_t>(21, 0), eocd));
+}
+
+TEST(ZipReader, DamagedArchivesGiveTheirMessages) {
+    std::vector<uint8_t> good = disk(L"stored.zip");
+    std::vector<rez::ZipEntry> entries;
+    std::wstring comment, err;
+    ASSERT_TRUE(rez::zip_list_entries_in(good, entries, comment, err));
+    const rez::ZipEntry* a = nullptr;
+    for (auto& e : entries)
+        if (e.name == "src/a.txt") a = &e;
+    ASSERT_NE(a, nullptr);
+    std::vector<uint8_t> out;
+
+    auto flipped = good;
+    flipped[a->data_offset] ^= 1;
+    EXPECT_FALSE(rez::zip_extract_entry_in(flipped, *a, out, err));
+    EXPECT_EQ(err, L"ZIP CRC 校验失败");
+
+    rez::ZipEntry beyond = *a;
+    beyond.data_offset = good.size() - 2;
+    EXPECT_FALSE(rez::zip_extract_entry_in(good, beyond, out, err));
+    EXPECT_EQ(err, L"ZIP 条目数据越界");
+
+    // A stored entry whose size field says 0 is returned without a size check.
+    rez::ZipEntry unsized = *a;
+    unsized.uncompressed_size = 0;
+    unsized.crc32 = 0;
+    ASSERT_TRUE(rez::zip_extract_entry_in(good, unsized, out, err));
+    EXPECT_EQ(rez::vector_to_string(out), "hello\n");
+
+    auto bad_local = good;
+    bad_local[0] = 'X';  // the first entry's local header starts the file
+    EXPECT_FALSE(rez::zip_list_entries_in(bad_local, entries, comment, err));
+    EXPECT_EQ(err, L"ZIP 本地文件头无效");
+
+    rez::ZipEocd eocd;
+    ASSERT_TRUE(rez::zip_find_eocd(good, eocd));
+    auto bad_dir = good;
+    bad_dir[eocd.directory_offset] = 'X';
+    EXPECT_FALSE(rez::zip_list_entries_in(bad_dir, entries, comment, err));
+    EXPECT_EQ(err, L"ZIP 中央目录无效");
+
+    auto extra_count = good;  // one record more than the directory holds
+    extra_count[eocd.position + 10] = static_cast<uint8_t>(eocd.entry_count + 1);
+    EXPECT_FALSE(rez::zip_list_entries_in(extra_count, entries, comment, err));
+    EXPECT_EQ(err, L"ZIP 中央目录条目无效");
+}
+
+}  // namespace
