@@ -1,0 +1,251 @@
+#include "app/startup.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <cwctype>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/command_line.h"
+#include "app/elevation.h"
+#include "app/main_window.h"
+#include "app/messages.h"
+#include "app/selftest.h"
+#include "app/sfx_container.h"
+#include "app/sfx_run_window.h"
+#include "app/window_helpers.h"
+#include "archive/util.h"
+#include "resources/resource.h"
+
+namespace rezui {
+namespace {
+
+constexpr wchar_t kDragOutPrefix[] = L"qvl_dragout_";
+constexpr wchar_t kSfxPrefix[] = L"rez_sfx_";
+
+std::wstring private_font_path() { return rez::exe_directory() + L"\\msyh.ttc"; }
+
+bool starts_with(const std::wstring& s, const wchar_t* prefix) { return s.rfind(prefix, 0) == 0; }
+
+// The process id written right after the prefix; 0 when there is none.
+DWORD embedded_pid(const std::wstring& name, size_t start) {
+    DWORD pid = 0;
+    size_t i = start;
+    for (; i < name.size() && iswdigit(name[i]) && i - start < 10; ++i) pid = pid * 10 + (name[i] - L'0');
+    return i == start ? 0 : pid;
+}
+
+bool remove_tree(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        return DeleteFileW(path.c_str()) != FALSE;
+    }
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        bool ok = true;
+        do {
+            std::wstring n = fd.cFileName;
+            if (n == L"." || n == L"..") continue;
+            if (!remove_tree(path + L"\\" + n)) ok = false;
+        } while (ok && FindNextFileW(find, &fd));
+        FindClose(find);
+        if (!ok) return false;
+    }
+    return RemoveDirectoryW(path.c_str()) != FALSE;
+}
+
+bool is_text_field(HWND window) {
+    if (!window) return false;
+    wchar_t cls[32] = {};
+    GetClassNameW(window, cls, 32);
+    return _wcsicmp(cls, L"Edit") == 0 || _wcsnicmp(cls, L"RichEdit", 8) == 0;
+}
+
+std::vector<std::wstring> command_line_args() {
+    std::vector<std::wstring> out;
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return out;
+    for (int i = 1; i < argc; ++i) out.push_back(argv[i]);
+    LocalFree(argv);
+    return out;
+}
+
+// Elevated verbs come before anything else; -1 when the command line holds none.
+int run_elevated_verb() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return -1;
+    int code = argc > 1 ? handle_elevate_command(argc, argv) : -1;
+    LocalFree(argv);
+    return code;
+}
+
+}  // namespace
+
+void load_ui_font() {
+    std::wstring path = private_font_path();
+    bool private_font = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                        AddFontResourceExW(path.c_str(), FR_PRIVATE, nullptr) > 0;
+    if (private_font)
+        app.ui_font = CreateFontW(18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
+                                  CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei UI");
+    else
+        app.ui_font = CreateFontW(18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                  CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"");
+}
+
+void unload_ui_font() {
+    if (app.ui_font) DeleteObject(app.ui_font);
+    app.ui_font = nullptr;
+    std::wstring path = private_font_path();
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) RemoveFontResourceExW(path.c_str(), FR_PRIVATE, nullptr);
+}
+
+std::wstring temp_folder() {
+    wchar_t buffer[520] = {};
+    DWORD n = GetTempPathW(520, buffer);
+    if (n == 0 || n >= 520) return L"C:\\Windows\\Temp\\";
+    return buffer;
+}
+
+bool process_is_running(DWORD pid) {
+    if (pid == 0) return false;
+    if (pid == GetCurrentProcessId()) return true;
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;  // exists, but not ours to open
+    bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+bool is_stale_temp_name(const std::wstring& name) {
+    size_t prefix = 0;
+    if (starts_with(name, kDragOutPrefix) && name.size() >= 12) {
+        prefix = 12;
+    } else if (starts_with(name, kSfxPrefix) && name.size() > 8 && name.size() >= 4 &&
+               name.compare(name.size() - 4, 4, L".rez") == 0) {
+        prefix = 8;
+    } else {
+        return false;
+    }
+    // Another instance or a running self-extractor still uses its own items.
+    return !process_is_running(embedded_pid(name, prefix));
+}
+
+void cleanup_stale_temp(const std::wstring& folder_in) {
+    std::wstring folder = folder_in.empty() ? temp_folder() : folder_in;
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return;
+    std::vector<std::wstring> stale;
+    do {
+        std::wstring name = fd.cFileName;
+        if (is_stale_temp_name(name)) stale.push_back(name);
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+    for (const auto& name : stale)
+        if (!remove_tree(folder + name)) return;
+}
+
+bool accelerator_allowed(HWND target, UINT message, WPARAM key, bool ctrl_down) {
+    if (message != WM_KEYDOWN && message != WM_SYSKEYDOWN) return true;
+    HWND dialog = current_modeless_dialog;
+    if (dialog && target && (target == dialog || IsChild(dialog, target))) return false;
+    if (!is_text_field(target)) return true;
+    if (!ctrl_down) return key != VK_BACK && key != VK_DELETE && key != VK_F2;
+    return key != 'A' && key != 'C' && key != 'V' && key != 'X' && key != 'Z';
+}
+
+bool pre_translate_message(MSG& msg) {
+    if (app.accelerators && app.main_window &&
+        accelerator_allowed(msg.hwnd, msg.message, msg.wParam, GetKeyState(VK_CONTROL) < 0) &&
+        TranslateAcceleratorW(app.main_window, app.accelerators, &msg))
+        return true;
+    if (current_modeless_dialog && IsDialogMessageW(current_modeless_dialog, &msg)) return true;
+    return false;
+}
+
+void run_message_loop() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (pre_translate_message(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+int run_quarvel(HINSTANCE instance, int show_command) {
+    bool ole = SUCCEEDED(OleInitialize(nullptr));
+    if (!ole) OutputDebugStringW(L"Warning: OleInitialize failed; OLE drag-drop disabled.\n");
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), 0xFF};
+    InitCommonControlsEx(&icc);
+    load_ui_font();
+    cleanup_stale_temp();
+
+    auto finish = [&](int code) {
+        unload_ui_font();
+        if (ole) OleUninitialize();
+        return code;
+    };
+
+    std::vector<std::wstring> args = command_line_args();
+    CommandLine cl = parse_command_line(args);
+    int elevated = run_elevated_verb();
+    if (elevated >= 0) return finish(elevated);
+    make_paths_absolute(cl);
+
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, kSingleInstanceMutex);
+    if (!mutex || GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (forward_to_running_instance(cl)) {
+            if (mutex) CloseHandle(mutex);
+            return finish(0);
+        }
+    }
+    auto close_mutex = [&] {
+        if (mutex) CloseHandle(mutex);
+    };
+
+    bool work = has_work(cl);
+    std::vector<wchar_t> own(1040, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size()));
+    if (n > 0 && n < own.size()) {
+        SfxPayload payload;
+        if (read_sfx(own.data(), payload)) {
+            g_sfx_payload = &payload;
+            DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SFX_RUN), nullptr, sfx_run_proc, 0);
+            g_sfx_payload = nullptr;
+            g_sfx_run_id = 0;
+            if (!payload.temp_archive.empty()) DeleteFileW(payload.temp_archive.c_str());
+            if (!work) {
+                close_mutex();
+                return finish(0);
+            }
+        }
+    }
+
+    if (!create_main_window(instance, show_command, cl)) {
+        MessageBoxW(nullptr, L"无法创建主窗口", kProductName, MB_ICONERROR);
+        close_mutex();
+        return finish(1);
+    }
+
+    int code = 0;
+    if (cl.selftest) {
+        code = run_selftest(cl.selftest_path) ? 0 : 1;
+        if (app.main_window) DestroyWindow(app.main_window);
+    } else {
+        run_message_loop();
+    }
+    close_mutex();
+    return finish(code);
+}
+
+}  // namespace rezui
