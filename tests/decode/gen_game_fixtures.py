@@ -49,6 +49,8 @@ def main():
     os.makedirs(folder, exist_ok=True)
     write(folder, "ltc_script_lzma.ltc", alone(SCRIPT))
     write(folder, "world_lzma.dat", alone(simple_world()))
+    # A WeaponModel table: 4-byte header and one 72-byte record.
+    write(folder, "weaponmodel_lzma.bin", alone_sized(struct.pack("<I", 1) + struct.pack("<I", 42) + bytes(68)))
 
 
 if __name__ == "__main__":
