@@ -24,6 +24,13 @@ open("deflate_mixed.bin", "wb").write(mixed)
 for level in (1, 6, 9):
     c = zlib.compressobj(level, zlib.DEFLATED, -15)
     open(f"deflate_mixed.l{level}.raw", "wb").write(c.compress(mixed) + c.flush())
+# Small streams of every block kind and strategy, for the comparison with the reference decoder.
+small = mixed[:20000] + r.randbytes(3000) + b"z" * 3000
+open("deflate_small.bin", "wb").write(small)
+for tag, level, strategy in (("l1", 1, 0), ("l9", 9, 0), ("fixed", 6, zlib.Z_FIXED),
+                             ("huffman", 6, zlib.Z_HUFFMAN_ONLY), ("rle", 6, zlib.Z_RLE), ("stored", 0, 0)):
+    c = zlib.compressobj(level, zlib.DEFLATED, -15, 8, strategy)
+    open(f"deflate_small.{tag}.raw", "wb").write(c.compress(small) + c.flush())
 
 os.makedirs("src/sub/empty")
 open("src/a.txt", "wb").write(b"hello\n")
