@@ -4,8 +4,12 @@
 
 #include "archive/lzma.h"
 #include "archive/util.h"
+#include "decode/bin_table.h"
 #include "decode/enc_cfg.h"
+#include "decode/game_dat.h"
+#include "decode/ltc.h"
 #include "decode/text_decode.h"
+#include "decode/world.h"
 
 namespace rezui {
 
@@ -49,14 +53,19 @@ EntryPreview build(const std::string& name, const std::vector<uint8_t>& bytes) {
         if (auto p = describe_image(decode_tga(payload), "TGA image", "TGA", image_context)) return std::move(*p);
 
     if (ext == "dat") {
-        // [game formats] LithTech world: preview_lithtech_world, then the "DAT World" text.
-        // [game formats] Game DAT text: convert_game_dat_to_text -> "DAT Text" + tag + ": " + label.
+        const WorldPreview world = preview_lithtech_world(payload);
+        if (world.ok)
+            return text_preview(name, world_preview_text(world, name, stored), "DAT World" + tag + ": " + world.title);
+        if (auto t = convert_game_dat_to_text(payload, name))
+            return text_preview(name, std::move(t->text), "DAT Text" + tag + ": " + t->label);
     }
-    if (ext == "bin") {
-        // [game formats] BIN tables: is_bin_table_entry, preview_bin_table -> "BIN" + tag + ": " + label.
+    if (ext == "bin" && is_bin_table_entry(name, ext)) {
+        if (auto t = preview_bin_table(payload, name))
+            return text_preview(name, std::move(t->text), "BIN" + tag + ": " + t->label);
     }
     if (ext == "ltc") {
-        // [game formats] LTC: decode_ltc_preview -> "LTC" + tag + ": " + method + " / " + encoding.
+        if (auto t = decode_ltc_preview(payload, name))
+            return text_preview(name, std::move(t->text), "LTC" + tag + ": " + t->label + " / " + t->encoding);
     }
 
     if (is_enc_entry(name, ext)) {

@@ -255,6 +255,23 @@ bool skip_world_grid_block(WorldReader& reader) {
     return !reader.failed;
 }
 
+std::string world_preview_text(const WorldPreview& world, const std::string& entry_name, uint64_t stored_size) {
+    uint64_t vertices = 0, triangles = 0;
+    for (const WorldMesh& m : world.meshes) {
+        vertices += m.vertex_count;
+        triangles += m.triangle_count;
+    }
+    std::string out = "; World: " + entry_name + "\n; " + world.title + "\n; Meshes: " + std::to_string(world.meshes.size()) +
+                      ", Vertices: " + std::to_string(vertices) + ", Triangles: " + std::to_string(triangles) +
+                      "\n; Bytes: " + std::to_string(stored_size) + " -> " + std::to_string(world.decoded_size) + "\n\n";
+    for (const WorldMesh& m : world.meshes) {
+        out += "Mesh: " + m.name + ", Vertices=" + std::to_string(m.vertex_count) +
+               ", Triangles=" + std::to_string(m.triangle_count) + "\n";
+        if (m.texture) out += "  Texture: " + *m.texture + "\n";
+    }
+    return out;
+}
+
 WorldPreview preview_lithtech_world(const std::vector<uint8_t>& bytes) {
     WorldPreview result;
     std::vector<uint8_t> unpacked;

@@ -57,6 +57,8 @@ struct WorldPreview {
 };
 
 WorldPreview preview_lithtech_world(const std::vector<uint8_t>& bytes);
+// The preview text of a world: totals, then one line per mesh (and its texture).
+std::string world_preview_text(const WorldPreview& world, const std::string& entry_name, uint64_t stored_size);
 
 std::string read_world_string(WorldReader& reader);
 std::string clean_texture_path(const std::string& path);
