@@ -23,11 +23,14 @@ uint64_t load_u64le(const uint8_t* p) {
     return v;
 }
 
-// A first allocation in proportion to the input, so a forged size cannot reserve memory
-// that the data never fills; the decoder grows the buffer as output arrives.
+// The first allocation: the whole expected output when the input could plausibly produce it
+// (one allocation, no regrowth), else an amount in proportion to the input, so a forged size
+// cannot reserve memory the data never fills; the decoder grows the buffer as output arrives.
 size_t first_room(size_t input_length, size_t target) {
-    const size_t guess = std::max<size_t>(size_t{1} << 16, input_length < (size_t{1} << 28) ? input_length * 4 : input_length);
-    return std::min(guess, target);
+    constexpr size_t kPlausibleRatio = 256;
+    const size_t plausible = input_length < (size_t{1} << 40) / kPlausibleRatio ? input_length * kPlausibleRatio
+                                                                                 : size_t{1} << 40;
+    return std::min(std::max<size_t>(size_t{1} << 16, plausible), target);
 }
 
 // Decodes one LZMA stream. known_size 0 = unknown. stop_early (partial mode) is the soft
@@ -47,7 +50,8 @@ Stop run_stream(uint8_t props, const uint8_t* data, size_t length, uint64_t know
     run.hard_limit = static_cast<size_t>(run.exact ? known_size : cap);
     run.stop_at = run.exact ? run.hard_limit : std::numeric_limits<size_t>::max();
     run.stop_at = std::min(run.stop_at, stop_early);
-    out.resize(first_room(length, std::min(run.hard_limit, run.stop_at)));
+    // The decoder keeps a few bytes of slack beyond the limit for its wide match copies.
+    out.resize(first_room(length, std::min(run.hard_limit, run.stop_at)) + 16);
     size_t pos = 0;
     const Stop stop = lzma_detail::decode(model, run, out, pos);
     out.resize(pos);

@@ -34,5 +34,8 @@ bool lzma_decode_raw(const uint8_t* properties, const uint8_t* data, size_t leng
 
 // An LZMA2 stream; the output is limited to kMaxDecodedSize. out is emptied first.
 bool lzma2_decode(const uint8_t* data, size_t length, std::vector<uint8_t>& out);
+// The same, with the expected output size (0 = unknown) used only to size the first
+// allocation; it is trusted no further than the input could plausibly produce.
+bool lzma2_decode(const uint8_t* data, size_t length, std::vector<uint8_t>& out, uint64_t size_hint);
 
 }  // namespace rez

@@ -10,9 +10,19 @@
 namespace rez {
 
 bool lzma2_decode(const uint8_t* data, size_t length, std::vector<uint8_t>& out) {
+    return lzma2_decode(data, length, out, 0);
+}
+
+bool lzma2_decode(const uint8_t* data, size_t length, std::vector<uint8_t>& out, uint64_t size_hint) {
     using lzma_detail::Stop;
     out.clear();
     if (!data || length == 0) return false;
+    if (size_hint) {
+        // Stored chunks add 3 bytes per 64 KiB and LZMA chunks cannot expand data by more than
+        // a few hundred times, so a hint far above that is not believed.
+        const uint64_t plausible = std::min<uint64_t>(uint64_t{length} * 256, kMaxDecodedSize);
+        out.reserve(static_cast<size_t>(std::min(size_hint, plausible)) + 16);
+    }
     lzma_detail::Model model;
     model.set_properties(0);
     size_t dict_start = 0;

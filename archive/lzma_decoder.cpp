@@ -73,7 +73,7 @@ struct Ctx {
 // hard limit (plus slack). Growth doubles, so memory follows the output actually produced.
 void grow(std::vector<uint8_t>& buf, size_t pos, size_t hard_limit) {
     const size_t ceiling = hard_limit + kCopySlack;
-    size_t want = std::max(buf.size() * 2, pos + kMaxMatch + kCopySlack + 65536);
+    size_t want = std::max({buf.size() * 2, pos + kMaxMatch + kCopySlack + 65536, buf.capacity()});
     if (want > ceiling || want < buf.size()) want = ceiling;
     buf.resize(want);
 }

@@ -68,15 +68,8 @@ uint64_t first_out_stream(const SevenZipFolder& f, size_t coder) {
     return first;
 }
 
-}  // namespace
-
-bool sevenzip_folder_is_encrypted(const SevenZipFolder& folder) {
-    return std::any_of(folder.coders.begin(), folder.coders.end(),
-                       [](const SevenZipCoder& c) { return is_method(c, kIdAes); });
-}
-
-bool sevenzip_aes_decrypt(const SevenZipCoder& coder, const std::vector<uint8_t>& input, uint64_t unpack_size,
-                          std::vector<uint8_t>& out) {
+bool aes_decrypt_span(const SevenZipCoder& coder, const uint8_t* input, size_t input_length, uint64_t unpack_size,
+                      std::vector<uint8_t>& out) {
     out.clear();
     const auto& p = coder.properties;
     if (p.empty()) return false;
@@ -91,28 +84,65 @@ bool sevenzip_aes_decrypt(const SevenZipCoder& coder, const std::vector<uint8_t>
         need = 2 + salt_size + iv_size;
     }
     if (p.size() < need) return false;
-    std::vector<uint8_t> salt(p.begin() + (need > 1 ? 2 : 1), p.begin() + (need > 1 ? 2 : 1) + salt_size);
+    const size_t salt_at = b0 > 63 ? 2 : 1;
+    const std::vector<uint8_t> salt(p.begin() + salt_at, p.begin() + salt_at + salt_size);
     std::vector<uint8_t> iv(16, 0);
     for (size_t i = 0; i < iv_size; i++) iv[i] = p[2 + salt_size + i];
     const std::wstring password = get_current_password();
     if (password.empty()) return false;
     const std::vector<uint8_t> key = derive_key_cached(password, salt, power);
     if (key.size() != 32) return false;
-    const size_t length = input.size() & ~size_t{15};
+    const size_t length = input_length & ~size_t{15};
     if (length == 0) return false;
-    if (!aes_crypt(L"ChainingModeCBC", key, iv, input.data(), length, false, out)) return false;
+    if (!aes_crypt(L"ChainingModeCBC", key, iv, input, length, false, out)) return false;
     if (unpack_size != 0 && unpack_size < out.size()) out.resize(static_cast<size_t>(unpack_size));
     return true;
 }
 
-bool sevenzip_decode_folder(const SevenZipFolder& folder, const std::vector<uint8_t>& packed,
-                            std::vector<uint8_t>& out) {
+// One coder step from a span of input into out.
+bool decode_step(const SevenZipCoder& c, const uint8_t* data, size_t length, uint64_t unpack,
+                 std::vector<uint8_t>& out) {
+    if (is_method(c, kIdAes)) return aes_decrypt_span(c, data, length, unpack, out);
+    if (is_method(c, kIdCopy)) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(unpack, length));
+        out.assign(data, data + n);
+        return true;
+    }
+    if (is_method(c, kIdLzma2)) return lzma2_decode(data, length, out, unpack);
+    if (is_method(c, kIdLzma)) {
+        if (c.properties.empty()) return false;
+        return lzma_decode_raw(c.properties.data(), data, length, unpack, out, kMaxDecodedSize);
+    }
+    if (is_method(c, kIdDeflate)) {
+        const size_t limit = static_cast<size_t>(std::min<uint64_t>(unpack, kMaxDecodedSize));
+        return inflate(data, length, out, limit);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool sevenzip_folder_is_encrypted(const SevenZipFolder& folder) {
+    return std::any_of(folder.coders.begin(), folder.coders.end(),
+                       [](const SevenZipCoder& c) { return is_method(c, kIdAes); });
+}
+
+bool sevenzip_aes_decrypt(const SevenZipCoder& coder, const std::vector<uint8_t>& input, uint64_t unpack_size,
+                          std::vector<uint8_t>& out) {
+    return aes_decrypt_span(coder, input.data(), input.size(), unpack_size, out);
+}
+
+bool sevenzip_decode_folder_span(const SevenZipFolder& folder, const uint8_t* packed, size_t packed_length,
+                                 std::vector<uint8_t>& out) {
     out.clear();
     if (folder.packed_streams.empty()) return false;
     size_t coder = 0;
     if (!coder_of_stream(folder, folder.packed_streams[0], true, coder)) return false;
-    std::vector<uint8_t> current;
-    const std::vector<uint8_t>* input = &packed;
+    // The last step writes straight into out, so a caller that reuses out keeps its memory.
+    std::vector<uint8_t> buffers[2];
+    int which = 0;
+    const uint8_t* data = packed;
+    size_t length = packed_length;
     size_t steps = 0;
     for (;;) {
         if (++steps > folder.coders.size() + 4) return false;
@@ -121,39 +151,25 @@ bool sevenzip_decode_folder(const SevenZipFolder& folder, const std::vector<uint
         const uint64_t out_index = first_out_stream(folder, coder);
         const uint64_t unpack =
             out_index < folder.unpack_sizes.size() ? folder.unpack_sizes[static_cast<size_t>(out_index)] : 0;
-        std::vector<uint8_t> result;
-        if (is_method(c, kIdAes)) {
-            if (!sevenzip_aes_decrypt(c, *input, unpack, result)) return false;
-        } else if (is_method(c, kIdCopy)) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(unpack, input->size()));
-            if (input == &current) {
-                result.swap(current);
-                result.resize(n);
-            } else {
-                result.assign(input->begin(), input->begin() + n);
-            }
-        } else if (is_method(c, kIdLzma2)) {
-            if (!lzma2_decode(input->data(), input->size(), result)) return false;
-        } else if (is_method(c, kIdLzma)) {
-            if (c.properties.empty()) return false;
-            if (!lzma_decode_raw(c.properties.data(), input->data(), input->size(), unpack, result,
-                                 kMaxDecodedSize))
-                return false;
-        } else if (is_method(c, kIdDeflate)) {
-            const size_t limit = static_cast<size_t>(std::min<uint64_t>(unpack, kMaxDecodedSize));
-            if (!inflate(input->data(), input->size(), result, limit)) return false;
-        } else {
-            return false;
-        }
-        current.swap(result);
-        input = &current;
         const auto next = std::find_if(folder.bind_pairs.begin(), folder.bind_pairs.end(),
                                        [out_index](const auto& bp) { return bp.second == out_index; });
-        if (next == folder.bind_pairs.end()) break;
+        const bool last = next == folder.bind_pairs.end();
+        std::vector<uint8_t>& target = last ? out : buffers[which];
+        if (!decode_step(c, data, length, unpack, target)) {
+            out.clear();
+            return false;
+        }
+        if (last) return true;
+        data = target.data();
+        length = target.size();
+        which ^= 1;
         if (!coder_of_stream(folder, next->first, true, coder)) return false;
     }
-    out.swap(current);
-    return true;
+}
+
+bool sevenzip_decode_folder(const SevenZipFolder& folder, const std::vector<uint8_t>& packed,
+                            std::vector<uint8_t>& out) {
+    return sevenzip_decode_folder_span(folder, packed.data(), packed.size(), out);
 }
 
 }  // namespace rez

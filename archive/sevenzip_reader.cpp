@@ -200,9 +200,8 @@ bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipData
         return false;
     }
     const size_t start = static_cast<size_t>(32 + offset);
-    const std::vector<uint8_t> packed(file.begin() + start, file.begin() + start + static_cast<size_t>(length));
     const SevenZipFolder& folder = db.folders[static_cast<size_t>(folder_index)];
-    if (!sevenzip_decode_folder(folder, packed, decoded)) {
+    if (!sevenzip_decode_folder_span(folder, file.data() + start, static_cast<size_t>(length), decoded)) {
         // Encrypted data that does not decode is a password matter first, not damage.
         if (sevenzip_folder_is_encrypted(folder))
             err = get_current_password().empty() ? L"该 7z 文件已加密，请先设置密码" : L"7z 密码错误或文件损坏";

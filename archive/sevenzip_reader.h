@@ -85,6 +85,9 @@ uint64_t sevenzip_folder_unpack_size(const SevenZipFolder& folder);
 bool sevenzip_open(const std::vector<uint8_t>& file, SevenZipDatabase& db, std::wstring& err);
 bool sevenzip_decode_folder(const SevenZipFolder& folder, const std::vector<uint8_t>& packed,
                             std::vector<uint8_t>& out);
+// The same over packed bytes that lie inside a larger buffer (the archive file itself).
+bool sevenzip_decode_folder_span(const SevenZipFolder& folder, const uint8_t* packed, size_t packed_length,
+                                 std::vector<uint8_t>& out);
 bool sevenzip_aes_decrypt(const SevenZipCoder& coder, const std::vector<uint8_t>& input, uint64_t unpack_size,
                           std::vector<uint8_t>& out);
 
