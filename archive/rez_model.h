@@ -167,6 +167,9 @@ public:
     // File offset of the root directory block (0 for a model not read from a file);
     // lets the loaders refuse blocks that point back at the root.
     uint64_t root_block_pos = 0;
+    // Directory records parsed so far; bounds what a hostile archive whose blocks share
+    // or overlap one another can make the loaders build.
+    uint64_t records_loaded = 0;
 
     RezFile() = default;
     explicit RezFile(const std::wstring& path);
