@@ -341,7 +341,8 @@ int append_list_page() {
 }
 
 void load_more_rows() {
-    if (!app.list_view) return;
+    // Rows of an archive read it (icons, thumbnails): not while a job owns it.
+    if (!app.list_view || (app.busy && !app.fs_mode)) return;
     if (list_next_row < list_rows.size()) {
         int n = item_count();
         if (append_list_page() > 0 && n >= 1) SendMessageW(app.list_view, LVM_ENSUREVISIBLE, n - 1, FALSE);

@@ -67,7 +67,7 @@ std::wstring archive_kind_text(const std::wstring& path) {
 }  // namespace
 
 void fill_tree() {
-    if (tree_filling) return;
+    if (tree_filling || (app.busy && !app.fs_mode)) return;
     tree_filling = true;
     HWND tv = app.tree_view;
     if (!tv) {
@@ -148,6 +148,7 @@ void navigate_vdir(const std::wstring& folder) {
 }
 
 void navigate_local(const std::wstring& sub_path) {
+    if (app.busy) return;
     std::wstring full = sub_path.empty() ? app.local_root : app.local_root + L"\\" + sub_path;
     if (!is_folder(full)) return;
     app.local_subdir = sub_path;
@@ -160,7 +161,8 @@ void open_local_folder(const std::wstring& given) {
     std::wstring path = given;
     while (path.size() > 3 && path.back() == L'\\') path.pop_back();
     if (path.size() == 2 && path[1] == L':') path += L'\\';
-    if (!is_folder(path)) return;
+    // Leaving the archive while a job works on it would show a view the job then changes.
+    if (app.busy || !is_folder(path)) return;
     app.fs_mode = true;
     app.local_root = path;
     app.local_subdir.clear();
@@ -215,6 +217,7 @@ void update_status_summary() {
     if (app.fs_mode) {
         part0 = L"本地目录：" + current_local_path();
     } else if (app.archive_loaded) {
+        if (app.busy) return;  // a job is changing the model: keep the last summary
         rez::Stats st = app.archive.stats();
         part0 = archive_kind_text(app.archive.path) + L"：" + file_part(app.archive.path) + L"  |  目录 " +
                 std::to_wstring(st.dirs) + L" 个，文件 " + std::to_wstring(st.files) + L" 个，总大小 " +
@@ -254,7 +257,7 @@ bool first_selected_is_dir() {
     ListRow* row = first_selected_row();
     if (!row || row->is_parent_row || row->is_load_more) return false;
     if (row->is_local) return row->local_is_dir;
-    if (!app.archive_loaded) return false;
+    if (!app.archive_loaded || app.busy) return false;
     const rez::Entry* e = app.archive.find_entry(rez::to_utf8(row->key));
     return e && e->is_dir;
 }

@@ -16,6 +16,10 @@ namespace rezui {
 
 namespace {
 
+// Bigger files are not read just to draw a 64-pixel picture; their row keeps the
+// extension's icon.
+constexpr uint64_t kMaxThumbnailSource = 128ull << 20;
+
 // Pixels of a decoded picture that really hold width x height x 4 bytes, or null.
 const std::vector<uint8_t>* usable_pixels(const EntryPreview& preview, int& w, int& h) {
     if (!preview.is_image || !preview.image) return nullptr;
@@ -38,8 +42,12 @@ int texture_thumbnail_icon(const std::wstring& cache_key, const std::string& nam
     if (!disk_path.empty()) {
         rez::FileHandle file(CreateFileW(disk_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file || !rez::read_all(file, bytes)) return -1;
+        LARGE_INTEGER size{};
+        if (!file || !GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > kMaxThumbnailSource)
+            return -1;
+        if (!rez::read_all(file, bytes)) return -1;
     } else if (entry) {
+        if (entry->size > kMaxThumbnailSource) return -1;
         std::wstring err;
         if (!app.archive.read_entry_data(*entry, bytes, err)) return -1;
     } else {

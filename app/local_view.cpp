@@ -67,6 +67,7 @@ void copy_folder_into(HWND owner, const std::wstring& source, const std::wstring
 }  // namespace
 
 void go_up() {
+    if (app.busy) return;
     if (app.fs_mode) {
         if (app.local_subdir.empty()) {
             std::wstring parent = parent_local_dir();

@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/open_archive.h"
 #include "app/task_ui.h"
+#include "app/unavailable.h"
 #include "app/window_helpers.h"
 #include "app/zip_7z_jobs.h"
 
@@ -24,8 +25,7 @@ bool is_zip_or_7z_path(const std::wstring& path) {
 // from one is saved by the ZIP/7z rewrite, which is not available yet.
 bool refuse_member_save() {
     if (!is_zip_or_7z_path(app.archive.path)) return false;
-    append_log(L"无法以 REZ 格式保存 ZIP/7z 归档：ZIP/7z 的保存尚未提供。");
-    set_status_bar_text(L"ZIP/7z 的保存尚未提供");
+    report_unavailable(L"保存 ZIP/7z 归档");
     return true;
 }
 

@@ -4,15 +4,9 @@
 
 #include "app/app_state.h"
 #include "app/open_archive.h"
-#include "app/task_ui.h"
+#include "app/unavailable.h"
 
 namespace rezui {
-
-namespace {
-
-void not_available(const wchar_t* what) { append_log(std::wstring(what) + L"：此功能尚未提供。"); }
-
-}  // namespace
 
 bool is_zip_or_7z_open() {
     if (app.fs_mode || !app.archive_loaded) return false;
@@ -20,10 +14,10 @@ bool is_zip_or_7z_open() {
     return ext == "zip" || ext == "7z";
 }
 
-void extract_zip_7z(const std::vector<std::wstring>&) { not_available(L"解压 ZIP/7z 条目"); }
-void delete_zip_7z() { not_available(L"从 ZIP/7z 删除条目"); }
-void add_files_zip_7z() { not_available(L"向 ZIP/7z 添加文件"); }
-void add_dir_zip_7z() { not_available(L"向 ZIP/7z 添加文件夹"); }
-void set_archive_password(const std::wstring&) { not_available(L"设置归档密码"); }
+void extract_zip_7z(const std::vector<std::wstring>&) { report_unavailable(L"解压 ZIP/7z 条目"); }
+void delete_zip_7z() { report_unavailable(L"从 ZIP/7z 删除条目"); }
+void add_files_zip_7z() { report_unavailable(L"向 ZIP/7z 添加文件"); }
+void add_dir_zip_7z() { report_unavailable(L"向 ZIP/7z 添加文件夹"); }
+void set_archive_password(const std::wstring&) { report_unavailable(L"设置归档密码"); }
 
 }  // namespace rezui

@@ -136,16 +136,22 @@ TEST(BrowserWindow, EncryptedMarkUntilUnlocked) {
 
 TEST(BrowserWindow, BusyStateLeavesListAndFolderAlone) {
     BrowserWindow w;
-    load_model(L"C:\\nowhere\\t.rez", 3);
-    rezui::refresh_list();
-    ASSERT_EQ(item_count(), 2);
-    rezui::app.busy = true;
+    load_model(L"C:\\nowhere\\t.rez", 600);
     rezui::navigate_vdir(L"BIG");
+    ASSERT_EQ(item_count(), 1 + 500 + 1);
+    rezui::app.busy = true;
+    rezui::navigate_vdir(L"");
     rezui::refresh_list();
+    rezui::load_more_rows();
+    rezui::go_up();
+    rezui::open_local_folder(L"Z:\\");
     rezui::preview_entry("BIG\\F10000.dat");
-    rezui::reveal_archive_path(L"BIG\\F10000.dat");
-    EXPECT_EQ(rezui::app.current_folder, L"");
-    EXPECT_EQ(item_count(), 2);
+    rezui::reveal_archive_path(L"BIG\\F10001.dat");
+    h5test::select_item(1);
+    EXPECT_FALSE(rezui::first_selected_is_dir());
+    EXPECT_EQ(rezui::app.current_folder, L"BIG");
+    EXPECT_FALSE(rezui::app.fs_mode);
+    EXPECT_EQ(item_count(), 1 + 500 + 1);
     EXPECT_FALSE(rezui::app.comment_panel_visible);
     rezui::app.busy = false;
 }
