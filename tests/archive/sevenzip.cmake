@@ -8,3 +8,9 @@ add_custom_command(
   DEPENDS ${CMAKE_CURRENT_LIST_DIR}/sevenzip_fixtures.sh
   COMMENT "Making the 7z and LZMA fixtures")
 add_custom_target(sevenzip_fixtures ALL DEPENDS ${QVL_SEVENZIP_STAMP})
+
+if(TARGET archive_tests)
+  add_test(NAME sevenzip_peer_check
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/sevenzip_peer_check.sh $<TARGET_FILE:archive_tests> ${QVL_FIXTURE_DIR})
+  set_tests_properties(sevenzip_peer_check PROPERTIES LABELS archive)
+endif()
