@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/crypto.h"
 #include "archive/password.h"
 #include "archive/util.h"
 #include "archive/zip_reader.h"
@@ -126,6 +127,29 @@ TEST(ZipReader, EncryptedEntriesOfEachKind) {
     EXPECT_FALSE(seven["src/a.txt"].flags & 0x0008);
     ASSERT_TRUE(seven.count(kChineseName));  // UTF-8 flag: the name as stored
     EXPECT_TRUE(seven[kChineseName].flags & 0x0800);
+}
+
+TEST(ZipReader, WrongPasswordPastTheCheckByteIsStillAPasswordFailure) {
+    // About one wrong password in 256 passes the check byte; the Deflate data then decodes
+    // to garbage, which must be reported as a password problem, not as a damaged archive.
+    std::wstring archive = zfix(L"zc_crc.zip");
+    auto entries = list_ok(archive);
+    const rez::ZipEntry n = entries["src/sub/n.txt"];
+    std::vector<uint8_t> file = disk(L"zc_crc.zip"), plain;
+    std::string lucky;
+    for (int i = 0; i < 20000 && lucky.empty(); ++i) {
+        std::string candidate = "wrong" + std::to_string(i);
+        if (rez::zipcrypto_decrypt(candidate, file.data() + n.data_offset, n.compressed_size,
+                                   static_cast<uint8_t>(n.crc32 >> 24), plain))
+            lucky = candidate;
+    }
+    ASSERT_FALSE(lucky.empty());
+    PasswordScope pw(rez::from_utf8(lucky));
+    std::vector<uint8_t> out;
+    std::wstring err;
+    EXPECT_FALSE(rez::zip_extract_entry(archive, n, out, err));
+    EXPECT_TRUE(err.find(L"密码") != std::wstring::npos || err.find(L"CRC") != std::wstring::npos)
+        << rez::to_utf8(err);
 }
 
 TEST(ZipReader, CommentsInThreeEncodings) {
