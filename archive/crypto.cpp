@@ -16,7 +16,8 @@ BCRYPT_ALG_HANDLE open_provider(const wchar_t* algorithm, ULONG flags, const wch
     if (chaining) {
         ULONG bytes = static_cast<ULONG>((wcslen(chaining) + 1) * sizeof(wchar_t));
         if (!BCRYPT_SUCCESS(BCryptSetProperty(handle, BCRYPT_CHAINING_MODE,
-                                              reinterpret_cast<PUCHAR>(const_cast<wchar_t*>(chaining)), bytes, 0))) {
+                                              reinterpret_cast<PUCHAR>(const_cast<wchar_t*>(chaining)), bytes,
+                                              0))) {
             BCryptCloseAlgorithmProvider(handle, 0);
             return nullptr;
         }
@@ -87,10 +88,10 @@ bool aes_crypt(const wchar_t* chaining_mode, const std::vector<uint8_t>& key, co
     ULONG iv_len = static_cast<ULONG>(iv_copy.size());
     ULONG done = 0;
     NTSTATUS status =
-        encrypt ? BCryptEncrypt(k.key, const_cast<PUCHAR>(data), static_cast<ULONG>(length), nullptr, iv_ptr, iv_len,
-                                out.data(), static_cast<ULONG>(out.size()), &done, 0)
-                : BCryptDecrypt(k.key, const_cast<PUCHAR>(data), static_cast<ULONG>(length), nullptr, iv_ptr, iv_len,
-                                out.data(), static_cast<ULONG>(out.size()), &done, 0);
+        encrypt ? BCryptEncrypt(k.key, const_cast<PUCHAR>(data), static_cast<ULONG>(length), nullptr, iv_ptr,
+                                iv_len, out.data(), static_cast<ULONG>(out.size()), &done, 0)
+                : BCryptDecrypt(k.key, const_cast<PUCHAR>(data), static_cast<ULONG>(length), nullptr, iv_ptr,
+                                iv_len, out.data(), static_cast<ULONG>(out.size()), &done, 0);
     if (!BCRYPT_SUCCESS(status)) return false;
     out.resize(done);
     return true;
@@ -119,7 +120,8 @@ BCRYPT_ALG_HANDLE open_hmac_sha1_provider() {
     return h;
 }
 
-bool hmac_sha1(const std::vector<uint8_t>& key, const uint8_t* data, size_t length, std::vector<uint8_t>& mac) {
+bool hmac_sha1(const std::vector<uint8_t>& key, const uint8_t* data, size_t length,
+               std::vector<uint8_t>& mac) {
     BCRYPT_ALG_HANDLE alg = open_hmac_sha1_provider();
     if (!alg) return false;
     HashCloser h;
@@ -152,9 +154,9 @@ bool pbkdf2_hmac_sha1(const std::string& password, const std::vector<uint8_t>& s
     size_t k = strength == 1 ? 16 : strength == 2 ? 24 : 32;
     std::vector<uint8_t> derived(2 * k + 2);
     if (!BCRYPT_SUCCESS(BCryptDeriveKeyPBKDF2(
-            alg, reinterpret_cast<PUCHAR>(const_cast<char*>(password.data())), static_cast<ULONG>(password.size()),
-            const_cast<PUCHAR>(salt.data()), static_cast<ULONG>(salt.size()), 1000, derived.data(),
-            static_cast<ULONG>(derived.size()), 0)))
+            alg, reinterpret_cast<PUCHAR>(const_cast<char*>(password.data())),
+            static_cast<ULONG>(password.size()), const_cast<PUCHAR>(salt.data()),
+            static_cast<ULONG>(salt.size()), 1000, derived.data(), static_cast<ULONG>(derived.size()), 0)))
         return false;
     out.encryption_key.assign(derived.begin(), derived.begin() + k);
     out.mac_key.assign(derived.begin() + k, derived.begin() + 2 * k);
@@ -211,7 +213,8 @@ std::vector<uint8_t> sevenzip_derive_key(const std::wstring& password, const std
 bool random_bytes(uint8_t* out, size_t length) {
     while (length > 0) {
         ULONG piece = static_cast<ULONG>(std::min(length, kCngChunk));
-        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, out, piece, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) return false;
+        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, out, piece, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+            return false;
         out += piece;
         length -= piece;
     }

@@ -34,7 +34,8 @@ bool aes_ctr_keystream(const std::vector<uint8_t>& key, std::vector<uint8_t>& da
 BCRYPT_ALG_HANDLE open_hmac_sha1_provider();
 
 // HMAC-SHA1 of the buffer (20 bytes into mac). False when the provider is missing or CNG fails.
-bool hmac_sha1(const std::vector<uint8_t>& key, const uint8_t* data, size_t length, std::vector<uint8_t>& mac);
+bool hmac_sha1(const std::vector<uint8_t>& key, const uint8_t* data, size_t length,
+               std::vector<uint8_t>& mac);
 
 // SHA-256 of the buffer (32 bytes into digest).
 bool sha256(const uint8_t* data, size_t length, std::vector<uint8_t>& digest);

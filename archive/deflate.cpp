@@ -31,9 +31,10 @@ constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  
                                       31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,    65,    97,    129,
-                                    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+constexpr uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                    33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                                    1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                     6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 constexpr uint8_t kCodeLenOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
@@ -47,7 +48,8 @@ uint32_t litlen_entry(int sym) {
 }
 uint32_t dist_entry(int sym) {
     if (sym < 30)
-        return (static_cast<uint32_t>(kDistBase[sym]) << 16) | kLength | (static_cast<uint32_t>(kDistExtra[sym]) << 8);
+        return (static_cast<uint32_t>(kDistBase[sym]) << 16) | kLength |
+               (static_cast<uint32_t>(kDistExtra[sym]) << 8);
     return 0;  // 30 and 31 of the fixed code
 }
 uint32_t codelen_entry(int sym) { return (static_cast<uint32_t>(sym) << 16) | kLiteral; }
@@ -92,7 +94,8 @@ bool build_table(const uint8_t* lens, int count, int table_bits, Completeness ru
         for (int i = 0; i < len; ++i) rev |= ((c >> i) & 1u) << (len - 1 - i);
         uint32_t entry = entry_of(s);
         if (len <= table_bits) {
-            for (size_t i = rev; i < main_size; i += size_t{1} << len) table[i] = entry | static_cast<uint32_t>(len);
+            for (size_t i = rev; i < main_size; i += size_t{1} << len)
+                table[i] = entry | static_cast<uint32_t>(len);
             continue;
         }
         size_t prefix = rev & (main_size - 1);
@@ -139,12 +142,13 @@ struct Inflater {
     int count = 0;  // valid bits in `bits`; negative once a read ran past the input
 
     std::vector<uint8_t>& out;
-    size_t op = 0;       // bytes produced
-    size_t limit;        // max_output
-    size_t capacity = 0; // usable bytes of out (out.size() keeps kSlack more for wide copies)
+    size_t op = 0;        // bytes produced
+    size_t limit;         // max_output
+    size_t capacity = 0;  // usable bytes of out (out.size() keeps kSlack more for wide copies)
     static constexpr size_t kSlack = 16;
 
-    Inflater(const uint8_t* d, size_t n, std::vector<uint8_t>& o, size_t max) : in(d), in_len(n), out(o), limit(max) {}
+    Inflater(const uint8_t* d, size_t n, std::vector<uint8_t>& o, size_t max)
+        : in(d), in_len(n), out(o), limit(max) {}
 
     void refill() {
         if (count < 0) return;
@@ -315,22 +319,22 @@ struct Inflater {
             if (overrun()) return false;
             bool final = head & 1;
             switch (head >> 1) {
-            case 0:
-                if (!stored_block()) return false;
-                break;
-            case 1:
-                if (!huffman_block(fixed_tables().lit, fixed_tables().dist)) return false;
-                break;
-            case 2:
-                if (dyn.empty()) {
-                    dyn.resize(kLitTableSize + kDistTableSize);
-                    lit = dyn.data();
-                    dist = lit + kLitTableSize;
-                }
-                if (!dynamic_tables(lit, dist) || !huffman_block(lit, dist)) return false;
-                break;
-            default:
-                return false;
+                case 0:
+                    if (!stored_block()) return false;
+                    break;
+                case 1:
+                    if (!huffman_block(fixed_tables().lit, fixed_tables().dist)) return false;
+                    break;
+                case 2:
+                    if (dyn.empty()) {
+                        dyn.resize(kLitTableSize + kDistTableSize);
+                        lit = dyn.data();
+                        dist = lit + kLitTableSize;
+                    }
+                    if (!dynamic_tables(lit, dist) || !huffman_block(lit, dist)) return false;
+                    break;
+                default:
+                    return false;
             }
             if (final) return true;
         }

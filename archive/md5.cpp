@@ -25,7 +25,8 @@ void md5_block(uint32_t state[4], const uint8_t* block) {
     uint32_t m[16];
     for (int i = 0; i < 16; ++i)
         m[i] = static_cast<uint32_t>(block[i * 4]) | (static_cast<uint32_t>(block[i * 4 + 1]) << 8) |
-               (static_cast<uint32_t>(block[i * 4 + 2]) << 16) | (static_cast<uint32_t>(block[i * 4 + 3]) << 24);
+               (static_cast<uint32_t>(block[i * 4 + 2]) << 16) |
+               (static_cast<uint32_t>(block[i * 4 + 3]) << 24);
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     for (int i = 0; i < 64; ++i) {
         uint32_t f;

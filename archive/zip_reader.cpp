@@ -17,17 +17,18 @@ namespace {
 inline uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 bool read_archive(const std::wstring& path, std::vector<uint8_t>& file) {
-    FileHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return h && read_all(h, file);
 }
 
 std::wstring decode_with(unsigned code_page, const uint8_t* bytes, size_t length) {
-    int n = MultiByteToWideChar(code_page, 0, reinterpret_cast<const char*>(bytes), static_cast<int>(length), nullptr,
-                                0);
+    int n = MultiByteToWideChar(code_page, 0, reinterpret_cast<const char*>(bytes), static_cast<int>(length),
+                                nullptr, 0);
     if (n <= 0) return {};
     std::wstring text(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(code_page, 0, reinterpret_cast<const char*>(bytes), static_cast<int>(length), text.data(), n);
+    MultiByteToWideChar(code_page, 0, reinterpret_cast<const char*>(bytes), static_cast<int>(length),
+                        text.data(), n);
     return text;
 }
 
@@ -40,7 +41,8 @@ double comment_score(const std::wstring& text) {
             continue;
         }
         if (iswprint(c) || c == L'\t' || c == L'\n' || c == L'\r') ++printable;
-        if ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0x3040 && c <= 0x30FF)) ++cjk;
+        if ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0x3040 && c <= 0x30FF))
+            ++cjk;
     }
     return printable / n - 2.0 * bad / n + 0.5 * cjk / n;
 }
@@ -92,8 +94,8 @@ std::wstring zip_decode_comment(const uint8_t* bytes, size_t length) {
     return from_utf8(bytes_to_string(bytes, length));
 }
 
-bool zip_list_entries_in(const std::vector<uint8_t>& file, std::vector<ZipEntry>& entries, std::wstring& comment,
-                         std::wstring& err) {
+bool zip_list_entries_in(const std::vector<uint8_t>& file, std::vector<ZipEntry>& entries,
+                         std::wstring& comment, std::wstring& err) {
     entries.clear();
     comment.clear();
     ZipEocd eocd;
@@ -202,7 +204,8 @@ bool decrypt_aes(const std::string& password, const ZipEntry& entry, const uint8
         err = L"ZIP AES 密钥派生失败";
         return false;
     }
-    if (keys.verifier.size() != 2 || data[salt_len] != keys.verifier[0] || data[salt_len + 1] != keys.verifier[1]) {
+    if (keys.verifier.size() != 2 || data[salt_len] != keys.verifier[0] ||
+        data[salt_len + 1] != keys.verifier[1]) {
         err = L"ZIP 密码错误";
         return false;
     }

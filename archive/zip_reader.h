@@ -20,7 +20,7 @@ struct ZipEocd {
 };
 
 struct ZipEntry {
-    std::string name;  // UTF-8, '/' separated, as stored
+    std::string name;     // UTF-8, '/' separated, as stored
     uint32_t method = 0;  // for WinZip AES the real method from the 0x9901 record
     uint32_t compressed_size = 0;
     uint32_t uncompressed_size = 0;
@@ -45,8 +45,8 @@ bool zip_needs_password(const std::wstring& path);
 
 // The same two operations on an archive already in memory, so that a caller walking every
 // member reads the file once.
-bool zip_list_entries_in(const std::vector<uint8_t>& file, std::vector<ZipEntry>& entries, std::wstring& comment,
-                         std::wstring& err);
+bool zip_list_entries_in(const std::vector<uint8_t>& file, std::vector<ZipEntry>& entries,
+                         std::wstring& comment, std::wstring& err);
 bool zip_extract_entry_in(const std::vector<uint8_t>& file, const ZipEntry& entry, std::vector<uint8_t>& out,
                           std::wstring& err);
 

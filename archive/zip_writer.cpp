@@ -148,7 +148,8 @@ bool shift_central_offsets(std::vector<uint8_t>& buf, size_t start, size_t end, 
         if (shifted > kMaxOffset) return false;
         store_u32le(rec + 42, static_cast<uint32_t>(shifted));
         pos += 46 + size_t{static_cast<uint16_t>(rec[28] | (rec[29] << 8))} +
-               static_cast<uint16_t>(rec[30] | (rec[31] << 8)) + static_cast<uint16_t>(rec[32] | (rec[33] << 8));
+               static_cast<uint16_t>(rec[30] | (rec[31] << 8)) +
+               static_cast<uint16_t>(rec[32] | (rec[33] << 8));
     }
     return true;
 }
@@ -163,8 +164,8 @@ std::vector<uint8_t> zip_encode_comment(const std::wstring& comment) {
         // A character GBK cannot write (Hangul, emoji...) would be stored as "?": keep such
         // texts in UTF-8 rather than lose them.
         BOOL lossy = FALSE;
-        int n = WideCharToMultiByte(936, 0, comment.data(), static_cast<int>(comment.size()), nullptr, 0, nullptr,
-                                    &lossy);
+        int n = WideCharToMultiByte(936, 0, comment.data(), static_cast<int>(comment.size()), nullptr, 0,
+                                    nullptr, &lossy);
         if (n > 0 && !lossy) {
             std::vector<uint8_t> bytes(static_cast<size_t>(n));
             WideCharToMultiByte(936, 0, comment.data(), static_cast<int>(comment.size()),
@@ -244,14 +245,15 @@ bool zip_append(const std::wstring& path, const std::vector<ArchiveItem>& items,
                old.begin() + static_cast<ptrdiff_t>(eocd.position));
     // The new end record makes every offset absolute; old records that counted from the
     // start of an archive behind a stub are moved along with it.
-    if (eocd.base_offset > 0 &&
-        !shift_central_offsets(buf, static_cast<size_t>(dir_offset), buf.size(), eocd.entry_count, eocd.base_offset)) {
+    if (eocd.base_offset > 0 && !shift_central_offsets(buf, static_cast<size_t>(dir_offset), buf.size(),
+                                                       eocd.entry_count, eocd.base_offset)) {
         err = L"ZIP 中央目录无效";
         return false;
     }
     for (const auto& w : written) write_central(buf, w);
 
-    size_t comment_len = static_cast<size_t>(std::min<uint64_t>(eocd.comment_length, old.size() - eocd.position - 22));
+    size_t comment_len =
+        static_cast<size_t>(std::min<uint64_t>(eocd.comment_length, old.size() - eocd.position - 22));
     write_end(buf, size_t{eocd.entry_count} + written.size(), dir_offset, old.data() + eocd.position + 22,
               comment_len);
     if (!replace_file(path, buf)) {

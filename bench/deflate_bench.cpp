@@ -83,6 +83,7 @@ int main() {
         ok = rez::load_u32le(tail) == crc && rez::load_u32le(tail + 4) == static_cast<uint32_t>(out.size());
     }
     std::printf("deflate_bench bytes_in=%zu bytes_out=%zu seconds=%.4f mb_per_s=%.1f crc32=%08X %s\n", length,
-                out.size(), best, best > 0 ? double(out.size()) / best / 1e6 : 0.0, crc, ok ? "ok" : "FAILED");
+                out.size(), best, best > 0 ? double(out.size()) / best / 1e6 : 0.0, crc,
+                ok ? "ok" : "FAILED");
     return ok ? 0 : 1;
 }

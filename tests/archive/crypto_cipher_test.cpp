@@ -10,7 +10,8 @@ namespace {
 
 std::vector<uint8_t> unhex(const std::string& text) {
     std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < text.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < text.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
     return out;
 }
 std::string hex(const std::vector<uint8_t>& bytes) {
@@ -66,8 +67,8 @@ TEST(CryptoDigest, Sha256AndHmacSha1) {
 TEST(CryptoCipher, AesKnownVectorsBothModes) {
     std::vector<uint8_t> out;
     auto plain = unhex("00112233445566778899aabbccddeeff");
-    ASSERT_TRUE(rez::aes_crypt(L"ChainingModeECB", unhex("000102030405060708090a0b0c0d0e0f"), {}, plain.data(),
-                               plain.size(), true, out));
+    ASSERT_TRUE(rez::aes_crypt(L"ChainingModeECB", unhex("000102030405060708090a0b0c0d0e0f"), {},
+                               plain.data(), plain.size(), true, out));
     EXPECT_EQ(hex(out), "69c4e0d86a7b0430d8cdb78070b4c55a");
 
     auto key = unhex("2b7e151628aed2a6abf7158809cf4f3c");
@@ -85,7 +86,8 @@ TEST(CryptoCipher, AesRefusesBadArguments) {
     std::vector<uint8_t> key(16, 1), data(17, 0), out;
     EXPECT_FALSE(rez::aes_crypt(L"ChainingModeECB", key, {}, data.data(), 17, true, out));
     EXPECT_FALSE(rez::aes_crypt(L"chainingmodeecb", key, {}, data.data(), 16, true, out));
-    EXPECT_FALSE(rez::aes_crypt(L"ChainingModeECB", std::vector<uint8_t>(15, 1), {}, data.data(), 16, true, out));
+    EXPECT_FALSE(
+        rez::aes_crypt(L"ChainingModeECB", std::vector<uint8_t>(15, 1), {}, data.data(), 16, true, out));
 }
 
 TEST(CryptoCipher, WinZipCounterModeUsesLittleEndianCounterFromOne) {
@@ -117,9 +119,11 @@ TEST(CryptoCipher, WinZipKeyDerivation) {
     for (int i = 0; i < 16; ++i) salt16.push_back(static_cast<uint8_t>(i));
     ASSERT_TRUE(rez::pbkdf2_hmac_sha1("secret", salt16, 3, keys));
     EXPECT_EQ(hex(keys.encryption_key) + hex(keys.mac_key) + hex(keys.verifier),
-              "b054b25cf15c5e093100214b7cbd9d49b6e163a979efc91aa818b8a2f664ee1d4315c73829e75ef42f5b8942f6d1d1dff97dd"
+              "b054b25cf15c5e093100214b7cbd9d49b6e163a979efc91aa818b8a2f664ee1d4315c73829e75ef42f5b8942f6d1d1"
+              "dff97dd"
               "fcfa912c2a63a87d24a1948b787a336");
-    ASSERT_TRUE(rez::pbkdf2_hmac_sha1("pw", std::vector<uint8_t>(salt16.begin(), salt16.begin() + 8), 1, keys));
+    ASSERT_TRUE(
+        rez::pbkdf2_hmac_sha1("pw", std::vector<uint8_t>(salt16.begin(), salt16.begin() + 8), 1, keys));
     EXPECT_EQ(keys.encryption_key.size(), 16u);
     EXPECT_EQ(hex(keys.encryption_key) + hex(keys.mac_key) + hex(keys.verifier),
               "faf17ed12ffb5641e78597cf34117f5f03c2f0c0768ae2f887bb3f26b090210c4b77");
@@ -133,7 +137,8 @@ TEST(CryptoCipher, SevenZipKeyDerivation) {
               "7a45da80d01c20519b731ad492287ac98203a4c9a115f75d6beb47968faf4442");
     std::vector<uint8_t> salt40(40);
     for (int i = 0; i < 40; ++i) salt40[i] = static_cast<uint8_t>(i + 1);
-    EXPECT_EQ(rez::sevenzip_derive_key(L"zz", salt40, 63), std::vector<uint8_t>(salt40.begin(), salt40.begin() + 32));
+    EXPECT_EQ(rez::sevenzip_derive_key(L"zz", salt40, 63),
+              std::vector<uint8_t>(salt40.begin(), salt40.begin() + 32));
     auto raw = rez::sevenzip_derive_key(L"p", {9}, 63);
     EXPECT_EQ(hex(raw), "0970" + std::string(60, '0'));
     EXPECT_TRUE(rez::sevenzip_derive_key(L"p", {}, 25).empty());
@@ -152,8 +157,10 @@ TEST(CryptoCipher, ZipCryptoRoundTripAndWrongPassword) {
     int passed = 0;
     for (int i = 0; i < 512; ++i) {
         std::vector<uint8_t> junk{1, 2, 3};
-        if (rez::zipcrypto_decrypt("wrong" + std::to_string(i), sealed.data(), sealed.size(), 0xA5, junk)) ++passed;
-        else EXPECT_EQ(junk, (std::vector<uint8_t>{1, 2, 3}));
+        if (rez::zipcrypto_decrypt("wrong" + std::to_string(i), sealed.data(), sealed.size(), 0xA5, junk))
+            ++passed;
+        else
+            EXPECT_EQ(junk, (std::vector<uint8_t>{1, 2, 3}));
     }
     EXPECT_LT(passed, 12);
 

@@ -73,9 +73,9 @@ std::vector<uint8_t> dynamic_block(bool with_length_symbol) {
     w.code(1, 2);  // 'a' has length 1
     zeros(138);
     zeros(20);
-    w.code(2, 2);                              // 256: length 2
-    w.code(with_length_symbol ? 2 : 0, 2);     // 257: length 2 or none
-    w.code(1, 2);                              // distance 0: length 1
+    w.code(2, 2);                           // 256: length 2
+    w.code(with_length_symbol ? 2 : 0, 2);  // 257: length 2 or none
+    w.code(1, 2);                           // distance 0: length 1
     // Data: 'a' = 0, 257 = 11, distance 0 = 0, end = 10.
     w.code(0, 1);
     if (with_length_symbol) {
@@ -96,8 +96,8 @@ TEST(DeflateInflate, StoredBlocksAndLimit) {
     expect_fail({0x01, 0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l'});       // data cut short
     expect_fail({0x01, 0x05, 0x00});
     // Two stored blocks, the first not final; trailing junk after the final block is ignored.
-    EXPECT_EQ(rez::vector_to_string(inflate_ok({0x00, 0x02, 0x00, 0xFD, 0xFF, 'a', 'b', 0x01, 0x01, 0x00, 0xFE, 0xFF,
-                                                'c', 0xDE, 0xAD})),
+    EXPECT_EQ(rez::vector_to_string(inflate_ok(
+                  {0x00, 0x02, 0x00, 0xFD, 0xFF, 'a', 'b', 0x01, 0x01, 0x00, 0xFE, 0xFF, 'c', 0xDE, 0xAD})),
               "abc");
 }
 
@@ -117,15 +117,17 @@ TEST(DeflateInflate, FixedBlockMatchesAndBadDistances) {
 }
 
 TEST(DeflateInflate, DynamicBlockCompletenessRules) {
-    EXPECT_EQ(rez::vector_to_string(inflate_ok(dynamic_block(true))), "aaaa");  // incomplete distance code is fine
-    expect_fail(dynamic_block(false));                                            // incomplete literal/length code
+    EXPECT_EQ(rez::vector_to_string(inflate_ok(dynamic_block(true))),
+              "aaaa");                  // incomplete distance code is fine
+    expect_fail(dynamic_block(false));  // incomplete literal/length code
 }
 
 TEST(DeflateInflate, MatchesPeerCompressorOnMixedData) {
     // raw Deflate streams written by the fixture script (python zlib, levels 1, 6 and 9)
     std::vector<uint8_t> plain;
     ASSERT_TRUE(rez::read_file(qvltest::fixture(L"zip\\deflate_mixed.bin"), plain)) << "fixture missing";
-    for (const wchar_t* name : {L"zip\\deflate_mixed.l1.raw", L"zip\\deflate_mixed.l6.raw", L"zip\\deflate_mixed.l9.raw"}) {
+    for (const wchar_t* name :
+         {L"zip\\deflate_mixed.l1.raw", L"zip\\deflate_mixed.l6.raw", L"zip\\deflate_mixed.l9.raw"}) {
         std::vector<uint8_t> packed, out;
         ASSERT_TRUE(rez::read_file(qvltest::fixture(name), packed));
         ASSERT_TRUE(rez::inflate(packed.data(), packed.size(), out, plain.size()));

@@ -88,7 +88,8 @@ private:
         uint32_t len = in_[pos_] | (in_[pos_ + 1] << 8), nlen = in_[pos_ + 2] | (in_[pos_ + 3] << 8);
         pos_ += 4;
         if (nlen != (len ^ 0xFFFF) || in_.size() - pos_ < len || out_.size() + len > limit_) return false;
-        out_.insert(out_.end(), in_.begin() + static_cast<ptrdiff_t>(pos_), in_.begin() + static_cast<ptrdiff_t>(pos_ + len));
+        out_.insert(out_.end(), in_.begin() + static_cast<ptrdiff_t>(pos_),
+                    in_.begin() + static_cast<ptrdiff_t>(pos_ + len));
         pos_ += len;
         return true;
     }
@@ -147,10 +148,13 @@ private:
     bool symbols(const Code& lit, const Code& dist) {
         static const int lbase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                       31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-        static const int lextra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-        static const int dbase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,    65,    97,    129,
-                                      193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-        static const int dextra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+        static const int lextra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+        static const int dbase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                      33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                                      1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+        static const int dextra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                       6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
         for (;;) {
             int sym = decode(lit);
             if (err_ || sym < 0) return false;
@@ -198,7 +202,8 @@ TEST(DeflateReference, SameResultsOnPeerStreamsAndDamagedCopies) {
     std::mt19937 rng(20261210);
     for (const wchar_t* tag : {L"l1", L"l9", L"fixed", L"huffman", L"rle", L"stored"}) {
         std::vector<uint8_t> stream;
-        ASSERT_TRUE(rez::read_file(qvltest::fixture(std::wstring(L"zip\\deflate_small.") + tag + L".raw"), stream));
+        ASSERT_TRUE(
+            rez::read_file(qvltest::fixture(std::wstring(L"zip\\deflate_small.") + tag + L".raw"), stream));
         std::string name = rez::to_utf8(tag);
         std::vector<uint8_t> out;
         ASSERT_TRUE(rez::inflate(stream.data(), stream.size(), out, plain.size())) << name;
@@ -210,7 +215,8 @@ TEST(DeflateReference, SameResultsOnPeerStreamsAndDamagedCopies) {
             int kind = round % 3;
             if (kind == 0) {  // a few flipped bits, most often in the block headers near the start
                 for (int k = 0; k < 1 + round % 4; ++k) {
-                    size_t at = (rng() % 2) ? rng() % std::min<size_t>(damaged.size(), 64) : rng() % damaged.size();
+                    size_t at =
+                        (rng() % 2) ? rng() % std::min<size_t>(damaged.size(), 64) : rng() % damaged.size();
                     damaged[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
                 }
             } else if (kind == 1) {

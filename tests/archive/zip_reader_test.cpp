@@ -54,7 +54,8 @@ void expect_tree_contents(const std::wstring& archive, const std::string& chines
         EXPECT_FALSE(entries[name].is_dir);
         std::vector<uint8_t> out;
         std::wstring err;
-        EXPECT_TRUE(rez::zip_extract_entry(archive, entries[name], out, err)) << name << " " << rez::to_utf8(err);
+        EXPECT_TRUE(rez::zip_extract_entry(archive, entries[name], out, err))
+            << name << " " << rez::to_utf8(err);
         EXPECT_TRUE(out == disk(rel)) << name;
     }
 }
@@ -83,7 +84,10 @@ TEST(ZipReader, EncryptedEntriesOfEachKind) {
     struct Case {
         const wchar_t* file;
         uint32_t encryption, strength;
-    } cases[] = {{L"zc_time.zip", 1, 3}, {L"zc_crc.zip", 1, 3}, {L"aes128.zip", 2, 1}, {L"aes192.zip", 2, 2},
+    } cases[] = {{L"zc_time.zip", 1, 3},
+                 {L"zc_crc.zip", 1, 3},
+                 {L"aes128.zip", 2, 1},
+                 {L"aes192.zip", 2, 2},
                  {L"aes256.zip", 2, 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(rez::to_utf8(c.file));
@@ -108,16 +112,20 @@ TEST(ZipReader, EncryptedEntriesOfEachKind) {
             PasswordScope pw(wrong);
             err.clear();
             EXPECT_FALSE(rez::zip_extract_entry(archive, n, out, err));
-            bool says_password = err.find(L"密码") != std::wstring::npos || err.find(L"CRC") != std::wstring::npos;
+            bool says_password =
+                err.find(L"密码") != std::wstring::npos || err.find(L"CRC") != std::wstring::npos;
             EXPECT_TRUE(says_password) << rez::to_utf8(err);
             if (c.encryption == 2) {
                 EXPECT_EQ(err, L"ZIP 密码错误");
             }
         }
         PasswordScope pw(L"secret");
-        for (const auto& [name, rel] : std::vector<std::pair<std::string, std::wstring>>{
-                 {"src/sub/n.txt", L"src\\sub\\n.txt"}, {"src/sub/r.bin", L"src\\sub\\r.bin"}, {"src/a.txt", L"src\\a.txt"}}) {
-            ASSERT_TRUE(rez::zip_extract_entry(archive, entries[name], out, err)) << name << rez::to_utf8(err);
+        for (const auto& [name, rel] :
+             std::vector<std::pair<std::string, std::wstring>>{{"src/sub/n.txt", L"src\\sub\\n.txt"},
+                                                               {"src/sub/r.bin", L"src\\sub\\r.bin"},
+                                                               {"src/a.txt", L"src\\a.txt"}}) {
+            ASSERT_TRUE(rez::zip_extract_entry(archive, entries[name], out, err))
+                << name << rez::to_utf8(err);
             EXPECT_TRUE(out == disk(rel)) << name;
         }
     }

@@ -20,7 +20,9 @@ struct PasswordScope {
     ~PasswordScope() { rez::set_current_password(L""); }
 };
 
-rez::ArchiveItem item(const std::string& name, const std::string& data) { return {name, {data.begin(), data.end()}}; }
+rez::ArchiveItem item(const std::string& name, const std::string& data) {
+    return {name, {data.begin(), data.end()}};
+}
 
 const std::string kNonAscii = "\xe6\x96\x87\xe4\xbb\xb6/\xe8\xaf\xb4\xe6\x98\x8e.txt";  // 文件/说明.txt
 
@@ -70,7 +72,8 @@ TEST(ZipWriter, CreateRoundTripsPlainAndEncrypted) {
     std::wstring err, comment;
     std::vector<rez::ZipEntry> listing;
 
-    ASSERT_TRUE(rez::zip_create(dir / L"plain.zip", items, L"\x8BF4\x660E comment", err, L"")) << rez::to_utf8(err);
+    ASSERT_TRUE(rez::zip_create(dir / L"plain.zip", items, L"\x8BF4\x660E comment", err, L""))
+        << rez::to_utf8(err);
     EXPECT_EQ(read_back(dir / L"plain.zip", &comment, &listing), as_map(items));
     EXPECT_EQ(comment, L"\x8BF4\x660E comment");
     for (const auto& e : listing) {
@@ -124,10 +127,11 @@ TEST(ZipWriter, CommentEncoding) {
         std::wstring text;
         std::string bytes;
     } cases[] = {
-        {L"\x4E2D\x6587", "\xd6\xd0\xce\xc4"},                  // Chinese: GBK
-        {L"\x4E2D\xD55C", "\xe4\xb8\xad\xed\x95\x9c"},          // GBK has no Hangul: UTF-8, not "??"
-        {L"\x3072\x3089\x304C\x306A", "\xe3\x81\xb2\xe3\x82\x89\xe3\x81\x8c\xe3\x81\xaa"},  // kana only: UTF-8
-        {L"caf\x00E9", "caf\xc3\xa9"},                          // Latin: UTF-8
+        {L"\x4E2D\x6587", "\xd6\xd0\xce\xc4"},          // Chinese: GBK
+        {L"\x4E2D\xD55C", "\xe4\xb8\xad\xed\x95\x9c"},  // GBK has no Hangul: UTF-8, not "??"
+        {L"\x3072\x3089\x304C\x306A",
+         "\xe3\x81\xb2\xe3\x82\x89\xe3\x81\x8c\xe3\x81\xaa"},  // kana only: UTF-8
+        {L"caf\x00E9", "caf\xc3\xa9"},                         // Latin: UTF-8
         {L"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(rez::vector_to_string(rez::zip_encode_comment(c.text)), c.bytes);
@@ -189,7 +193,8 @@ TEST(ZipWriter, AppendKeepsOnlyCommentBytesPresent) {
     bytes[bytes.size() - 3 - 2] = 200;  // the length field claims 200 comment bytes
     ASSERT_TRUE(rez::write_file(dir / L"c.zip", bytes.data(), bytes.size()));
     ASSERT_TRUE(rez::zip_append(dir / L"c.zip", {item("b", "2")}, err, L""));
-    EXPECT_EQ(read_back(dir / L"c.zip", &comment), (std::map<std::string, std::string>{{"a", "1"}, {"b", "2"}}));
+    EXPECT_EQ(read_back(dir / L"c.zip", &comment),
+              (std::map<std::string, std::string>{{"a", "1"}, {"b", "2"}}));
     EXPECT_EQ(comment, L"abc");
     auto after = bytes_of(dir / L"c.zip");
     EXPECT_EQ(after[after.size() - 5], 3);
@@ -220,8 +225,8 @@ TEST(ZipWriter, FailedRewriteLeavesArchiveUntouched) {
     auto original = bytes_of(target);
     {
         // Another program holds the archive open without delete sharing: it cannot be replaced.
-        rez::FileHandle lock(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        rez::FileHandle lock(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(lock);
         std::wstring err;
         EXPECT_FALSE(rez::zip_append(target, {item("x.txt", "x")}, err, L""));
@@ -269,11 +274,13 @@ TEST(ZipPeerOutput, WriteArchivesForPeerTools) {
     ASSERT_TRUE(rez::zip_set_comment(out + L"\\commented.zip", L"\x8BF4\x660E"));
     expect_dir(L"commented.zip", items);
     // Appends onto archives made by the peers (plain, behind a stub, 7-Zip's encrypted one).
-    auto added = std::vector<rez::ArchiveItem>{item("added/", ""), item("added/one.txt", "one"), item(kNonAscii, "x")};
+    auto added =
+        std::vector<rez::ArchiveItem>{item("added/", ""), item("added/one.txt", "one"), item(kNonAscii, "x")};
     for (const wchar_t* peer : {L"tree.zip", L"stub.zip", L"zc_crc.zip"}) {
         std::wstring target = out + L"\\appended_" + peer;
         ASSERT_TRUE(CopyFileW(zfix(peer).c_str(), target.c_str(), FALSE));
-        ASSERT_TRUE(rez::zip_append(target, added, err, peer == std::wstring(L"zc_crc.zip") ? L"secret" : L""));
+        ASSERT_TRUE(
+            rez::zip_append(target, added, err, peer == std::wstring(L"zc_crc.zip") ? L"secret" : L""));
         expect_dir(L"appended_" + std::wstring(peer), added);
     }
 }
