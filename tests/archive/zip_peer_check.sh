@@ -57,6 +57,10 @@ for archive in "$work"/*.zip; do
   fi
 done
 
+# The traditional cipher is really applied: a wrong password fails.
+unzip -t -P wrong "$work/zipcrypto.zip" >/dev/null 2>&1 && fail "zipcrypto.zip: unzip accepts a wrong password"
+7z t -pwrong "$work/zipcrypto.zip" >/dev/null 2>&1 && fail "zipcrypto.zip: 7z accepts a wrong password"
+
 # The comments are stored in GBK ("中文注释", "说明").
 unzip -z "$work/stored.zip" | head -c -1 | tail -c 8 | cmp -s - <(printf '\xd6\xd0\xce\xc4\xd7\xa2\xca\xcd') || fail "stored.zip: comment bytes"
 unzip -z "$work/commented.zip" | head -c -1 | tail -c 4 | cmp -s - <(printf '\xcb\xb5\xc3\xf7') || fail "commented.zip: comment bytes"

@@ -242,6 +242,15 @@ TEST(ZipReader, DamagedArchivesGiveTheirMessages) {
     ASSERT_TRUE(rez::zip_extract_entry_in(good, unsized, out, err));
     EXPECT_EQ(rez::vector_to_string(out), "hello\n");
 
+    // A Deflate entry claiming 4 GiB: decoded to its real size, then refused on the mismatch.
+    auto tree = list_ok(zfix(L"tree.zip"));
+    rez::ZipEntry inflated = tree["src/sub/n.txt"];
+    ASSERT_EQ(inflated.method, 8u);
+    inflated.uncompressed_size = 0xFFFFFFFFu;
+    EXPECT_FALSE(rez::zip_extract_entry(zfix(L"tree.zip"), inflated, out, err));
+    EXPECT_EQ(err, L"ZIP 解压大小不匹配");
+    EXPECT_TRUE(out.empty());
+
     auto bad_local = good;
     bad_local[0] = 'X';  // the first entry's local header starts the file
     EXPECT_FALSE(rez::zip_list_entries_in(bad_local, entries, comment, err));
