@@ -7,6 +7,7 @@
 
 #include "archive/sevenzip_reader.h"
 #include "archive/util.h"
+#include "archive/zip_reader.h"
 
 namespace rez {
 namespace {
@@ -102,9 +103,22 @@ bool extract_sevenzip(const std::wstring& source, const std::wstring& target, st
     return extract_members(members, target, err, progress, log, decode);
 }
 
-bool extract_zip(const std::wstring&, const std::wstring&, std::wstring& err, const ProgressFn&, const LogFn&) {
-    err = L"ZIP 读取尚不可用";
-    return false;
+bool extract_zip(const std::wstring& source, const std::wstring& target, std::wstring& err,
+                 const ProgressFn& progress, const LogFn& log) {
+    std::vector<uint8_t> file;
+    if (!read_file(source, file)) {
+        err = L"无法读取 ZIP 文件";
+        return false;
+    }
+    std::vector<ZipEntry> entries;
+    std::wstring comment;
+    if (!zip_list_entries_in(file, entries, comment, err)) return false;
+    std::vector<Member> members;
+    for (size_t i = 0; i < entries.size(); i++) members.push_back({entries[i].name, entries[i].is_dir, i});
+    auto decode = [&](size_t index, std::vector<uint8_t>& out, std::wstring& e) {
+        return zip_extract_entry_in(file, entries[index], out, e);
+    };
+    return extract_members(members, target, err, progress, log, decode);
 }
 
 }  // namespace
@@ -112,7 +126,13 @@ bool extract_zip(const std::wstring&, const std::wstring&, std::wstring& err, co
 bool extract_archive_entry(const ArchiveMember& member, std::vector<uint8_t>& out, std::wstring& err) {
     out.clear();
     if (member.is_zip) {
-        err = L"ZIP 读取尚不可用";
+        std::vector<ZipEntry> entries;
+        std::wstring comment;
+        if (!zip_list_entries(member.archive_path, entries, comment, err)) return false;
+        for (const auto& e : entries) {
+            if (e.name == member.member_name) return zip_extract_entry(member.archive_path, e, out, err);
+        }
+        err = L"ZIP 中未找到条目: " + from_utf8(member.member_name);
         return false;
     }
     std::vector<SevenZipEntry> entries;

@@ -59,3 +59,21 @@ seven -m0=Deflate64 deflate64.7z small.txt
 seven -m0=PPMd ppmd.7z small.txt
 seven -mf=BCJ -m0=LZMA bcj.7z small.txt
 seven -v2m -m0=Copy multivol.7z random3m.bin
+
+# ZIP archives for member reading and whole-archive extraction.
+mkdir -p member/src/sub member/case
+(cd member/src && printf 'one\n' > a.txt && printf 'two\n' > sub/b.txt && printf 'three\n' > c.txt &&
+  zip -q -r ../three.zip a.txt sub c.txt)
+(cd member/case && printf 'upper\n' > Name.txt && printf 'lower\n' > name.txt && zip -q ../case.zip Name.txt name.txt)
+python3 - <<'PY'
+import zipfile
+def make(name, entries):
+    with zipfile.ZipFile("member/" + name, "w") as z:
+        for n, d in entries:
+            z.writestr(n, d)
+make("parent.zip", [("good.txt", b"good\n"), ("../evil.txt", b"evil\n"), ("after.txt", b"after\n")])
+make("absolute.zip", [("/abs.txt", b"x")])
+make("backslash.zip", [("\\abs.txt", b"x")])
+make("drive.zip", [("C:/drive.txt", b"x")])
+make("inner_parent.zip", [("a/../../x.txt", b"x")])
+PY
