@@ -260,3 +260,19 @@ TEST(Preview, TableTextAndPictureFromARez) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OpenJobs, ZipMemberPreviewReadsThroughTheModel) {
+    h5test::BrowserWindow w;
+    h5test::last_result.reset();
+    rezui::open_file(fx(L"members.zip"));
+    ASSERT_TRUE(h5test::wait_for_result());
+    install(*h5test::last_result);
+    rezui::preview_entry("a\\b\\c.txt");
+    EXPECT_EQ(h5test::last_box_text, L"");
+    EXPECT_TRUE(rezui::app.comment_panel_visible);
+    EXPECT_NE(rezui::get_window_text(rezui::app.preview_edit).find(L"c text"), std::wstring::npos);
+}
+
+}  // namespace
