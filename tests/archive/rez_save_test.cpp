@@ -285,6 +285,26 @@ TEST(RezSave, FailedReplaceKeepsOldArchiveAndTheNewOne) {
     EXPECT_EQ(m.find_entry("a.txt")->pos, 0u);  // still to be read from disk
 }
 
+TEST(RezSave, ImportIntoAFolderNotReadYetKeepsItsContent) {
+    Fixture f;
+    rez::RezFile m;
+    std::string out;
+    m.add_file("Data", f.text(L"old.txt", "old"), out);
+    std::wstring err;
+    ASSERT_TRUE(m.save(f / L"i.rez", err));
+    rez::RezFile opened;
+    ASSERT_TRUE(rez::RezFile::open(f / L"i.rez", opened, err));
+    ASSERT_FALSE(opened.root.children[0].loaded);
+    const std::wstring disk = f / L"Data";
+    CreateDirectoryW(disk.c_str(), nullptr);
+    write_text(disk + L"\\new.txt", "new");
+    ASSERT_TRUE(opened.add_directory_tree("", disk, out, &err));
+    ASSERT_TRUE(opened.save(f / L"i.rez", err)) << rez::to_utf8(err);
+    rez::RezFile back = reopen(f / L"i.rez");
+    EXPECT_EQ(data_of(back, "Data\\old.txt"), "old");
+    EXPECT_EQ(data_of(back, "Data\\new.txt"), "new");
+}
+
 TEST(RezSave, ReadEntrySource) {
     Fixture f;
     rez::RezFile m;
