@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/local_view.h"
 #include "app/rez_jobs.h"
 #include "app/task_ui.h"
 #include "archive/password.h"
@@ -273,6 +274,16 @@ TEST(OpenJobs, ZipMemberPreviewReadsThroughTheModel) {
     EXPECT_EQ(h5test::last_box_text, L"");
     EXPECT_TRUE(rezui::app.comment_panel_visible);
     EXPECT_NE(rezui::get_window_text(rezui::app.preview_edit).find(L"c text"), std::wstring::npos);
+    // Folders of a ZIP model are complete in memory: navigation never reads the file as REZ.
+    rezui::navigate_vdir(L"a\\b");
+    EXPECT_EQ(h5test::last_box_text, L"");
+    EXPECT_EQ(rezui::app.current_folder, L"a\\b");
+    EXPECT_EQ(h5test::item_count(), 2);
+    EXPECT_EQ(h5test::item_text(1), L"c.txt");
+    rezui::go_up();
+    rezui::go_up();
+    EXPECT_EQ(rezui::app.current_folder, L"");
+    EXPECT_EQ(h5test::status_part(0).substr(0, 19), L"ZIP 压缩包：members.zip");
 }
 
 }  // namespace
