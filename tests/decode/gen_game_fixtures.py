@@ -49,6 +49,11 @@ def main():
     os.makedirs(folder, exist_ok=True)
     write(folder, "ltc_script_lzma.ltc", alone(SCRIPT))
     write(folder, "world_lzma.dat", alone(simple_world()))
+    # 3 MiB of zeros: only the first MiB or so is decoded for the preview.
+    write(folder, "zeros_3mib_lzma.fxo", alone_sized(bytes(3 * 1048576)))
+    # A CFT table, one column "Level", one row of numbers, XOR 0x6D under the frame.
+    image = b"su" + struct.pack("<IIi", 0, 1, 1) + b"Level".ljust(64, b"\0") + struct.pack("<I", 7)
+    write(folder, "table_lzma.cft", alone_sized(bytes(b ^ 0x6D for b in image)))
     # A WeaponModel table: 4-byte header and one 72-byte record.
     write(folder, "weaponmodel_lzma.bin", alone_sized(struct.pack("<I", 1) + struct.pack("<I", 42) + bytes(68)))
 
