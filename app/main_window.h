@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 
@@ -75,6 +76,8 @@ void on_batch_timer(HWND window);
 // Commands that read or change the open archive are refused while a job runs.
 bool command_allowed_while_busy(UINT id);
 
+// The add-to-archive hand-over text split at line feeds, empty pieces dropped.
+std::vector<std::wstring> split_hand_over_lines(const std::wstring& text);
 // The kind-6 result text "archive|added|skipped" split into its three parts.
 void split_drop_added(const std::wstring& text, std::wstring& archive, std::wstring& added, std::wstring& skipped);
 

@@ -145,6 +145,18 @@ void on_drop_added(TaskResult& r) {
 
 }  // namespace
 
+std::vector<std::wstring> split_hand_over_lines(const std::wstring& text) {
+    std::vector<std::wstring> pieces;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        if (end > start) pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
 void split_drop_added(const std::wstring& text, std::wstring& archive, std::wstring& added, std::wstring& skipped) {
     size_t bar = text.find(L'|');
     archive = text.substr(0, bar);
@@ -260,14 +272,7 @@ void on_copy_data(HWND window, const COPYDATASTRUCT* cds) {
         edit_rez_header(window, text);
         break;
     case COPYDATA_ADD_TO_REZ: {
-        std::vector<std::wstring> pieces;
-        size_t start = 0;
-        while (start <= text.size()) {
-            size_t end = text.find(L'\n', start);
-            if (end == std::wstring::npos) end = text.size();
-            if (end > start) pieces.push_back(text.substr(start, end - start));
-            start = end + 1;
-        }
+        std::vector<std::wstring> pieces = split_hand_over_lines(text);
         if (!pieces.empty())
             start_add_dropped(window, pieces.front(), std::vector<std::wstring>(pieces.begin() + 1, pieces.end()));
         break;

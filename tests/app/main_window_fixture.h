@@ -1,0 +1,220 @@
+// The real main window created in-process for the window tests, with every blocking UI
+// (message boxes, pickers, popup menus, shell launches, modal dialogs) scripted through
+// rezui::ui_seams, and helpers to pump and read the window back.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/window_helpers.h"
+
+namespace h4test {
+
+struct Box {
+    std::wstring text, caption;
+    UINT flags;
+};
+
+inline std::vector<Box> boxes;
+inline int box_answer = IDOK;
+inline std::vector<std::wstring> folder_answers;  // popped front first
+inline std::wstring open_answer, save_answer;
+inline UINT menu_answer = 0;
+inline HMENU last_menu_items_owner = nullptr;
+inline std::vector<std::pair<UINT, std::wstring>> last_menu;  // (id or 0 for separator, text + state)
+inline std::vector<std::wstring> shell_launches;
+// Called for each modal dialog: (resource id, procedure) -> result; default cancels.
+inline std::function<INT_PTR(int, DLGPROC)> dialog_script;
+
+inline int scripted_box(HWND, const std::wstring& text, const std::wstring& caption, UINT flags) {
+    boxes.push_back({text, caption, flags});
+    return box_answer;
+}
+inline std::wstring scripted_folder(HWND, const std::wstring&) {
+    if (folder_answers.empty()) return L"";
+    std::wstring a = folder_answers.front();
+    folder_answers.erase(folder_answers.begin());
+    return a;
+}
+inline std::wstring scripted_open(HWND, const wchar_t*, const wchar_t*) { return open_answer; }
+inline std::wstring scripted_save(HWND, const wchar_t*, const wchar_t*, const std::wstring&) { return save_answer; }
+
+inline void record_menu(HMENU menu, const std::wstring& prefix) {
+    int n = GetMenuItemCount(menu);
+    for (int i = 0; i < n; ++i) {
+        wchar_t text[256] = {};
+        MENUITEMINFOW mi = {};
+        mi.cbSize = sizeof(mi);
+        mi.fMask = MIIM_ID | MIIM_STRING | MIIM_STATE | MIIM_SUBMENU | MIIM_FTYPE;
+        mi.dwTypeData = text;
+        mi.cch = 255;
+        GetMenuItemInfoW(menu, i, TRUE, &mi);
+        std::wstring entry = prefix + text;
+        if (mi.fState & MFS_GRAYED) entry += L" [grey]";
+        if (mi.fState & MFS_CHECKED) entry += L" [check]";
+        if (mi.fType & MFT_SEPARATOR) entry = prefix + L"-";
+        last_menu.push_back({mi.wID, entry});
+        if (mi.hSubMenu) record_menu(mi.hSubMenu, prefix + L"  ");
+    }
+}
+inline UINT scripted_menu(HMENU menu, UINT, int, int, HWND) {
+    last_menu.clear();
+    record_menu(menu, L"");
+    return menu_answer;
+}
+inline HINSTANCE scripted_shell(HWND, const wchar_t* verb, const wchar_t* file, const wchar_t* params, const wchar_t*,
+                                int) {
+    shell_launches.push_back(std::wstring(verb ? verb : L"") + L"|" + (file ? file : L"") + L"|" +
+                             (params ? params : L""));
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
+}
+inline INT_PTR scripted_dialog(int id, HWND, DLGPROC proc, LPARAM) {
+    return dialog_script ? dialog_script(id, proc) : 0;
+}
+
+inline void script_all_ui() {
+    boxes.clear();
+    box_answer = IDOK;
+    folder_answers.clear();
+    open_answer.clear();
+    save_answer.clear();
+    menu_answer = 0;
+    last_menu.clear();
+    shell_launches.clear();
+    dialog_script = nullptr;
+    rezui::ui_seams.message_box = scripted_box;
+    rezui::ui_seams.pick_folder = scripted_folder;
+    rezui::ui_seams.pick_open_file = scripted_open;
+    rezui::ui_seams.pick_save_file = scripted_save;
+    rezui::ui_seams.track_popup_menu = scripted_menu;
+    rezui::ui_seams.shell_execute = scripted_shell;
+    rezui::ui_seams.run_dialog = scripted_dialog;
+}
+
+inline void reset_app_state() {
+    rezui::AppState& a = rezui::app;
+    a.archive = rez::RezFile();
+    a.archive_loaded = false;
+    a.current_folder.clear();
+    a.fs_mode = true;
+    a.local_root.clear();
+    a.local_subdir.clear();
+    a.busy = false;
+    a.paused = false;
+    a.cancel = false;
+    a.view_mode = 1;
+    a.list_style = 1;
+    a.comment_panel_visible = false;
+    a.close_to_tray = false;
+    a.show_log_box = true;
+    a.theme.clear();
+    rezui::side_panel_width = 300;
+    rezui::headless = false;
+    rezui::archive_unlocked = false;
+}
+
+inline void pump(DWORD ms = 0) {
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (ms) Sleep(5);
+    } while (GetTickCount() - start < ms);
+}
+
+// Pumps until pred() holds or the time is up.
+inline bool pump_until(const std::function<bool()>& pred, DWORD timeout_ms = 20000) {
+    DWORD start = GetTickCount();
+    while (!pred()) {
+        if (GetTickCount() - start > timeout_ms) return false;
+        pump();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+inline std::wstring log_text() { return rezui::app.log_box ? rezui::get_window_text(rezui::app.log_box) : L""; }
+
+inline std::wstring status_part(int part) {
+    wchar_t buf[1024] = {};
+    SendMessageW(rezui::app.status_bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+// Creates the main window (hidden, no settings file, no command-line work) and destroys it.
+class MainWindow {
+public:
+    MainWindow() {
+        INITCOMMONCONTROLSEX icc{sizeof icc, 0xFF};
+        InitCommonControlsEx(&icc);
+        script_all_ui();
+        reset_app_state();
+        HINSTANCE instance = GetModuleHandleW(nullptr);
+        rezui::register_main_window_class(instance);
+        window_ = CreateWindowExW(0, L"MarrowindRezMainWindow", L"test", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                                  1080, 820, nullptr, nullptr, instance, nullptr);
+        rezui::app.accelerators = rezui::build_accelerators();
+        RECT rc{};
+        GetClientRect(window_, &rc);
+        SendMessageW(window_, WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
+        pump();
+    }
+    ~MainWindow() {
+        if (IsWindow(window_)) DestroyWindow(window_);
+        // Drop the quit that WM_DESTROY posts so the next test starts clean.
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message != WM_QUIT) DispatchMessageW(&msg);
+        }
+        reset_app_state();
+        rezui::ui_seams = rezui::default_ui_seams();
+    }
+    HWND hwnd() const { return window_; }
+    void command(UINT id) { SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+private:
+    HWND window_ = nullptr;
+};
+
+}  // namespace h4test
+
+namespace h4test {
+
+inline void select_none() {
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(rezui::app.list_view, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+}
+
+// Selects the first list row whose name column starts with prefix; false when none does.
+inline bool select_first_row_named(const std::wstring& prefix) {
+    select_none();
+    int n = static_cast<int>(SendMessageW(rezui::app.list_view, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        wchar_t buf[512] = {};
+        LVITEMW it{};
+        it.pszText = buf;
+        it.cchTextMax = 512;
+        SendMessageW(rezui::app.list_view, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&it));
+        if (std::wstring(buf).rfind(prefix, 0) == 0) {
+            LVITEMW st{};
+            st.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+            st.state = LVIS_SELECTED | LVIS_FOCUSED;
+            SendMessageW(rezui::app.list_view, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&st));
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace h4test
