@@ -17,6 +17,20 @@ namespace {
 
 std::wstring fx(const std::wstring& name) { return qvltest::fixture(L"app\\" + name); }
 
+// Points the temporary folder (and with it the self-test log) at a folder of this test, so
+// parallel test processes do not share one log.
+struct PrivateTemp {
+    qvltest::ScratchDir dir{L"h5tmp"};
+    std::wstring saved;
+    PrivateTemp() {
+        wchar_t buf[1040] = {};
+        GetEnvironmentVariableW(L"TMP", buf, 1040);
+        saved = buf;
+        SetEnvironmentVariableW(L"TMP", (dir.path() + L"\\").c_str());
+    }
+    ~PrivateTemp() { SetEnvironmentVariableW(L"TMP", saved.empty() ? nullptr : saved.c_str()); }
+};
+
 bool open_and_wait(const std::wstring& path) {
     rezui::open_file(path);
     return h4test::pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); });
@@ -52,8 +66,9 @@ TEST(MainWindowFlow, SaveCommandOnAZipLeavesTheFileAlone) {
 
 TEST(MainWindowFlow, SelfTestPassesLogsAndTakesTheWindowDown) {
     h4test::MainWindow w;
+    PrivateTemp temp;
     const std::wstring log = rezui::selftest_log_path();
-    DeleteFileW(log.c_str());
+    ASSERT_EQ(log, temp.dir / L"qvl_selftest.log");
     EXPECT_TRUE(rezui::run_selftest(fx(L"selftest\\engine.rez")));
     EXPECT_FALSE(IsWindow(w.hwnd()));
     EXPECT_TRUE(h4test::boxes.empty());
@@ -66,8 +81,9 @@ TEST(MainWindowFlow, SelfTestPassesLogsAndTakesTheWindowDown) {
 
 TEST(MainWindowFlow, SelfTestOfAMissingArchiveFailsWithoutAMessageBox) {
     h4test::MainWindow w;
+    PrivateTemp temp;
     const std::wstring log = rezui::selftest_log_path();
-    DeleteFileW(log.c_str());
+    ASSERT_EQ(log, temp.dir / L"qvl_selftest.log");
     EXPECT_FALSE(rezui::run_selftest(fx(L"missing.rez")));
     EXPECT_TRUE(h4test::boxes.empty());  // the failed open is logged, not shown
     std::vector<uint8_t> bytes;
