@@ -1,6 +1,9 @@
 // Game DAT files: a scrambled version number, then a scrambled loosely structured text body.
 #include "decode/game_dat.h"
 
+#include <initializer_list>
+#include <string_view>
+
 #include "archive/lzma.h"
 #include "archive/rez_model.h"
 #include "archive/util.h"
@@ -17,11 +20,16 @@ bool is_blank(char c) {
 
 std::string num(uint64_t v) { return std::to_string(v); }
 
+// Appends the pieces in one go: the outputs run to many megabytes of short lines.
+void put(std::string& out, std::initializer_list<std::string_view> pieces) {
+    for (std::string_view p : pieces) out.append(p);
+}
+
 std::string header_lines(const std::string& name) { return "; decoded from " + name + "\n"; }
 
 // "(SoundNameK" without blanks, its text up to ')' kept printable and trimmed.
-std::string loose_sound_name(const std::string& record, const std::string& key) {
-    const size_t at = record.find("(" + key);
+std::string loose_sound_name(std::string_view record, std::string_view key) {
+    const size_t at = record.find(std::string("(").append(key));
     if (at == std::string::npos) return {};
     size_t p = at + key.size() + 1;
     while (p < record.size() && is_blank(record[p])) ++p;
@@ -35,7 +43,7 @@ std::string loose_sound_name(const std::string& record, const std::string& key) 
     return rez::trim(kept);
 }
 
-std::optional<double> number_after_paren_key(const std::string& record, const std::string& key) {
+std::optional<double> number_after_paren_key(std::string_view record, std::string_view key) {
     const auto p = find_paren_key(record, key);
     if (!p) return std::nullopt;
     size_t k = *p + 1;
@@ -44,9 +52,9 @@ std::optional<double> number_after_paren_key(const std::string& record, const st
     return scan_number(record, k + key.size(), end);
 }
 
-std::vector<ZoneRecord> read_zones(const std::string& body) {
+std::vector<ZoneRecord> read_zones(std::string_view body) {
     std::vector<ZoneRecord> zones;
-    for (const std::string& rec : split_dat_records(body, "Zoneman")) {
+    for (std::string_view rec : split_dat_records(body, "Zoneman")) {
         ZoneRecord z;
         z.name = read_quoted_value(rec, "ZonemanName");
         if (z.name.empty()) z.name = "Zoneman";
@@ -65,9 +73,9 @@ std::vector<ZoneRecord> read_zones(const std::string& body) {
     return zones;
 }
 
-std::vector<EnvSoundRecord> read_env_sounds(const std::string& body) {
+std::vector<EnvSoundRecord> read_env_sounds(std::string_view body) {
     std::vector<EnvSoundRecord> sounds;
-    for (const std::string& rec : split_dat_records(body, "EnvSound")) {
+    for (std::string_view rec : split_dat_records(body, "EnvSound")) {
         EnvSoundRecord e;
         e.name = read_quoted_value(rec, "EnvSoundName");
         if (e.name.empty()) e.name = "EnvSound";
@@ -92,7 +100,7 @@ std::vector<EnvSoundRecord> read_env_sounds(const std::string& body) {
     return sounds;
 }
 
-std::vector<CameraTrack> read_camera_tracks(const std::string& body) {
+std::vector<CameraTrack> read_camera_tracks(std::string_view body) {
     std::vector<CameraTrack> tracks;
     const std::string camera = "*CAMERA_", animation = "_ANIMATION";
     size_t p = body.find(camera);
@@ -101,9 +109,9 @@ std::vector<CameraTrack> read_camera_tracks(const std::string& body) {
         if (a == std::string::npos) break;
         const size_t next = body.find(camera, a + animation.size());
         const size_t end = next == std::string::npos ? body.size() : next;
-        const std::string track_text = body.substr(p, end - p);
+        const std::string_view track_text = body.substr(p, end - p);
         CameraTrack t;
-        t.name = body.substr(p + camera.size(), a - p - camera.size());
+        t.name = std::string(body.substr(p + camera.size(), a - p - camera.size()));
         t.local_pos = read_star_triple(track_text, "LOCAL_POS");
         t.frame_count = read_star_int(track_text, "ANIMATION_FRAME_COUNT");
         const size_t s = track_text.find("*CONTROL_POS_SAMPLE");
@@ -115,11 +123,13 @@ std::vector<CameraTrack> read_camera_tracks(const std::string& body) {
 }
 
 void append_sample_lines(std::string& out, const std::vector<PathSample>& samples) {
+    out.reserve(out.size() + samples.size() * 24);
     for (const PathSample& s : samples)
-        out += "\t\t" + format_dat_number(s.lead) + " " + format_triple({s.x, s.y, s.z}) + "\n";
+        put(out, {"\t\t", format_dat_number(s.lead), " ", format_dat_number(s.x), " ", format_dat_number(s.y), " ",
+                  format_dat_number(s.z), "\n"});
 }
 
-void append_scene_lines(std::string& out, const std::string& body) {
+void append_scene_lines(std::string& out, std::string_view body) {
     for (const char* key : {"SCENE_FIRSTFRAME", "SCENE_LASTFRAME", "SCENE_FRAMESPEED"}) {
         if (auto v = read_star_number(body, key))
             out += std::string("*") + key + " " + format_dat_number(*v) + "\n";
@@ -128,17 +138,18 @@ void append_scene_lines(std::string& out, const std::string& body) {
 
 std::string zone_text(const std::vector<ZoneRecord>& zones) {
     std::string out;
+    out.reserve(zones.size() * 128);
     for (const ZoneRecord& z : zones) {
-        out += "( Zoneman\n\t( ZonemanName \"" + escape_quoted(z.name) + "\" )\n";
-        if (z.pos) out += "\t( Pos " + format_triple(*z.pos) + " )\n";
-        if (z.rot) out += "\t( Rot " + format_triple(*z.rot) + " )\n";
-        out += "\t( Floor " + (z.floor ? std::to_string(*z.floor) : std::string()) + " )\n";
+        put(out, {"( Zoneman\n\t( ZonemanName \"", escape_quoted(z.name), "\" )\n"});
+        if (z.pos) put(out, {"\t( Pos ", format_triple(*z.pos), " )\n"});
+        if (z.rot) put(out, {"\t( Rot ", format_triple(*z.rot), " )\n"});
+        put(out, {"\t( Floor ", z.floor ? std::to_string(*z.floor) : std::string(), " )\n"});
         if (!z.sound_type.empty())
             out += "\t( SoundType \"" + escape_quoted(z.sound_type) + "\" )\n";
         for (size_t i = 0; i < z.fmod_events.size(); ++i)
             out += "\t( EnvFModEvent" + num(i + 1) + " \"" + escape_quoted(z.fmod_events[i]) +
                    "\" )\n";
-        for (const DatTriple& pt : z.points) out += "\t( Point " + format_triple(pt) + " )\n";
+        for (const DatTriple& pt : z.points) put(out, {"\t( Point ", format_triple(pt), " )\n"});
         out += ")\n\n";
     }
     return out;
@@ -146,14 +157,14 @@ std::string zone_text(const std::vector<ZoneRecord>& zones) {
 
 std::string env_sound_text(const std::vector<EnvSoundRecord>& sounds) {
     std::string out;
+    out.reserve(sounds.size() * 160);
     for (const EnvSoundRecord& e : sounds) {
-        out += "( EnvSound\n\t( EnvSoundName \"" + escape_quoted(e.name) + "\" )\n";
+        put(out, {"( EnvSound\n\t( EnvSoundName \"", escape_quoted(e.name), "\" )\n"});
         if (!e.zone_name.empty())
             out += "\t( ZoneName \"" + escape_quoted(e.zone_name) + "\" )\n";
-        if (e.pos) out += "\t( Pos " + format_triple(*e.pos) + " )\n";
+        if (e.pos) put(out, {"\t( Pos ", format_triple(*e.pos), " )\n"});
         for (size_t i = 0; i < e.sound_names.size(); ++i)
-            out += "\t( SoundName" + num(i + 1) + " \"" + escape_quoted(e.sound_names[i]) +
-                   "\" )\n";
+            put(out, {"\t( SoundName", num(i + 1), " \"", escape_quoted(e.sound_names[i]), "\" )\n"});
         if (e.decay) out += "\t( Decay " + format_dat_number(*e.decay) + " )\n";
         if (e.radius_in) out += "\t( Radius_In " + format_dat_number(*e.radius_in) + " )\n";
         if (e.radius_out) out += "\t( Radius_Out " + format_dat_number(*e.radius_out) + " )\n";
@@ -168,18 +179,21 @@ std::string env_sound_text(const std::vector<EnvSoundRecord>& sounds) {
 
 std::optional<FormatText> convert_game_dat_to_text(const std::vector<uint8_t>& bytes,
                                                    const std::string& entry_name) {
-    std::vector<uint8_t> data;
-    if (!rez::decompress_if_lzma(bytes, data, kLzmaCap)) data = bytes;
+    // Fresh multi-megabyte buffers are slow to fill on some systems: no copy of an entry
+    // that is not LZMA-framed, and the body is unscrambled straight into its string.
+    std::vector<uint8_t> unpacked;
+    bool framed = rez::is_lzma_alone_header(bytes.data(), bytes.size());
+    if (framed && !rez::decompress_if_lzma(bytes, unpacked, kLzmaCap)) framed = false;
+    const std::vector<uint8_t>& data = framed ? unpacked : bytes;
     if (data.size() < 5) return std::nullopt;
 
-    std::vector<uint8_t> version_bytes(data.begin(), data.begin() + 4);
-    rez::rez_crypto_decode(version_bytes, 0);
-    const uint32_t version = rez::load_u32le(version_bytes.data());
+    uint8_t version_bytes[4] = {data[0], data[1], data[2], data[3]};
+    rez::rez_crypto_decode(version_bytes, 4, 0);
+    const uint32_t version = rez::load_u32le(version_bytes);
     if (version < 1 || version > 1024) return std::nullopt;
 
-    std::vector<uint8_t> body_bytes(data.begin() + 4, data.end());
-    rez::rez_crypto_decode(body_bytes, 0);
-    const std::string body = rez::vector_to_string(body_bytes);
+    std::string body(reinterpret_cast<const char*>(data.data()) + 4, data.size() - 4);
+    rez::rez_crypto_decode(reinterpret_cast<uint8_t*>(body.data()), body.size(), 0);
 
     FormatText result;
     result.entry_size = bytes.size();
@@ -242,7 +256,7 @@ std::optional<FormatText> convert_game_dat_to_text(const std::vector<uint8_t>& b
     result.label = prefix + "Binary";
     result.text = header_lines(entry_name) + "; Marrowind DAT binary body\n; version " +
                   num(version) + sizes + "; The body is binary. First decoded bytes:\n" +
-                  rez::hex_dump(body_bytes.data(), body_bytes.size(), kBinaryDumpBytes);
+                  rez::hex_dump(reinterpret_cast<const uint8_t*>(body.data()), body.size(), kBinaryDumpBytes);
     return result;
 }
 

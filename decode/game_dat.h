@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "decode/format_text.h"
@@ -55,19 +56,19 @@ std::optional<FormatText> convert_game_dat_to_text(const std::vector<uint8_t>& b
 
 // Number as the C library reads it, starting at `pos` after optional white space; on success
 // `end` is just past it.
-std::optional<double> scan_number(const std::string& text, size_t pos, size_t& end);
+std::optional<double> scan_number(std::string_view text, size_t pos, size_t& end);
 
-std::optional<size_t> find_paren_key(const std::string& text, const std::string& key,
+std::optional<size_t> find_paren_key(std::string_view text, std::string_view key,
                                      size_t start = 0);
-std::string read_quoted_value(const std::string& text, const std::string& key);
-std::optional<DatTriple> read_paren_triple(const std::string& text, const std::string& key);
-std::vector<DatTriple> read_all_paren_triples(const std::string& text, const std::string& key);
-std::optional<int32_t> read_paren_int(const std::string& text, const std::string& key);
-std::optional<double> read_star_number(const std::string& text, const std::string& key);
-std::optional<int32_t> read_star_int(const std::string& text, const std::string& key);
-std::optional<DatTriple> read_star_triple(const std::string& text, const std::string& key);
-std::vector<PathSample> scan_samples(const std::string& text, size_t from = 0);
-std::vector<std::string> split_dat_records(const std::string& body, const std::string& kind);
+std::string read_quoted_value(std::string_view text, std::string_view key);
+std::optional<DatTriple> read_paren_triple(std::string_view text, std::string_view key);
+std::vector<DatTriple> read_all_paren_triples(std::string_view text, std::string_view key);
+std::optional<int32_t> read_paren_int(std::string_view text, std::string_view key);
+std::optional<double> read_star_number(std::string_view text, std::string_view key);
+std::optional<int32_t> read_star_int(std::string_view text, std::string_view key);
+std::optional<DatTriple> read_star_triple(std::string_view text, std::string_view key);
+std::vector<PathSample> scan_samples(std::string_view text, size_t from = 0);
+std::vector<std::string_view> split_dat_records(std::string_view body, std::string_view kind);
 
 std::string format_dat_number(double value);
 std::string format_triple(const DatTriple& t);

@@ -2,6 +2,7 @@
 // hostile body (long blank runs, endless unterminated keys) costs linear time.
 #include "decode/game_dat.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -19,12 +20,12 @@ bool is_hex_digit(char c) {
 }
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-size_t skip_blanks(const std::string& s, size_t pos) {
+size_t skip_blanks(std::string_view s, size_t pos) {
     while (pos < s.size() && is_blank(s[pos])) ++pos;
     return pos;
 }
 
-bool matches_word_ci(const std::string& s, size_t pos, const char* word) {
+bool matches_word_ci(std::string_view s, size_t pos, const char* word) {
     for (size_t i = 0; word[i]; ++i) {
         if (pos + i >= s.size() || lower(s[pos + i]) != word[i]) return false;
     }
@@ -33,7 +34,7 @@ bool matches_word_ci(const std::string& s, size_t pos, const char* word) {
 
 // Length of the longest text at `pos` that could be a floating-point number; the C library
 // then decides the exact value and extent. Keeps strtod away from the rest of a huge body.
-size_t number_span(const std::string& s, size_t pos) {
+size_t number_span(std::string_view s, size_t pos) {
     size_t p = pos;
     if (p < s.size() && (s[p] == '+' || s[p] == '-')) ++p;
     if (matches_word_ci(s, p, "infinity")) return p + 8 - pos;
@@ -86,7 +87,7 @@ constexpr size_t kLongNumber = 256;
 
 // Plain decimal text of any length, shortened to its leading significant digits; nothing
 // for other shapes (hexadecimal, infinity, NaN).
-std::optional<double> convert_long_decimal(const std::string& s, size_t pos, size_t span) {
+std::optional<double> convert_long_decimal(std::string_view s, size_t pos, size_t span) {
     const size_t stop = pos + span;
     size_t p = pos;
     std::string out;
@@ -126,7 +127,7 @@ std::optional<double> convert_long_decimal(const std::string& s, size_t pos, siz
 }
 
 // Integer from a run of digits and '-': the longest valid leading part must fit an int.
-std::optional<int32_t> parse_int_run(const std::string& s, size_t pos) {
+std::optional<int32_t> parse_int_run(std::string_view s, size_t pos) {
     pos = skip_blanks(s, pos);
     size_t p = pos;
     bool negative = false;
@@ -149,7 +150,7 @@ std::optional<int32_t> parse_int_run(const std::string& s, size_t pos) {
 }
 
 // Up to `count` numbers after `pos`; stops at the first thing that is not a number.
-size_t read_numbers(const std::string& s, size_t pos, double* out, size_t count) {
+size_t read_numbers(std::string_view s, size_t pos, double* out, size_t count, size_t* end_out = nullptr) {
     size_t got = 0;
     while (got < count) {
         size_t end = 0;
@@ -158,18 +159,19 @@ size_t read_numbers(const std::string& s, size_t pos, double* out, size_t count)
         out[got++] = *v;
         pos = end;
     }
+    if (end_out) *end_out = pos;
     return got;
 }
 
-std::optional<size_t> find_star_key(const std::string& text, const std::string& key) {
-    const size_t at = text.find("*" + key);
+std::optional<size_t> find_star_key(std::string_view text, std::string_view key) {
+    const size_t at = text.find(std::string("*").append(key));
     if (at == std::string::npos) return std::nullopt;
     return at + key.size() + 1;
 }
 
 }  // namespace
 
-std::optional<double> scan_number(const std::string& text, size_t pos, size_t& end) {
+std::optional<double> scan_number(std::string_view text, size_t pos, size_t& end) {
     const size_t start = skip_blanks(text, pos);
     const size_t span = number_span(text, start);
     if (span == 0) return std::nullopt;
@@ -181,7 +183,23 @@ std::optional<double> scan_number(const std::string& text, size_t pos, size_t& e
             return v;
         }
     }
-    const std::string lexeme = text.substr(start, span);
+    // Plain decimals (the bulk of every body) go through the fast exact parser; anything
+    // it reads differently from the C library (a '+' sign, hexadecimal, out of range) goes
+    // to strtod on a bounded copy.
+    const char* first = text.data() + start;
+    const char* digits = first + (text[start] == '+' ? 1 : 0);
+    if (digits < first + span && (is_digit(*digits) || *digits == '.' || *digits == '-')) {
+        double value = 0;
+        const auto [ptr, ec] = std::from_chars(digits, first + span, value, std::chars_format::general);
+        if (ec == std::errc() && !(ptr - digits >= 2 && digits[0] == '0' && lower(digits[1]) == 'x')) {
+            const bool hex_follows = ptr < first + span && lower(*ptr) == 'x';
+            if (!hex_follows) {
+                end = static_cast<size_t>(ptr - text.data());
+                return value;
+            }
+        }
+    }
+    const std::string lexeme(text.substr(start, span));
     char* stop = nullptr;
     const double value = std::strtod(lexeme.c_str(), &stop);
     if (stop == lexeme.c_str()) return std::nullopt;
@@ -189,7 +207,7 @@ std::optional<double> scan_number(const std::string& text, size_t pos, size_t& e
     return value;
 }
 
-std::optional<size_t> find_paren_key(const std::string& text, const std::string& key,
+std::optional<size_t> find_paren_key(std::string_view text, std::string_view key,
                                      size_t start) {
     for (size_t p = text.find('(', start); p != std::string::npos; p = text.find('(', p + 1)) {
         const size_t k = skip_blanks(text, p + 1);
@@ -198,7 +216,7 @@ std::optional<size_t> find_paren_key(const std::string& text, const std::string&
     return std::nullopt;
 }
 
-std::string read_quoted_value(const std::string& text, const std::string& key) {
+std::string read_quoted_value(std::string_view text, std::string_view key) {
     for (auto p = find_paren_key(text, key); p; p = find_paren_key(text, key, *p + 1)) {
         const size_t after_key = skip_blanks(text, *p + 1) + key.size();
         const size_t q = skip_blanks(text, after_key);
@@ -206,12 +224,12 @@ std::string read_quoted_value(const std::string& text, const std::string& key) {
         const size_t close = text.find('"', q + 1);
         // No closing quote here means none for any later occurrence either.
         if (close == std::string::npos) return {};
-        return text.substr(q + 1, close - q - 1);
+        return std::string(text.substr(q + 1, close - q - 1));
     }
     return {};
 }
 
-std::optional<DatTriple> read_paren_triple(const std::string& text, const std::string& key) {
+std::optional<DatTriple> read_paren_triple(std::string_view text, std::string_view key) {
     for (auto p = find_paren_key(text, key); p; p = find_paren_key(text, key, *p + 1)) {
         DatTriple t{};
         if (read_numbers(text, skip_blanks(text, *p + 1) + key.size(), t.data(), 3) == 3) return t;
@@ -219,7 +237,7 @@ std::optional<DatTriple> read_paren_triple(const std::string& text, const std::s
     return std::nullopt;
 }
 
-std::vector<DatTriple> read_all_paren_triples(const std::string& text, const std::string& key) {
+std::vector<DatTriple> read_all_paren_triples(std::string_view text, std::string_view key) {
     std::vector<DatTriple> all;
     for (auto p = find_paren_key(text, key); p; p = find_paren_key(text, key, *p + 1)) {
         DatTriple t{};
@@ -229,26 +247,26 @@ std::vector<DatTriple> read_all_paren_triples(const std::string& text, const std
     return all;
 }
 
-std::optional<int32_t> read_paren_int(const std::string& text, const std::string& key) {
+std::optional<int32_t> read_paren_int(std::string_view text, std::string_view key) {
     const auto p = find_paren_key(text, key);
     if (!p) return std::nullopt;
     return parse_int_run(text, skip_blanks(text, *p + 1) + key.size());
 }
 
-std::optional<double> read_star_number(const std::string& text, const std::string& key) {
+std::optional<double> read_star_number(std::string_view text, std::string_view key) {
     const auto at = find_star_key(text, key);
     if (!at) return std::nullopt;
     size_t end = 0;
     return scan_number(text, *at, end);
 }
 
-std::optional<int32_t> read_star_int(const std::string& text, const std::string& key) {
+std::optional<int32_t> read_star_int(std::string_view text, std::string_view key) {
     const auto at = find_star_key(text, key);
     if (!at) return std::nullopt;
     return parse_int_run(text, *at);
 }
 
-std::optional<DatTriple> read_star_triple(const std::string& text, const std::string& key) {
+std::optional<DatTriple> read_star_triple(std::string_view text, std::string_view key) {
     const auto at = find_star_key(text, key);
     if (!at) return std::nullopt;
     DatTriple t{};
@@ -256,7 +274,7 @@ std::optional<DatTriple> read_star_triple(const std::string& text, const std::st
     return t;
 }
 
-std::vector<PathSample> scan_samples(const std::string& text, size_t from) {
+std::vector<PathSample> scan_samples(std::string_view text, size_t from) {
     std::vector<PathSample> samples;
     size_t pos = from;
     while (pos < text.size()) {
@@ -276,11 +294,10 @@ std::vector<PathSample> scan_samples(const std::string& text, size_t from) {
         }
         double rest[3];
         const size_t first_end = end;
-        if (read_numbers(text, first_end, rest, 3) == 3) {
+        size_t rest_end = first_end;
+        if (read_numbers(text, first_end, rest, 3, &rest_end) == 3) {
             samples.push_back(PathSample{*first, rest[0], rest[1], rest[2]});
-            size_t e = first_end;
-            for (int i = 0; i < 3; ++i) scan_number(text, e, e);
-            pos = e;
+            pos = rest_end;
         } else {
             pos = first_end;
         }
@@ -288,7 +305,7 @@ std::vector<PathSample> scan_samples(const std::string& text, size_t from) {
     return samples;
 }
 
-std::vector<std::string> split_dat_records(const std::string& body, const std::string& kind) {
+std::vector<std::string_view> split_dat_records(std::string_view body, std::string_view kind) {
     std::vector<size_t> starts;
     for (size_t p = body.find('('); p != std::string::npos; p = body.find('(', p + 1)) {
         const size_t k = skip_blanks(body, p + 1);
@@ -296,7 +313,7 @@ std::vector<std::string> split_dat_records(const std::string& body, const std::s
         if (body.compare(k + kind.size(), 4, "Name") == 0) continue;
         starts.push_back(p);
     }
-    std::vector<std::string> records;
+    std::vector<std::string_view> records;
     records.reserve(starts.size());
     for (size_t i = 0; i < starts.size(); ++i) {
         const size_t end = i + 1 < starts.size() ? starts[i + 1] : body.size();
@@ -307,13 +324,22 @@ std::vector<std::string> split_dat_records(const std::string& body, const std::s
 
 std::string format_dat_number(double value) {
     const bool whole = std::fabs(std::fmod(value, 1.0)) < 1e-6;
-    const char* fmt = whole ? "%.0f" : "%.6f";
-    // Sized from the formatter itself: a value near the double range has over 300 digits.
-    const int needed = std::snprintf(nullptr, 0, fmt, value);
-    if (needed <= 0) return {};
-    std::string out(static_cast<size_t>(needed) + 1, '\0');
-    std::snprintf(out.data(), out.size(), fmt, value);
-    out.resize(static_cast<size_t>(needed));
+    const int precision = whole ? 0 : 6;
+    std::string out;
+    // Exact fixed-point digits as printf gives them, without printf's cost per call; a
+    // value near the top of the double range needs over 300 characters.
+    char buf[400];
+    const auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
+    if (ec == std::errc()) {
+        out.assign(buf, ptr);
+    } else {
+        const char* fmt = whole ? "%.0f" : "%.6f";
+        const int needed = std::snprintf(nullptr, 0, fmt, value);
+        if (needed <= 0) return {};
+        out.assign(static_cast<size_t>(needed) + 1, '\0');
+        std::snprintf(out.data(), out.size(), fmt, value);
+        out.resize(static_cast<size_t>(needed));
+    }
     if (!whole && out.find('.') != std::string::npos) {
         while (!out.empty() && out.back() == '0') out.pop_back();
         if (!out.empty() && out.back() == '.') out.pop_back();
@@ -322,8 +348,12 @@ std::string format_dat_number(double value) {
 }
 
 std::string format_triple(const DatTriple& t) {
-    return format_dat_number(t[0]) + " " + format_dat_number(t[1]) + " " +
-           format_dat_number(t[2]);
+    std::string out = format_dat_number(t[0]);
+    out += ' ';
+    out += format_dat_number(t[1]);
+    out += ' ';
+    out += format_dat_number(t[2]);
+    return out;
 }
 
 std::string escape_quoted(const std::string& text) {
