@@ -389,3 +389,56 @@ TEST(MainWindow, CanSearchOnlyInARezArchive) {
     h4test::reset_app_state();
     EXPECT_FALSE(rezui::can_search());
 }
+
+TEST(MainWindow, CommandStatesFollowTheSelection) {
+    qvltest::ScratchDir dir(L"mainwin");
+    std::wstring path = make_archive(dir);
+    MainWindow w;
+    HMENU menu = GetMenu(w.hwnd());
+    auto enabled = [&](UINT id) { return !(GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED); };
+    EXPECT_FALSE(enabled(IDM_SAVE));  // local folder shown
+    EXPECT_TRUE(enabled(IDM_PACK_ONE));
+    ASSERT_TRUE(open_and_wait(w.hwnd(), path));
+    h4test::select_none();
+    rezui::update_command_states();
+    EXPECT_TRUE(enabled(IDM_SAVE));
+    EXPECT_TRUE(enabled(IDM_EXTRACT_ALL));
+    EXPECT_FALSE(enabled(IDM_REMOVE));
+    ASSERT_TRUE(h4test::select_first_row_named(L"readme"));
+    h4test::pump();  // the list's item-changed notification updates the states
+    EXPECT_TRUE(enabled(IDM_REMOVE));
+    EXPECT_TRUE(enabled(IDM_REPLACE_CONTENT));
+    ASSERT_TRUE(h4test::select_first_row_named(L"Textures"));
+    h4test::pump();
+    EXPECT_TRUE(enabled(IDM_REMOVE));
+    EXPECT_FALSE(enabled(IDM_REPLACE_CONTENT));  // a folder has no content to replace
+}
+
+TEST(MainWindow, ZipListMenuGreysSelectionCommandsWithoutSelection) {
+    MainWindow w;
+    rez::RezFile model(L"C:\\x.zip");
+    rez::Entry file;
+    file.name = "a";
+    file.ext = "txt";
+    file.size = 3;
+    model.root.children.push_back(file);
+    rezui::app.archive = model;
+    rezui::app.archive_loaded = true;
+    rezui::app.fs_mode = false;
+    rezui::refresh_list();
+    h4test::select_none();
+    NMHDR rclick{rezui::app.list_view, IDC_LIST, static_cast<UINT>(NM_RCLICK)};
+    SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
+    std::vector<std::wstring> texts;
+    for (const auto& item : h4test::last_menu) texts.push_back(item.second);
+    const std::vector<std::wstring> expected = {L"解压全部", L"解压选中 [grey]", L"-", L"添加文件", L"添加目录", L"-",
+                                                L"删除项目 [grey]", L"-", L"注释(&M)...", L"设置密码(&P)...", L"-",
+                                                L"全选(A)\tCtrl+A"};
+    EXPECT_EQ(texts, expected);
+    // Ctrl+A selects every row of a ZIP listing; Ctrl+C there does nothing.
+    w.command(IDM_SELECT_ALL);
+    int count = static_cast<int>(SendMessageW(rezui::app.list_view, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(SendMessageW(rezui::app.list_view, LVM_GETSELECTEDCOUNT, 0, 0), count);
+    w.command(IDM_LOCAL_COPY);
+    EXPECT_TRUE(h4test::boxes.empty());
+}
