@@ -64,6 +64,13 @@ void copy_folder_into(HWND owner, const std::wstring& source, const std::wstring
     SHFileOperationW(&op);
 }
 
+// A name typed for rename or new folder must stay one name inside the shown folder:
+// separators, a drive colon or "." / ".." would put the item somewhere else.
+bool is_plain_name(const std::wstring& name) {
+    if (name == L"." || name == L"..") return false;
+    return name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
 }  // namespace
 
 void go_up() {
@@ -129,7 +136,8 @@ void rename_local_item(HWND owner) {
     if (!ask_text(owner, L"重命名", L"新名称", text) || text.empty()) return;
     size_t cut = path.rfind(L'\\');
     std::wstring target = (cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1)) + text;
-    if (!MoveFileW(path.c_str(), target.c_str())) message_box(owner, L"重命名失败", L"错误", MB_ICONERROR);
+    if (!is_plain_name(text) || !MoveFileW(path.c_str(), target.c_str()))
+        message_box(owner, L"重命名失败", L"错误", MB_ICONERROR);
     refresh_list();
     fill_tree();
 }
@@ -138,7 +146,8 @@ void new_local_folder(HWND owner) {
     std::wstring text = L"新建文件夹";
     if (!ask_text(owner, L"新建文件夹", L"文件夹名称", text) || text.empty()) return;
     std::wstring folder = app.local_subdir.empty() ? app.local_root : app.local_root + L"\\" + app.local_subdir;
-    if (!CreateDirectoryW((folder + L"\\" + text).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    if (!is_plain_name(text) ||
+        (!CreateDirectoryW((folder + L"\\" + text).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS))
         message_box(owner, L"创建失败", L"错误", MB_ICONERROR);
     refresh_list();
 }
