@@ -8,11 +8,45 @@
 
 namespace rezui {
 
+namespace {
+
+struct CodePageInfo {
+    bool valid = false;
+    int default_char = -1;
+};
+
+CodePageInfo query(unsigned code_page) {
+    CodePageInfo info;
+    info.valid = IsValidCodePage(code_page) != FALSE;
+    CPINFOEXW cp{};
+    if (GetCPInfoExW(code_page, 0, &cp))
+        info.default_char = cp.DefaultChar[0];
+    else if (code_page == kCodePageGb18030)
+        info.default_char = '?';  // what our own decoder puts in, as the platform's 54936 does
+    return info;
+}
+
+// The text detection asks about the same three code pages thousands of times per preview
+// (the phase search of scrambled files); the platform's answers never change.
+CodePageInfo info_of(unsigned code_page) {
+    static const CodePageInfo utf8 = query(65001);
+    static const CodePageInfo korean = query(949);
+    static const CodePageInfo gb18030 = query(kCodePageGb18030);
+    switch (code_page) {
+        case 65001: return utf8;
+        case 949: return korean;
+        case kCodePageGb18030: return gb18030;
+        default: return query(code_page);
+    }
+}
+
+}  // namespace
+
 bool codepage_to_wide(const uint8_t* data, size_t size, unsigned code_page, bool strict, std::wstring& out) {
     out.clear();
     if (size == 0) return false;
     if (size > static_cast<size_t>(INT_MAX)) size = INT_MAX;
-    if (!IsValidCodePage(code_page)) {
+    if (!info_of(code_page).valid) {
         if (code_page == kCodePageGb18030) return gb18030_to_wide(data, size, strict, out) && !out.empty();
         return false;
     }
@@ -30,12 +64,6 @@ bool codepage_to_wide(const uint8_t* data, size_t size, unsigned code_page, bool
     return true;
 }
 
-int codepage_default_char(unsigned code_page) {
-    CPINFOEXW info{};
-    if (GetCPInfoExW(code_page, 0, &info)) return info.DefaultChar[0];
-    // Our own GB18030 decoder replaces with '?', as the platform's 54936 does.
-    if (code_page == kCodePageGb18030) return '?';
-    return -1;
-}
+int codepage_default_char(unsigned code_page) { return info_of(code_page).default_char; }
 
 }  // namespace rezui
