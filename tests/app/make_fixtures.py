@@ -72,6 +72,9 @@ def main():
           {"REZ": {"BUTES": {"A.TXT": b"hello butes\r\n"}, "B.DAT": b"\x01\x02\x03"}})
     write(os.path.join(out, "nobutes", "engine.rez"),
           {"REZ": {"OTHER": {"C.TXT": b"other"}}})
+    # Enough folders that loading them all takes a while (cancel during the open).
+    write(os.path.join(out, "many", "engine.rez"),
+          {"D%04d" % i: {"F.TXT": b"x"} for i in range(3000)})
     # Preview material: a CSV with a blank column, a 2x1 TGA and a text with mixed line ends.
     tga = bytes([0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 32, 0x28]) + bytes([255, 0, 0, 255, 0, 0, 255, 128])
     write(os.path.join(out, "preview", "engine.rez"),

@@ -55,6 +55,27 @@ TEST(OpenJobs, OpenRefusedWhileAnotherOpenRuns) {
     rezui::task_running.store(false);
 }
 
+TEST(OpenJobs, CancelDuringTheDirectoryLoadFailsTheOpen) {
+    BrowserWindow w;
+    rezui::open_file(fx(L"many\\engine.rez"));
+    // Loading 3000 folders outlasts this call by far: the worker sees the request.
+    rezui::app.cancel.store(true);
+    ASSERT_TRUE(wait_for_result());
+    EXPECT_FALSE(last_result->ok);
+    EXPECT_EQ(last_result->kind, rezui::TASK_OPENED);
+    EXPECT_EQ(last_result->error, L"操作已取消");
+    EXPECT_FALSE(last_result->archive);
+    rezui::app.cancel.store(false);
+
+    // Without a cancel the same archive opens with every folder loaded.
+    last_result.reset();
+    rezui::open_file(fx(L"many\\engine.rez"));
+    ASSERT_TRUE(wait_for_result());
+    ASSERT_TRUE(last_result->ok) << last_result->error;
+    EXPECT_EQ(last_result->archive->stats().files, 3000u);
+    EXPECT_GT(h5test::progress_messages, 0);
+}
+
 TEST(OpenJobs, MissingRezReportsTheReadersError) {
     BrowserWindow w;
     rezui::open_file(fx(L"no such.rez"));
