@@ -141,7 +141,17 @@ bool forward_to_running_instance(const CommandLine& cl) {
         cds.lpData = payload.data();
         SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
     }
-    // A plain second start (nothing to hand over) means "show me the program".
+    // A plain second start (nothing to hand over) means "show me the program". The running
+    // instance raises itself on an empty hand-over, which the foreground rules allow once
+    // this process has passed its right on.
+    if (items.empty()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner) AllowSetForegroundWindow(owner);
+        COPYDATASTRUCT cds = {};
+        cds.dwData = COPYDATA_OPEN;
+        SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+    }
     if (!cl.files.empty() || items.empty()) raise_window(window);
     return true;
 }

@@ -32,10 +32,12 @@ code=$?
 wine "$probe" wait-caption "Marrowind Quarvel - $win_archive" 30 ||
   fail "the running instance did not open the handed-over archive"
 
-# A second start without arguments only raises the running window and exits with 0.
+# A second start without arguments shows the running (here: hidden) window and exits with 0.
+wine "$probe" hide || fail "could not hide the running window"
 timeout 60 wine "$exe" </dev/null >/dev/null 2>&1
 code=$?
 [ "$code" -eq 0 ] || fail "plain second start exited with $code"
+wine "$probe" wait-visible 10 || fail "a plain second start did not show the running window"
 kill -0 "$first_pid" 2>/dev/null || fail "the first instance ended"
 
 # Closing the running window ends the first instance with 0.
