@@ -13,7 +13,8 @@ mkdir -p "$work/src/a/b" "$work/src/dir" "$work/src/Data" "$work/src/DATA"
 printf 'c text' >"$work/src/a/b/c.txt"
 printf 'x' >"$work/src/Data/x"
 printf 'yy' >"$work/src/DATA/y"
-rm -f "$out/members.zip" "$out/members.7z" "$out/locked.7z"
+rm -f "$out/members.zip" "$out/members.7z" "$out/locked.7z" "$out/locked.zip"
 (cd "$work/src" && zip -q -r "$out/members.zip" a dir Data DATA -z <<<"zip comment")
 (cd "$work/src" && 7z a -bd -y "$out/members.7z" a dir Data DATA >/dev/null)
 (cd "$work/src" && 7z a -bd -y -ppw -mhe=on "$out/locked.7z" a >/dev/null)
+(cd "$work/src" && zip -q -P pw "$out/locked.zip" a/b/c.txt Data/x)

@@ -152,6 +152,24 @@ TEST(OpenJobs, EncryptedHeaderAsksOnceCancelThenWrongThenRight) {
     rez::set_current_password(L"");
 }
 
+TEST(OpenJobs, PasswordCheckReadsTheSmallestEncryptedMember) {
+    rez::set_current_password(L"");
+    std::wstring err;
+    uint32_t reason = 9;
+    EXPECT_TRUE(rezui::verify_archive_password(fx(L"members.zip"), err, &reason));
+    EXPECT_EQ(reason, 0u);
+    EXPECT_FALSE(rezui::verify_archive_password(fx(L"locked.zip"), err, &reason));
+    EXPECT_EQ(reason, 1u);
+    rez::set_current_password(L"pw");
+    EXPECT_TRUE(rezui::verify_archive_password(fx(L"locked.zip"), err, &reason)) << err;
+    rez::set_current_password(L"");
+    err.clear();
+    EXPECT_FALSE(rezui::verify_archive_password(fx(L"locked.7z"), err, &reason));
+    EXPECT_EQ(err, L"该 7z 归档已加密，需要正确密码才能读取。");
+    EXPECT_EQ(reason, 1u);
+    EXPECT_TRUE(rezui::verify_archive_password(fx(L"selftest\\engine.rez"), err, nullptr));
+}
+
 TEST(OpenJobs, UnknownExtensionGoesTheRezWay) {
     BrowserWindow w;
     rezui::open_file(fx(L"members.zip.dat"));
