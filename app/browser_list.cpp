@@ -124,7 +124,7 @@ void clear_list_rows() {
     if (app.list_view) {
         const int n = item_count();
         for (int i = 0; i < n; ++i) delete row_of_item(i);
-        // The records are gone: clear the item parameters before the items go.
+        // The items still hold the freed pointers: nothing may read them before they go.
         SendMessageW(app.list_view, LVM_DELETEALLITEMS, 0, 0);
     }
     for (size_t i = list_next_row; i < list_rows.size(); ++i) delete list_rows[i];
