@@ -98,7 +98,28 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
     size_t room = buf.size();
     Loop result = Loop::kStop;
 
-#define QVL_NORM()                                  \
+// Range normalisation inside tree decoding. In the unchecked loop the next input byte is
+// always readable, so it is done with masks instead of a hard-to-predict jump.
+#define QVL_NORM()                                                  \
+    do {                                                            \
+        if (!Safe) {                                                \
+            const uint32_t n_ = 0u - static_cast<uint32_t>(range < kTop); \
+            const uint32_t b_ = *p;                                 \
+            code = (code << (n_ & 8)) | (b_ & n_);                  \
+            range <<= (n_ & 8);                                     \
+            p += n_ & 1;                                            \
+        } else if (range < kTop) {                                  \
+            range <<= 8;                                            \
+            code <<= 8;                                             \
+            if (p < end)                                            \
+                code |= *p++;                                       \
+            else                                                    \
+                overrun = true;                                     \
+        }                                                           \
+    } while (0)
+
+// Range normalisation after a single bit, where the code branches on the bit anyway.
+#define QVL_NORM_JUMP()                             \
     do {                                            \
         if (range < kTop) {                         \
             range <<= 8;                            \
@@ -119,19 +140,33 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
         if (code < bound_) {                                               \
             range = bound_;                                                \
             *pr_ = static_cast<uint16_t>(t_ + ((2048 - t_) >> 5));         \
-            QVL_NORM();                                                    \
+            QVL_NORM_JUMP();                                               \
             ON0;                                                           \
         } else {                                                           \
             range -= bound_;                                               \
             code -= bound_;                                                \
             *pr_ = static_cast<uint16_t>(t_ - (t_ >> 5));                  \
-            QVL_NORM();                                                    \
+            QVL_NORM_JUMP();                                               \
             ON1;                                                           \
         }                                                                  \
     } while (0)
 
-// Shifts one decoded bit into sym.
-#define QVL_TREE_BIT(probs_base, sym) QVL_BIT((probs_base) + (sym), (sym) = (sym) << 1, (sym) = ((sym) << 1) | 1)
+// Shifts one decoded bit into sym, without a jump on the bit: tree bits (literals above all)
+// are close to random, and mispredicted jumps would cost more than the arithmetic.
+#define QVL_TREE_BIT(probs_base, sym)                                                 \
+    do {                                                                              \
+        uint16_t* pr_ = (probs_base) + (sym);                                         \
+        const uint32_t t_ = *pr_;                                                     \
+        const uint32_t bound_ = (range >> 11) * t_;                                   \
+        const uint32_t mask_ = 0u - static_cast<uint32_t>(code >= bound_);            \
+        range = bound_ + ((range - bound_ - bound_) & mask_);                         \
+        code -= bound_ & mask_;                                                       \
+        const uint32_t up_ = t_ + ((2048 - t_) >> 5);                                 \
+        const uint32_t down_ = t_ - (t_ >> 5);                                        \
+        *pr_ = static_cast<uint16_t>(up_ ^ ((up_ ^ down_) & mask_));                  \
+        (sym) = ((sym) << 1) - mask_;                                                 \
+        QVL_NORM();                                                                   \
+    } while (0)
 
 #define QVL_LEN(coder, pos_state, out_len)                                                        \
     do {                                                                                          \
@@ -190,9 +225,9 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
             uint16_t* lit = probs + kLiteral + 0x300 * (((dict_pos & lp_mask) << lc) + (prev >> (8 - lc)));
             unsigned sym = 1;
             if (state < 7) {
-                do {
-                    QVL_TREE_BIT(lit, sym);
-                } while (sym < 0x100);
+                QVL_TREE_BIT(lit, sym); QVL_TREE_BIT(lit, sym); QVL_TREE_BIT(lit, sym); QVL_TREE_BIT(lit, sym);
+                QVL_TREE_BIT(lit, sym); QVL_TREE_BIT(lit, sym); QVL_TREE_BIT(lit, sym); QVL_TREE_BIT(lit, sym);
+                sym &= 0xFF;
             } else {
                 if (rep0 >= dict_pos) {
                     cx.stop = Stop::kError;
@@ -255,12 +290,9 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
                         dist += extra << 4;
                         uint16_t* align = probs + kAlign;
                         unsigned mi = 1;
-                        for (unsigned i = 0; i < 4; i++) {
-                            unsigned bit = 0;
-                            QVL_BIT(align + mi, bit = 0, bit = 1);
-                            mi = (mi << 1) | bit;
-                            dist |= bit << i;
-                        }
+                        QVL_TREE_BIT(align, mi); QVL_TREE_BIT(align, mi); QVL_TREE_BIT(align, mi); QVL_TREE_BIT(align, mi);
+                        // The tree path holds the bits in reverse order.
+                        dist |= ((mi >> 3) & 1) | ((mi >> 1) & 2) | ((mi << 1) & 4) | ((mi << 3) & 8);
                     }
                 }
                 if (dist == 0xFFFFFFFFu) {
@@ -348,6 +380,7 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
 #undef QVL_LEN
 #undef QVL_TREE_BIT
 #undef QVL_BIT
+#undef QVL_NORM_JUMP
 #undef QVL_NORM
 
     cx.range = range;
