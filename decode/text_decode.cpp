@@ -57,7 +57,62 @@ std::optional<std::string> decode_utf16(const uint8_t* data, size_t size, bool l
     return text;
 }
 
+// Well-formed UTF-8 as the platform's strict conversion accepts it: no overlong forms,
+// no encoded surrogates, nothing above U+10FFFF.
+bool is_valid_utf8(const uint8_t* p, size_t size) {
+    size_t i = 0;
+    while (i < size) {
+        // ASCII runs are the common case; take them eight bytes at a time.
+        while (i + 8 <= size) {
+            uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ull) break;
+            i += 8;
+        }
+        if (i >= size) break;
+        const uint8_t b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len;
+        uint8_t lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+        if (b >= 0xC2 && b <= 0xDF) {
+            len = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            len = 3;
+            if (b == 0xE0) lo = 0xA0;
+            if (b == 0xED) hi = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            len = 4;
+            if (b == 0xF0) lo = 0x90;
+            if (b == 0xF4) hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (size - i < len || p[i + 1] < lo || p[i + 1] > hi) return false;
+        for (size_t k = 2; k < len; ++k)
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+        i += len;
+    }
+    return true;
+}
+
+// Bytes that can start no UTF-8 sequence and continue none: each becomes one U+FFFD in
+// the replacing conversion, so their count is a floor for its replacement count.
+size_t never_utf8_bytes(const uint8_t* p, size_t size) {
+    size_t n = 0;
+    for (size_t i = 0; i < size; ++i) n += (p[i] == 0xC0 || p[i] == 0xC1 || p[i] >= 0xF5);
+    return n;
+}
+
 std::string try_candidate(const uint8_t* data, size_t size, unsigned code_page) {
+    if (code_page == 65001 && size <= static_cast<size_t>(INT_MAX)) {
+        // The platform's round trip through UTF-16 gives well-formed UTF-8 back unchanged,
+        // and would refuse input with too many bytes that are never UTF-8.
+        if (is_valid_utf8(data, size)) return std::string(reinterpret_cast<const char*>(data), size);
+        if (never_utf8_bytes(data, size) > std::max<size_t>(2, size / 50)) return std::string();
+    }
     std::wstring wide;
     if (codepage_to_wide(data, size, code_page, true, wide) && !wide.empty()) return rez::to_utf8(wide);
     if (!codepage_to_wide(data, size, code_page, false, wide)) return std::string();

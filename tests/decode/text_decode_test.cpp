@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -74,6 +75,22 @@ TEST(DecodeTextAuto, Refusals) {
         "\x01\x02\x03text"s,
     };
     for (const auto& bytes : refused) EXPECT_FALSE(detect(bytes).has_value()) << shown(bytes);
+}
+
+// The UTF-8 candidate accepts exactly what the platform's strict conversion accepts.
+TEST(DecodeTextAuto, Utf8AcceptanceMatchesPlatform) {
+    const std::string tails[] = {"\xED\xA0\x80", "\xC0\xAF",         "\xF4\x90\x80\x80", "\xE0\x80\xAF",
+                                 "\xEF\xBF\xBE", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "\xC2",
+                                 "\xE8\xB5",      "\xDF\xBF",         "\x80",             "\xF8\x88\x80\x80\x80"};
+    for (const auto& tail : tails) {
+        const std::string text = std::string(100, 'a') + tail + "z";
+        wchar_t wide[256];
+        const bool platform = MultiByteToWideChar(65001, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                                  wide, 256) > 0;
+        const auto r = detect(text);
+        EXPECT_EQ(r && r->second == "UTF-8", platform) << shown(tail);
+        if (platform) EXPECT_EQ(r->first, text);
+    }
 }
 
 // Stray control bytes are tolerated up to max(2, length / 50).
