@@ -7,6 +7,7 @@
 #include "decode/bin_table.h"
 #include "decode/enc_cfg.h"
 #include "decode/game_dat.h"
+#include "decode/game_formats.h"
 #include "decode/ltc.h"
 #include "decode/text_decode.h"
 #include "decode/world.h"
@@ -77,7 +78,9 @@ EntryPreview build(const std::string& name, const std::vector<uint8_t>& bytes) {
                                         number(decoded.size()) + " bytes");
     }
 
-    // [game formats] Other formats: is_other_game_format, preview_other_game_format -> "Resource" + tag + ": " + label.
+    if (is_other_game_format(name, ext))
+        if (auto t = preview_other_game_format(payload, name, ext))
+            return text_preview(name, std::move(t->text), "Resource" + tag + ": " + t->label);
 
     if (ext == "cfg")
         if (auto c = decode_enc_text(payload, name, stored))

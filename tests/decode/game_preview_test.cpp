@@ -66,3 +66,21 @@ TEST(GamePreview, BinAndLtcEntries) {
     p = build_entry_preview("menu.ltc", Bytes{0x01, 0x02});
     EXPECT_EQ(p.summary, "LTC: ALL DECODE STRATEGIES FAILED - raw 2 bytes / raw/hex");
 }
+
+TEST(GamePreview, OtherGameFormats) {
+    const std::string text = "key = value\n";
+    auto p = build_entry_preview("notes.TXT", Bytes(text.begin(), text.end()));
+    EXPECT_EQ(p.summary, "Resource: TXT / UTF-8");
+    EXPECT_EQ(p.text, text);
+    p = build_entry_preview("x.ref", {0xFF, 0xFF, 0xFF, 0xFF});
+    EXPECT_EQ(p.summary, "Resource: REF reference data, 4 bytes");
+    p = build_entry_preview("level.nav12", {1, 2, 3});  // no VAND tag: later branches
+    EXPECT_EQ(p.summary, "Binary (nav12), 3 bytes");
+    Writer cft;
+    cft.raw("su").u32(0).u32(0).u32(0);
+    for (uint8_t& b : cft.out) b ^= 0x6D;
+    p = build_entry_preview("t.cft", cft.out);
+    EXPECT_EQ(p.summary, "Resource: CFT / LZMA / XOR 0x6D / CSV");
+    p = build_entry_preview("t.cft", fixture_bytes(L"table_lzma.cft"));
+    EXPECT_EQ(p.summary, "Resource / LZMA: CFT / LZMA / XOR 0x6D / CSV");
+}
