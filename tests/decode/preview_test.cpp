@@ -58,7 +58,9 @@ TEST_F(EntryPreview, TextBinaryAndRawBranches) {
         const rezui::EntryPreview p = rezui::build_entry_preview(c.name, c.bytes);
         EXPECT_EQ(p.name, c.name);
         EXPECT_EQ(p.summary, c.summary) << c.name;
-        if (!c.text.empty() || c.bytes.empty()) EXPECT_EQ(p.text, c.text) << c.name;
+        if (!c.text.empty() || c.bytes.empty()) {
+            EXPECT_EQ(p.text, c.text) << c.name;
+        }
         EXPECT_FALSE(p.is_image);
         EXPECT_FALSE(p.image.has_value());
     }

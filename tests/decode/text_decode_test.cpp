@@ -89,7 +89,9 @@ TEST(DecodeTextAuto, Utf8AcceptanceMatchesPlatform) {
                                                   wide, 256) > 0;
         const auto r = detect(text);
         EXPECT_EQ(r && r->second == "UTF-8", platform) << shown(tail);
-        if (platform) EXPECT_EQ(r->first, text);
+        if (platform) {
+            EXPECT_EQ(r->first, text);
+        }
     }
 }
 
