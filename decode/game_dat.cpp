@@ -52,52 +52,46 @@ std::optional<double> number_after_paren_key(std::string_view record, std::strin
     return scan_number(record, k + key.size(), end);
 }
 
-std::vector<ZoneRecord> read_zones(std::string_view body) {
-    std::vector<ZoneRecord> zones;
-    for (std::string_view rec : split_dat_records(body, "Zoneman")) {
-        ZoneRecord z;
-        z.name = read_quoted_value(rec, "ZonemanName");
-        if (z.name.empty()) z.name = "Zoneman";
-        z.pos = read_paren_triple(rec, "Pos");
-        z.rot = read_paren_triple(rec, "Rot");
-        z.floor = read_paren_int(rec, "Floor");
-        z.sound_type = read_quoted_value(rec, "SoundType");
-        for (int k = 1; k <= 3; ++k) {
-            std::string ev = read_quoted_value(rec, "EnvFModEvent" + std::to_string(k));
-            if (!ev.empty()) z.fmod_events.push_back(std::move(ev));
-        }
-        z.points = read_all_paren_triples(rec, "Point");
-        if (!z.pos && z.points.empty() && z.name == "Zoneman") continue;
-        zones.push_back(std::move(z));
+// One zone record, or nothing when it carries none of a name, a position or points.
+std::optional<ZoneRecord> read_zone(std::string_view rec) {
+    ZoneRecord z;
+    z.name = read_quoted_value(rec, "ZonemanName");
+    if (z.name.empty()) z.name = "Zoneman";
+    z.pos = read_paren_triple(rec, "Pos");
+    z.rot = read_paren_triple(rec, "Rot");
+    z.floor = read_paren_int(rec, "Floor");
+    z.sound_type = read_quoted_value(rec, "SoundType");
+    for (int k = 1; k <= 3; ++k) {
+        std::string ev = read_quoted_value(rec, "EnvFModEvent" + std::to_string(k));
+        if (!ev.empty()) z.fmod_events.push_back(std::move(ev));
     }
-    return zones;
+    z.points = read_all_paren_triples(rec, "Point");
+    if (!z.pos && z.points.empty() && z.name == "Zoneman") return std::nullopt;
+    return z;
 }
 
-std::vector<EnvSoundRecord> read_env_sounds(std::string_view body) {
-    std::vector<EnvSoundRecord> sounds;
-    for (std::string_view rec : split_dat_records(body, "EnvSound")) {
-        EnvSoundRecord e;
-        e.name = read_quoted_value(rec, "EnvSoundName");
-        if (e.name.empty()) e.name = "EnvSound";
-        e.zone_name = read_quoted_value(rec, "ZoneName");
-        e.pos = read_paren_triple(rec, "Pos");
-        bool any_sound = false;
-        for (int k = 1; k <= 3; ++k) {
-            const std::string key = "SoundName" + std::to_string(k);
-            std::string v = read_quoted_value(rec, key);
-            if (v.empty()) v = loose_sound_name(rec, key);
-            any_sound = any_sound || !v.empty();
-            e.sound_names.push_back(std::move(v));
-        }
-        e.decay = number_after_paren_key(rec, "Decay");
-        e.radius_in = number_after_paren_key(rec, "Radius_In");
-        e.radius_out = number_after_paren_key(rec, "Radius_Out");
-        e.sound_type = read_quoted_value(rec, "soundType");
-        if (e.sound_type.empty()) e.sound_type = read_quoted_value(rec, "SoundType");
-        if (!e.pos && !any_sound && e.name == "EnvSound") continue;
-        sounds.push_back(std::move(e));
+// One sound record, or nothing when it carries none of a name, a position or sounds.
+std::optional<EnvSoundRecord> read_env_sound(std::string_view rec) {
+    EnvSoundRecord e;
+    e.name = read_quoted_value(rec, "EnvSoundName");
+    if (e.name.empty()) e.name = "EnvSound";
+    e.zone_name = read_quoted_value(rec, "ZoneName");
+    e.pos = read_paren_triple(rec, "Pos");
+    bool any_sound = false;
+    for (int k = 1; k <= 3; ++k) {
+        const std::string key = "SoundName" + std::to_string(k);
+        std::string v = read_quoted_value(rec, key);
+        if (v.empty()) v = loose_sound_name(rec, key);
+        any_sound = any_sound || !v.empty();
+        e.sound_names.push_back(std::move(v));
     }
-    return sounds;
+    e.decay = number_after_paren_key(rec, "Decay");
+    e.radius_in = number_after_paren_key(rec, "Radius_In");
+    e.radius_out = number_after_paren_key(rec, "Radius_Out");
+    e.sound_type = read_quoted_value(rec, "soundType");
+    if (e.sound_type.empty()) e.sound_type = read_quoted_value(rec, "SoundType");
+    if (!e.pos && !any_sound && e.name == "EnvSound") return std::nullopt;
+    return e;
 }
 
 std::vector<CameraTrack> read_camera_tracks(std::string_view body) {
@@ -136,43 +130,33 @@ void append_scene_lines(std::string& out, std::string_view body) {
     }
 }
 
-std::string zone_text(const std::vector<ZoneRecord>& zones) {
-    std::string out;
-    out.reserve(zones.size() * 128);
-    for (const ZoneRecord& z : zones) {
-        put(out, {"( Zoneman\n\t( ZonemanName \"", escape_quoted(z.name), "\" )\n"});
-        if (z.pos) put(out, {"\t( Pos ", format_triple(*z.pos), " )\n"});
-        if (z.rot) put(out, {"\t( Rot ", format_triple(*z.rot), " )\n"});
-        put(out, {"\t( Floor ", z.floor ? std::to_string(*z.floor) : std::string(), " )\n"});
-        if (!z.sound_type.empty())
-            out += "\t( SoundType \"" + escape_quoted(z.sound_type) + "\" )\n";
-        for (size_t i = 0; i < z.fmod_events.size(); ++i)
-            out += "\t( EnvFModEvent" + num(i + 1) + " \"" + escape_quoted(z.fmod_events[i]) +
-                   "\" )\n";
-        for (const DatTriple& pt : z.points) put(out, {"\t( Point ", format_triple(pt), " )\n"});
-        out += ")\n\n";
-    }
-    return out;
+void append_zone(std::string& out, const ZoneRecord& z) {
+    put(out, {"( Zoneman\n\t( ZonemanName \"", escape_quoted(z.name), "\" )\n"});
+    if (z.pos) put(out, {"\t( Pos ", format_triple(*z.pos), " )\n"});
+    if (z.rot) put(out, {"\t( Rot ", format_triple(*z.rot), " )\n"});
+    put(out, {"\t( Floor ", z.floor ? std::to_string(*z.floor) : std::string(), " )\n"});
+    if (!z.sound_type.empty())
+        out += "\t( SoundType \"" + escape_quoted(z.sound_type) + "\" )\n";
+    for (size_t i = 0; i < z.fmod_events.size(); ++i)
+        out += "\t( EnvFModEvent" + num(i + 1) + " \"" + escape_quoted(z.fmod_events[i]) +
+               "\" )\n";
+    for (const DatTriple& pt : z.points) put(out, {"\t( Point ", format_triple(pt), " )\n"});
+    out += ")\n\n";
 }
 
-std::string env_sound_text(const std::vector<EnvSoundRecord>& sounds) {
-    std::string out;
-    out.reserve(sounds.size() * 160);
-    for (const EnvSoundRecord& e : sounds) {
-        put(out, {"( EnvSound\n\t( EnvSoundName \"", escape_quoted(e.name), "\" )\n"});
-        if (!e.zone_name.empty())
-            out += "\t( ZoneName \"" + escape_quoted(e.zone_name) + "\" )\n";
-        if (e.pos) put(out, {"\t( Pos ", format_triple(*e.pos), " )\n"});
-        for (size_t i = 0; i < e.sound_names.size(); ++i)
-            put(out, {"\t( SoundName", num(i + 1), " \"", escape_quoted(e.sound_names[i]), "\" )\n"});
-        if (e.decay) out += "\t( Decay " + format_dat_number(*e.decay) + " )\n";
-        if (e.radius_in) out += "\t( Radius_In " + format_dat_number(*e.radius_in) + " )\n";
-        if (e.radius_out) out += "\t( Radius_Out " + format_dat_number(*e.radius_out) + " )\n";
-        if (!e.sound_type.empty())
-            out += "\t( soundType \"" + escape_quoted(e.sound_type) + "\" )\n";
-        out += ")\n\n";
-    }
-    return out;
+void append_env_sound(std::string& out, const EnvSoundRecord& e) {
+    put(out, {"( EnvSound\n\t( EnvSoundName \"", escape_quoted(e.name), "\" )\n"});
+    if (!e.zone_name.empty())
+        out += "\t( ZoneName \"" + escape_quoted(e.zone_name) + "\" )\n";
+    if (e.pos) put(out, {"\t( Pos ", format_triple(*e.pos), " )\n"});
+    for (size_t i = 0; i < e.sound_names.size(); ++i)
+        put(out, {"\t( SoundName", num(i + 1), " \"", escape_quoted(e.sound_names[i]), "\" )\n"});
+    if (e.decay) out += "\t( Decay " + format_dat_number(*e.decay) + " )\n";
+    if (e.radius_in) out += "\t( Radius_In " + format_dat_number(*e.radius_in) + " )\n";
+    if (e.radius_out) out += "\t( Radius_Out " + format_dat_number(*e.radius_out) + " )\n";
+    if (!e.sound_type.empty())
+        out += "\t( soundType \"" + escape_quoted(e.sound_type) + "\" )\n";
+    out += ")\n\n";
 }
 
 }  // namespace
@@ -204,16 +188,34 @@ std::optional<FormatText> convert_game_dat_to_text(const std::vector<uint8_t>& b
                               num(result.decoded_size) + "\n\n";
     const std::string head = header_lines(entry_name) + "; version " + num(version);
 
-    if (auto zones = read_zones(body); !zones.empty()) {
+    // Records are written as they are read: holding hundreds of thousands of them first
+    // costs more than the text itself. The header, which needs their count, goes in front.
+    auto records_text = [&](const char* kind, size_t per_record, auto read, auto append) -> size_t {
+        const std::vector<std::string_view> records = split_dat_records(body, kind);
+        std::string text;
+        if (records.empty()) return 0;
+        text.reserve(256 + records.size() * per_record);
+        size_t count = 0;
+        for (std::string_view rec : records) {
+            if (auto r = read(rec)) {
+                append(text, *r);
+                ++count;
+            }
+        }
+        result.text = std::move(text);
+        return count;
+    };
+    if (const size_t zones = records_text("Zoneman", 128, read_zone, append_zone)) {
         result.label = prefix + "Zoneman";
-        result.text = head + ", zones " + num(zones.size()) + sizes + zone_text(zones);
+        result.text.insert(0, head + ", zones " + num(zones) + sizes);
         return result;
     }
-    if (auto sounds = read_env_sounds(body); !sounds.empty()) {
+    if (const size_t sounds = records_text("EnvSound", 160, read_env_sound, append_env_sound)) {
         result.label = prefix + "EnvSound";
-        result.text = head + ", env sounds " + num(sounds.size()) + sizes + env_sound_text(sounds);
+        result.text.insert(0, head + ", env sounds " + num(sounds) + sizes);
         return result;
     }
+    result.text.clear();
     if (body.find("*MOVE_PATH") != std::string::npos) {
         const auto samples = scan_samples(body);
         result.label = prefix + "MovePath";
