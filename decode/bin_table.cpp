@@ -31,8 +31,8 @@ std::string storage_label(const std::string& kind, uint64_t entry, uint64_t deco
     return "LZMA-compressed " + kind + ", " + num(entry) + " bytes -> " + num(decoded) + " bytes";
 }
 
-std::string weapon_model_report(const std::vector<uint8_t>& data, const std::string& name, uint64_t entry_size,
-                                 bool& fits) {
+std::string weapon_model_report(const std::vector<uint8_t>& data, const std::string& name,
+                                uint64_t entry_size, bool& fits) {
     const size_t s = data.size();
     size_t header = 0, record = 0, fields = 0;
     std::string kind = "WeaponModel table";
@@ -52,8 +52,8 @@ std::string weapon_model_report(const std::vector<uint8_t>& data, const std::str
     if (record == 0) return out + "\nHeader/version: " + num(read_u32_at(data, 0)) + "\nRecords: 0\n";
 
     const size_t count = (s - header) / record;
-    out += "\nLayout: " + std::string(header ? "4-byte header + " : "") + num(count) + " records x " + num(record) +
-           " bytes\n";
+    out += "\nLayout: " + std::string(header ? "4-byte header + " : "") + num(count) + " records x " +
+           num(record) + " bytes\n";
     if (header) out += "Header/version: " + num(read_u32_at(data, 0)) + "\n";
     out += "\nRecords:\n";
     char line[128];
@@ -64,12 +64,13 @@ std::string weapon_model_report(const std::vector<uint8_t>& data, const std::str
         out += line;
         out += dump_u32_fields(data, o, fields);
     }
-    if (count > kMaxListedRecords) out += "... " + num(count - kMaxListedRecords) + " more records omitted.\n";
+    if (count > kMaxListedRecords)
+        out += "... " + num(count - kMaxListedRecords) + " more records omitted.\n";
     return out + hex_dump_bytes(data);
 }
 
-std::string weapon_preview_report(const std::vector<uint8_t>& data, const std::string& name, uint64_t entry_size,
-                                  bool& fits) {
+std::string weapon_preview_report(const std::vector<uint8_t>& data, const std::string& name,
+                                  uint64_t entry_size, bool& fits) {
     const size_t s = data.size();
     fits = s >= 17 && s % 4 == 1 && (s - 1) / 4 <= kMaxPreviewFields;
     if (!fits) return {};
@@ -82,8 +83,8 @@ std::string weapon_preview_report(const std::vector<uint8_t>& data, const std::s
                    f3 = read_u32_at(data, 13);
 
     std::string out = "Marrowind UI script BIN\nFile: " + name + "\nKind: WeaponPreview entry\nStorage: " +
-                      storage_label("WeaponPreview BIN", entry_size, s) + "\nLayout: 1 byte header + " + num(n) +
-                      " little-endian uint32/float32 fields\n\nKnown fields:\n";
+                      storage_label("WeaponPreview BIN", entry_size, s) + "\nLayout: 1 byte header + " +
+                      num(n) + " little-endian uint32/float32 fields\n\nKnown fields:\n";
     out += "- Header byte: " + num(data[0]) + "\n";
     if (!category.empty()) out += "- File category: " + category + "\n";
     if (!entry_id.empty()) out += "- File entry id: " + entry_id + "\n";
@@ -97,10 +98,12 @@ std::string weapon_preview_report(const std::vector<uint8_t>& data, const std::s
         long long id = std::strtoll(entry_id.c_str(), &end, 10);
         if (errno == ERANGE || end == entry_id.c_str()) id = 0;
         if (id != static_cast<long long>(f0))
-            out += "- Note: file entry id differs from embedded item id (" + entry_id + " != " + num(f0) + ").\n";
+            out += "- Note: file entry id differs from embedded item id (" + entry_id + " != " + num(f0) +
+                   ").\n";
     }
     char line[64];
-    rez::format(line, sizeof line, "- Last field marker: 0x%08X\n", static_cast<unsigned>(read_u32_at(data, 4 * n - 3)));
+    rez::format(line, sizeof line, "- Last field marker: 0x%08X\n",
+                static_cast<unsigned>(read_u32_at(data, 4 * n - 3)));
     out += line;
     return out + "\nFields:\n" + dump_u32_fields(data, 1, n) + hex_dump_bytes(data);
 }

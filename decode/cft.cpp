@@ -85,9 +85,9 @@ std::optional<FormatText> preview_cft_table(const std::vector<uint8_t>& bytes, c
     strings.erase(std::remove_if(strings.begin(), strings.end(),
                                  [&](const std::string& s) {
                                      if (rez::iequals_ascii(s, "END")) return true;
-                                     return std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-                                         return rez::iequals_ascii(s, n);
-                                     });
+                                     return std::any_of(
+                                         names.begin(), names.end(),
+                                         [&](const std::string& n) { return rez::iequals_ascii(s, n); });
                                  }),
                   strings.end());
     if (!strings.empty()) {
@@ -106,7 +106,8 @@ std::optional<FormatText> preview_cft_table(const std::vector<uint8_t>& bytes, c
             shown = std::min(available / row_size, shown);
             for (size_t r = 0; r < shown; ++r) {
                 std::vector<std::string> cells;
-                for (size_t c = 0; c < columns; ++c) cells.push_back(num(rez::load_u32le(data.data() + start + r * row_size + 4 * c)));
+                for (size_t c = 0; c < columns; ++c)
+                    cells.push_back(num(rez::load_u32le(data.data() + start + r * row_size + 4 * c)));
                 const std::string line = join(cells);
                 if (!line.empty()) out += line + "\n";
             }
@@ -117,8 +118,9 @@ std::optional<FormatText> preview_cft_table(const std::vector<uint8_t>& bytes, c
                 for (size_t c = 0; c < columns && p < data.size(); ++c) {
                     size_t end = p;
                     while (end < data.size() && data[end] != 0) ++end;
-                    cells.push_back(csv_quote(rez::trim(std::string(data.begin() + static_cast<std::ptrdiff_t>(p),
-                                                                    data.begin() + static_cast<std::ptrdiff_t>(end)))));
+                    cells.push_back(
+                        csv_quote(rez::trim(std::string(data.begin() + static_cast<std::ptrdiff_t>(p),
+                                                        data.begin() + static_cast<std::ptrdiff_t>(end)))));
                     p = end + 1;
                 }
                 const std::string line = join(cells);

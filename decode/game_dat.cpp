@@ -14,9 +14,7 @@ namespace {
 constexpr size_t kLzmaCap = 0x20000000;
 constexpr size_t kBinaryDumpBytes = 512;
 
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 std::string num(uint64_t v) { return std::to_string(v); }
 
@@ -119,8 +117,8 @@ std::vector<CameraTrack> read_camera_tracks(std::string_view body) {
 void append_sample_lines(std::string& out, const std::vector<PathSample>& samples) {
     out.reserve(out.size() + samples.size() * 24);
     for (const PathSample& s : samples)
-        put(out, {"\t\t", format_dat_number(s.lead), " ", format_dat_number(s.x), " ", format_dat_number(s.y), " ",
-                  format_dat_number(s.z), "\n"});
+        put(out, {"\t\t", format_dat_number(s.lead), " ", format_dat_number(s.x), " ", format_dat_number(s.y),
+                  " ", format_dat_number(s.z), "\n"});
 }
 
 void append_scene_lines(std::string& out, std::string_view body) {
@@ -135,27 +133,23 @@ void append_zone(std::string& out, const ZoneRecord& z) {
     if (z.pos) put(out, {"\t( Pos ", format_triple(*z.pos), " )\n"});
     if (z.rot) put(out, {"\t( Rot ", format_triple(*z.rot), " )\n"});
     put(out, {"\t( Floor ", z.floor ? std::to_string(*z.floor) : std::string(), " )\n"});
-    if (!z.sound_type.empty())
-        out += "\t( SoundType \"" + escape_quoted(z.sound_type) + "\" )\n";
+    if (!z.sound_type.empty()) out += "\t( SoundType \"" + escape_quoted(z.sound_type) + "\" )\n";
     for (size_t i = 0; i < z.fmod_events.size(); ++i)
-        out += "\t( EnvFModEvent" + num(i + 1) + " \"" + escape_quoted(z.fmod_events[i]) +
-               "\" )\n";
+        out += "\t( EnvFModEvent" + num(i + 1) + " \"" + escape_quoted(z.fmod_events[i]) + "\" )\n";
     for (const DatTriple& pt : z.points) put(out, {"\t( Point ", format_triple(pt), " )\n"});
     out += ")\n\n";
 }
 
 void append_env_sound(std::string& out, const EnvSoundRecord& e) {
     put(out, {"( EnvSound\n\t( EnvSoundName \"", escape_quoted(e.name), "\" )\n"});
-    if (!e.zone_name.empty())
-        out += "\t( ZoneName \"" + escape_quoted(e.zone_name) + "\" )\n";
+    if (!e.zone_name.empty()) out += "\t( ZoneName \"" + escape_quoted(e.zone_name) + "\" )\n";
     if (e.pos) put(out, {"\t( Pos ", format_triple(*e.pos), " )\n"});
     for (size_t i = 0; i < e.sound_names.size(); ++i)
         put(out, {"\t( SoundName", num(i + 1), " \"", escape_quoted(e.sound_names[i]), "\" )\n"});
     if (e.decay) out += "\t( Decay " + format_dat_number(*e.decay) + " )\n";
     if (e.radius_in) out += "\t( Radius_In " + format_dat_number(*e.radius_in) + " )\n";
     if (e.radius_out) out += "\t( Radius_Out " + format_dat_number(*e.radius_out) + " )\n";
-    if (!e.sound_type.empty())
-        out += "\t( soundType \"" + escape_quoted(e.sound_type) + "\" )\n";
+    if (!e.sound_type.empty()) out += "\t( soundType \"" + escape_quoted(e.sound_type) + "\" )\n";
     out += ")\n\n";
 }
 
@@ -184,8 +178,8 @@ std::optional<FormatText> convert_game_dat_to_text(const std::vector<uint8_t>& b
     result.decoded_size = data.size();
     const std::string prefix =
         data.size() != bytes.size() ? "LZMA-compressed Marrowind DAT / " : "Marrowind DAT / ";
-    const std::string sizes = ", bytes " + num(result.entry_size) + " -> " +
-                              num(result.decoded_size) + "\n\n";
+    const std::string sizes =
+        ", bytes " + num(result.entry_size) + " -> " + num(result.decoded_size) + "\n\n";
     const std::string head = header_lines(entry_name) + "; version " + num(version);
 
     // Records are written as they are read: holding hundreds of thousands of them first
@@ -236,15 +230,13 @@ std::optional<FormatText> convert_game_dat_to_text(const std::vector<uint8_t>& b
             for (const CameraTrack& t : tracks) total += t.samples.size();
             result.label = prefix + "CameraAnimation";
             std::string& out = result.text;
-            out = head + ", camera tracks " + num(tracks.size()) + ", samples " + num(total) +
-                  sizes;
+            out = head + ", camera tracks " + num(tracks.size()) + ", samples " + num(total) + sizes;
             append_scene_lines(out, body);
             out += "\n";
             for (const CameraTrack& t : tracks) {
                 out += "*CAMERA_" + t.name + "_ANIMATION\n{\n";
                 if (t.local_pos) out += "\t*LOCAL_POS " + format_triple(*t.local_pos) + "\n";
-                if (t.frame_count)
-                    out += "\t*ANIMATION_FRAME_COUNT " + std::to_string(*t.frame_count) + "\n";
+                if (t.frame_count) out += "\t*ANIMATION_FRAME_COUNT " + std::to_string(*t.frame_count) + "\n";
                 if (!t.samples.empty()) {
                     out += "\t*CONTROL_POS_SAMPLE\n\t{\n";
                     append_sample_lines(out, t.samples);
@@ -256,8 +248,8 @@ std::optional<FormatText> convert_game_dat_to_text(const std::vector<uint8_t>& b
         }
     }
     result.label = prefix + "Binary";
-    result.text = header_lines(entry_name) + "; Marrowind DAT binary body\n; version " +
-                  num(version) + sizes + "; The body is binary. First decoded bytes:\n" +
+    result.text = header_lines(entry_name) + "; Marrowind DAT binary body\n; version " + num(version) +
+                  sizes + "; The body is binary. First decoded bytes:\n" +
                   rez::hex_dump(reinterpret_cast<const uint8_t*>(body.data()), body.size(), kBinaryDumpBytes);
     return result;
 }

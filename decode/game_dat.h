@@ -58,8 +58,7 @@ std::optional<FormatText> convert_game_dat_to_text(const std::vector<uint8_t>& b
 // `end` is just past it.
 std::optional<double> scan_number(std::string_view text, size_t pos, size_t& end);
 
-std::optional<size_t> find_paren_key(std::string_view text, std::string_view key,
-                                     size_t start = 0);
+std::optional<size_t> find_paren_key(std::string_view text, std::string_view key, size_t start = 0);
 std::string read_quoted_value(std::string_view text, std::string_view key);
 std::optional<DatTriple> read_paren_triple(std::string_view text, std::string_view key);
 std::vector<DatTriple> read_all_paren_triples(std::string_view text, std::string_view key);

@@ -11,13 +11,9 @@
 namespace rezui {
 namespace {
 
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_hex_digit(char c) {
-    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool is_hex_digit(char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 size_t skip_blanks(std::string_view s, size_t pos) {
@@ -43,8 +39,8 @@ size_t number_span(std::string_view s, size_t pos) {
         p += 3;
         if (p < s.size() && s[p] == '(') {
             size_t q = p + 1;
-            while (q < s.size() && (is_digit(s[q]) || (lower(s[q]) >= 'a' && lower(s[q]) <= 'z') ||
-                                    s[q] == '_'))
+            while (q < s.size() &&
+                   (is_digit(s[q]) || (lower(s[q]) >= 'a' && lower(s[q]) <= 'z') || s[q] == '_'))
                 ++q;
             if (q < s.size() && s[q] == ')') p = q + 1;
         }
@@ -207,8 +203,7 @@ std::optional<double> scan_number(std::string_view text, size_t pos, size_t& end
     return value;
 }
 
-std::optional<size_t> find_paren_key(std::string_view text, std::string_view key,
-                                     size_t start) {
+std::optional<size_t> find_paren_key(std::string_view text, std::string_view key, size_t start) {
     for (size_t p = text.find('(', start); p != std::string::npos; p = text.find('(', p + 1)) {
         const size_t k = skip_blanks(text, p + 1);
         if (text.compare(k, key.size(), key) == 0 && k + key.size() <= text.size()) return p;
@@ -241,8 +236,7 @@ std::vector<DatTriple> read_all_paren_triples(std::string_view text, std::string
     std::vector<DatTriple> all;
     for (auto p = find_paren_key(text, key); p; p = find_paren_key(text, key, *p + 1)) {
         DatTriple t{};
-        if (read_numbers(text, skip_blanks(text, *p + 1) + key.size(), t.data(), 3) == 3)
-            all.push_back(t);
+        if (read_numbers(text, skip_blanks(text, *p + 1) + key.size(), t.data(), 3) == 3) all.push_back(t);
     }
     return all;
 }

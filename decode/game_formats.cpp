@@ -11,8 +11,9 @@
 namespace rezui {
 namespace {
 
-constexpr std::array<const char*, 15> kExtensions = {"apf",  "cft",  "fcf",  "fxf",  "fxo", "nav", "nav2", "nav3",
-                                                     "nav4", "nav5", "nav6", "ref",  "txt", "wav", "wave"};
+constexpr std::array<const char*, 15> kExtensions = {"apf",  "cft",  "fcf",  "fxf",  "fxo",
+                                                     "nav",  "nav2", "nav3", "nav4", "nav5",
+                                                     "nav6", "ref",  "txt",  "wav",  "wave"};
 constexpr uint64_t kBinaryLimit = 1048576;
 constexpr uint64_t kTextLimit = 4194304;
 constexpr uint64_t kLzmaPreviewCap = 134217728;
@@ -80,12 +81,13 @@ std::optional<FormatText> preview_navigation(const std::vector<uint8_t>& bytes, 
     if (!p) return std::nullopt;
     const std::vector<uint8_t>& d = p->data;
     if (d.size() < 16 || !std::equal(d.begin() + 12, d.begin() + 16, "VAND")) return std::nullopt;
-    std::string out = "LithTech VAND navigation data\nFile: " + name + "\nExtension layer: " + rez::to_upper_ascii(ext) +
-                      "\nStorage: " + p->summary("NAV", bytes.size()) + "\nVersion: " + std::to_string(i32_at(d, 0)) +
-                      "\nLayer mask: " + std::to_string(i32_at(d, 4)) +
-                      "\nDeclared payload bytes: " + std::to_string(i32_at(d, 8)) +
-                      "\nVAND version: " + std::to_string(d.size() >= 20 ? i32_at(d, 16) : 0) + "\n\n" +
-                      "Header int32 values:\n" + value_list(d, std::min<size_t>(d.size(), 96) / 4);
+    std::string out =
+        "LithTech VAND navigation data\nFile: " + name + "\nExtension layer: " + rez::to_upper_ascii(ext) +
+        "\nStorage: " + p->summary("NAV", bytes.size()) + "\nVersion: " + std::to_string(i32_at(d, 0)) +
+        "\nLayer mask: " + std::to_string(i32_at(d, 4)) +
+        "\nDeclared payload bytes: " + std::to_string(i32_at(d, 8)) +
+        "\nVAND version: " + std::to_string(d.size() >= 20 ? i32_at(d, 16) : 0) + "\n\n" +
+        "Header int32 values:\n" + value_list(d, std::min<size_t>(d.size(), 96) / 4);
     append_strings(out, "\n\nEmbedded strings:\n", extract_visible_strings(d, 4, 16));
     out += "\n\nFirst bytes:\n" + hex_rows(d, 128);
     out += truncation_note(p->declared, p->decoded());
@@ -102,7 +104,8 @@ std::optional<FormatText> preview_generic_binary(const std::vector<uint8_t>& byt
     if (d.size() == 4 && d[0] == 0xFF && d[1] == 0xFF && d[2] == 0xFF && d[3] == 0xFF) {
         out += "\nSentinel: 0xFFFFFFFF\n";
     } else {
-        if (d.size() >= 4) out += "\n\nInitial int32 values:\n" + value_list(d, std::min<size_t>(d.size(), 64) / 4);
+        if (d.size() >= 4)
+            out += "\n\nInitial int32 values:\n" + value_list(d, std::min<size_t>(d.size(), 64) / 4);
         append_strings(out, "\n\nEmbedded strings:\n", extract_visible_strings(d, 4, 48));
         out += "\n\nFirst bytes:\n" + hex_rows(d, 128);
     }
@@ -114,9 +117,11 @@ std::optional<FormatText> preview_effect_catalog(const std::vector<uint8_t>& byt
     auto p = load(bytes, kBinaryLimit);
     if (!p) return std::nullopt;
     const std::vector<uint8_t>& d = p->data;
-    std::string out = "ClientFX binary catalog\nFile: " + name + "\nStorage: " + p->summary("FXF", bytes.size());
+    std::string out =
+        "ClientFX binary catalog\nFile: " + name + "\nStorage: " + p->summary("FXF", bytes.size());
     if (d.size() >= 8)
-        out += "\nEntry count: " + std::to_string(i32_at(d, 0)) + "\nVersion: " + std::to_string(i32_at(d, 4));
+        out +=
+            "\nEntry count: " + std::to_string(i32_at(d, 0)) + "\nVersion: " + std::to_string(i32_at(d, 4));
     append_strings(out, "\n\nNames and class strings:\n", extract_visible_strings(d, 4, 96));
     out += truncation_note(p->declared, p->decoded());
     return result(std::move(out), p->summary("FXF", bytes.size()), bytes.size(), *p);
@@ -130,15 +135,17 @@ std::optional<FormatText> preview_text_file(const std::vector<uint8_t>& bytes, c
     const bool truncated = p->declared > p->decoded();
     // A prefix cut at the limit may end inside a UTF-8 character, which alone would make
     // the whole prefix fail as UTF-8.
-    const size_t usable = truncated ? utf8_complete_prefix_length(p->data.data(), p->data.size()) : p->data.size();
+    const size_t usable =
+        truncated ? utf8_complete_prefix_length(p->data.data(), p->data.size()) : p->data.size();
     auto text = decode_text_auto(p->data.data(), usable);
     if (!text) return preview_other_game_format(bytes, name, "ref");
     std::string out = std::move(text->first);
     if (truncated)
-        out += "\n\n[Preview truncated after " + num(p->decoded()) + " of " + num(p->declared) + " decoded bytes.]";
+        out += "\n\n[Preview truncated after " + num(p->decoded()) + " of " + num(p->declared) +
+               " decoded bytes.]";
     const std::string kind = ext.empty() ? "Text" : rez::to_upper_ascii(ext);
-    return result(std::move(out), (p->is_lzma ? "LZMA-compressed " : "") + kind + " / " + text->second, bytes.size(),
-                  *p);
+    return result(std::move(out), (p->is_lzma ? "LZMA-compressed " : "") + kind + " / " + text->second,
+                  bytes.size(), *p);
 }
 
 }  // namespace
@@ -162,8 +169,8 @@ bool is_other_game_format(const std::string& name_utf8, const std::string& exten
     return is_nav_extension(normalize_extension(rez::extension_of(name_utf8)));
 }
 
-bool load_preview_payload(const std::vector<uint8_t>& bytes, uint64_t limit, std::vector<uint8_t>& out, bool& is_lzma,
-                          uint64_t& declared_size) {
+bool load_preview_payload(const std::vector<uint8_t>& bytes, uint64_t limit, std::vector<uint8_t>& out,
+                          bool& is_lzma, uint64_t& declared_size) {
     out.clear();
     is_lzma = rez::is_lzma_alone_header(bytes.data(), bytes.size());
     declared_size = bytes.size();
@@ -180,17 +187,19 @@ bool load_preview_payload(const std::vector<uint8_t>& bytes, uint64_t limit, std
     return rez::lzma_decode(bytes.data(), bytes.size(), out, kLzmaPreviewCap, limit, true);
 }
 
-std::string storage_summary(bool is_lzma, const std::string& kind, uint64_t entry_size, uint64_t declared_size,
-                            uint64_t decoded_size) {
+std::string storage_summary(bool is_lzma, const std::string& kind, uint64_t entry_size,
+                            uint64_t declared_size, uint64_t decoded_size) {
     if (!is_lzma) return kind + ", " + num(entry_size) + " bytes";
-    std::string s = "LZMA-compressed " + kind + ", " + num(entry_size) + " bytes -> " + num(declared_size) + " bytes";
+    std::string s =
+        "LZMA-compressed " + kind + ", " + num(entry_size) + " bytes -> " + num(declared_size) + " bytes";
     if (declared_size > decoded_size) s += ", previewed " + num(decoded_size);
     return s;
 }
 
 std::string truncation_note(uint64_t declared_size, uint64_t decoded_size) {
     if (declared_size <= decoded_size) return {};
-    return "\nPreview truncated after " + num(decoded_size) + " of " + num(declared_size) + " decoded bytes.\n";
+    return "\nPreview truncated after " + num(decoded_size) + " of " + num(declared_size) +
+           " decoded bytes.\n";
 }
 
 uint64_t reported_decoded_size(uint64_t declared_size, uint64_t decoded_size) {
@@ -246,7 +255,8 @@ std::string hex_rows(const std::vector<uint8_t>& data, uint64_t limit) {
     return out;
 }
 
-std::optional<FormatText> preview_other_game_format(const std::vector<uint8_t>& bytes, const std::string& name_utf8,
+std::optional<FormatText> preview_other_game_format(const std::vector<uint8_t>& bytes,
+                                                    const std::string& name_utf8,
                                                     const std::string& extension) {
     std::string ext = normalize_extension(extension);
     if (ext.empty()) ext = normalize_extension(rez::extension_of(name_utf8));

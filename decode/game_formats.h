@@ -13,7 +13,8 @@
 namespace rezui {
 
 bool is_other_game_format(const std::string& name_utf8, const std::string& extension);
-std::optional<FormatText> preview_other_game_format(const std::vector<uint8_t>& bytes, const std::string& name_utf8,
+std::optional<FormatText> preview_other_game_format(const std::vector<uint8_t>& bytes,
+                                                    const std::string& name_utf8,
                                                     const std::string& extension);
 
 bool is_nav_extension(const std::string& ext);
@@ -22,10 +23,10 @@ std::string normalize_extension(const std::string& ext);
 
 // At most `limit` bytes of the entry, LZMA frame removed (decoding stops once the limit
 // is reached). declared_size: the frame's stated size, or the entry size when unframed.
-bool load_preview_payload(const std::vector<uint8_t>& bytes, uint64_t limit, std::vector<uint8_t>& out, bool& is_lzma,
-                          uint64_t& declared_size);
-std::string storage_summary(bool is_lzma, const std::string& kind, uint64_t entry_size, uint64_t declared_size,
-                            uint64_t decoded_size);
+bool load_preview_payload(const std::vector<uint8_t>& bytes, uint64_t limit, std::vector<uint8_t>& out,
+                          bool& is_lzma, uint64_t& declared_size);
+std::string storage_summary(bool is_lzma, const std::string& kind, uint64_t entry_size,
+                            uint64_t declared_size, uint64_t decoded_size);
 // "\nPreview truncated after ..." when only part of the payload was decoded, else empty.
 std::string truncation_note(uint64_t declared_size, uint64_t decoded_size);
 // min(max(declared, decoded), 4294967295): the decoded size the results report.

@@ -74,7 +74,8 @@ bool may_read_as_text(const uint8_t* prefix, size_t total) {
         const bool le = prefix[0] == 0xFF;
         std::wstring units;
         for (size_t i = 2; i + 1 < kPrefixBytes; i += 2)
-            units.push_back(static_cast<wchar_t>(le ? prefix[i] | (prefix[i + 1] << 8) : prefix[i + 1] | (prefix[i] << 8)));
+            units.push_back(static_cast<wchar_t>(le ? prefix[i] | (prefix[i + 1] << 8)
+                                                    : prefix[i + 1] | (prefix[i] << 8)));
         if (window_ok(units, decided)) return true;
     }
     for (unsigned code_page : {65001u, 949u, kCodePageGb18030}) {
@@ -92,7 +93,8 @@ size_t without_trailing_nuls(const std::vector<uint8_t>& bytes) {
 }
 
 // The decoded text when the bytes decode and read as text; min16 asks for 16 bytes or more.
-std::optional<std::pair<std::string, std::string>> accepted_text(const std::vector<uint8_t>& bytes, bool min16) {
+std::optional<std::pair<std::string, std::string>> accepted_text(const std::vector<uint8_t>& bytes,
+                                                                 bool min16) {
     if (!may_read_as_text(bytes.data(), without_trailing_nuls(bytes))) return std::nullopt;
     auto decoded = decode_text_auto(bytes.data(), bytes.size());
     if (!decoded || !looks_like_text(decoded->first)) return std::nullopt;
@@ -111,7 +113,8 @@ std::optional<LtcText> make(std::pair<std::string, std::string> text, std::strin
     return r;
 }
 
-std::optional<LtcText> try_lzss(const std::vector<uint8_t>& candidate, uint64_t entry_size, const std::string& label) {
+std::optional<LtcText> try_lzss(const std::vector<uint8_t>& candidate, uint64_t entry_size,
+                                const std::string& label) {
     auto out = lzss_decompress_ltc(candidate);
     if (!out) return std::nullopt;
     auto text = accepted_text(*out, false);
@@ -138,7 +141,8 @@ std::optional<LtcText> try_lzma_or_unchanged(const std::vector<uint8_t>& candida
     return make(*plain_text, label, entry_size, candidate.size());
 }
 
-std::optional<LtcText> try_plain(const std::vector<uint8_t>& candidate, uint64_t entry_size, const std::string& label,
+std::optional<LtcText> try_plain(const std::vector<uint8_t>& candidate, uint64_t entry_size,
+                                 const std::string& label,
                                  const std::optional<std::pair<std::string, std::string>>* known) {
     // Same bytes as the unchanged attempt: its verdict stands, only the length rule is new.
     auto text = known ? *known : accepted_text(candidate, false);
@@ -177,7 +181,8 @@ std::optional<LtcText> ltc_buffer_to_text(const std::vector<uint8_t>& candidate,
     if (auto r = try_lzss(candidate, entry_size, label_prefix + " -> LTC native -> LTA")) return r;
     bool tested_plain = false;
     std::optional<std::pair<std::string, std::string>> plain;
-    if (auto r = try_lzma_or_unchanged(candidate, entry_size, label_prefix + " -> LZMA text", tested_plain, plain))
+    if (auto r =
+            try_lzma_or_unchanged(candidate, entry_size, label_prefix + " -> LZMA text", tested_plain, plain))
         return r;
     return try_plain(candidate, entry_size, label_prefix + " text", tested_plain ? &plain : nullptr);
 }
@@ -198,11 +203,13 @@ std::optional<LtcText> rez_crypto_try_phase(const std::vector<uint8_t>& bytes, u
         while (total > 0) {
             const uint8_t k = table[(phase + total - 1) % table.size()];
             const uint8_t c = bytes[total - 1];
-            const uint8_t plain = dec ? static_cast<uint8_t>((~c ^ k) + 0x49) : static_cast<uint8_t>(~((c - 0x49) ^ k));
+            const uint8_t plain =
+                dec ? static_cast<uint8_t>((~c ^ k) + 0x49) : static_cast<uint8_t>(~((c - 0x49) ^ k));
             if (plain != 0) break;
             --total;
         }
-        std::vector<uint8_t> start(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(n, kPrefixBytes)));
+        std::vector<uint8_t> start(bytes.begin(),
+                                   bytes.begin() + static_cast<std::ptrdiff_t>(std::min(n, kPrefixBytes)));
         rez_crypto_apply(start, start.size(), phase, dec);
         const bool lzma = rez::is_lzma_alone_header(start.data(), start.size());
         const bool lzss = start[0] == 0 && start[1] == 0 && start[2] == 0 && start[3] == 0;
@@ -219,7 +226,8 @@ std::optional<LtcText> rez_crypto_try_phase(const std::vector<uint8_t>& bytes, u
     if (rez::is_lzma_alone_header(data.data(), data.size())) {
         std::vector<uint8_t> out;
         if (rez::lzma_decode(data.data(), data.size(), out, kLzmaCap)) {
-            if (auto text = accepted_text(out, false)) return make(std::move(*text), prefix + " -> LZMA text", n, out.size());
+            if (auto text = accepted_text(out, false))
+                return make(std::move(*text), prefix + " -> LZMA text", n, out.size());
         }
     } else if (plain) {
         return make(std::move(*plain), prefix + " -> LZMA text", n, data.size());
@@ -262,7 +270,8 @@ std::optional<std::pair<std::vector<uint8_t>, uint64_t>> ltc_xor_alt_keys(const 
 std::string ltc_hex_dump(const std::vector<uint8_t>& bytes, bool marker_present) {
     const size_t n = bytes.size();
     const size_t shown = std::min(n, kDumpBytes);
-    std::string out = "; LTC raw hex dump (" + num(n) + " bytes, showing first " + num(shown) + ")\n; First 8 bytes: ";
+    std::string out =
+        "; LTC raw hex dump (" + num(n) + " bytes, showing first " + num(shown) + ")\n; First 8 bytes: ";
     char buf[128];
     for (size_t i = 0; i < std::min<size_t>(n, 8); ++i) {
         rez::format(buf, sizeof(buf), "%02X ", bytes[i]);
@@ -270,7 +279,8 @@ std::string ltc_hex_dump(const std::vector<uint8_t>& bytes, bool marker_present)
     }
     out += std::string("\n; Marrowind magic (C4 E1 59 7B): ") + (marker_present ? "yes" : "no") + "\n";
     if (n >= 4) {
-        rez::format(buf, sizeof(buf), "; If XOR-encrypted, derived 4-byte key would be: %02X %02X %02X %02X\n", bytes[0],
+        rez::format(buf, sizeof(buf),
+                    "; If XOR-encrypted, derived 4-byte key would be: %02X %02X %02X %02X\n", bytes[0],
                     bytes[1], bytes[2], bytes[3]);
         out += buf;
     }
@@ -282,8 +292,8 @@ std::string ltc_hex_dump(const std::vector<uint8_t>& bytes, bool marker_present)
 
 std::optional<LtcText> ltc_add_header(const std::string& name_utf8, std::optional<LtcText> result) {
     if (!result) return result;
-    result->text = "; decoded from " + name_utf8 + "\n; " + result->label + ", bytes " + num(result->entry_size) +
-                   " -> " + num(result->decoded_size) + "\n\n" + result->text;
+    result->text = "; decoded from " + name_utf8 + "\n; " + result->label + ", bytes " +
+                   num(result->entry_size) + " -> " + num(result->decoded_size) + "\n\n" + result->text;
     return result;
 }
 
@@ -301,8 +311,9 @@ std::optional<LtcText> decode_ltc_preview(const std::vector<uint8_t>& bytes, con
         if (have) {
             if (auto text = accepted_text(decoded, false)) {
                 const uint64_t tested = decoded.size();
-                return ltc_add_header(name_utf8, make(std::move(*text), tested == n ? "LTC text" : "LZMA-compressed LTC",
-                                                      n, tested));
+                return ltc_add_header(
+                    name_utf8,
+                    make(std::move(*text), tested == n ? "LTC text" : "LZMA-compressed LTC", n, tested));
             }
         }
     }
@@ -313,7 +324,8 @@ std::optional<LtcText> decode_ltc_preview(const std::vector<uint8_t>& bytes, con
     }
     // 3: the file's own first four bytes as the key.
     if (auto derived = ltc_xor_derived_key(bytes)) {
-        if (auto r = ltc_buffer_to_text(*derived, n, "Derived XOR key")) return ltc_add_header(name_utf8, std::move(r));
+        if (auto r = ltc_buffer_to_text(*derived, n, "Derived XOR key"))
+            return ltc_add_header(name_utf8, std::move(r));
     }
     // 4: the first alternative key that zeroes the header, and only that one.
     if (auto alt = ltc_xor_alt_keys(bytes)) {
@@ -323,7 +335,8 @@ std::optional<LtcText> decode_ltc_preview(const std::vector<uint8_t>& bytes, con
     // 5 and 6: the archive's byte cipher, also behind the marker layer.
     if (auto r = rez_crypto_search_phases(bytes)) return ltc_add_header(name_utf8, std::move(r));
     if (marker) {
-        if (auto r = rez_crypto_search_phases(*ltc_xor_table_key(bytes))) return ltc_add_header(name_utf8, std::move(r));
+        if (auto r = rez_crypto_search_phases(*ltc_xor_table_key(bytes)))
+            return ltc_add_header(name_utf8, std::move(r));
     }
     // 7: the payload as it is.
     if (auto r = ltc_buffer_to_text(bytes, n, "Raw LTC")) return ltc_add_header(name_utf8, std::move(r));

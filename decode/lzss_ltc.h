@@ -11,8 +11,8 @@ namespace rezui {
 // Bit cursor over an LZSS stream; bits are taken from the low end of each byte.
 struct LtcBitReader {
     const uint8_t* data = nullptr;
-    size_t size = 0;        // bytes
-    uint64_t position = 32; // bit position, the 4-byte header already passed
+    size_t size = 0;         // bytes
+    uint64_t position = 32;  // bit position, the 4-byte header already passed
 };
 
 constexpr size_t kLtcLzssOutputCap = 268435456;

@@ -165,7 +165,8 @@ bool read_world_texture_ref(WorldReader& reader, std::optional<std::string>& tex
     return !reader.failed;
 }
 
-bool read_world_render_sections(WorldReader& reader, const std::string& name, std::vector<WorldMesh>& meshes) {
+bool read_world_render_sections(WorldReader& reader, const std::string& name,
+                                std::vector<WorldMesh>& meshes) {
     struct Reference {
         std::optional<std::string> texture;
         uint32_t triangles = 0;
@@ -205,7 +206,8 @@ bool read_world_render_sections(WorldReader& reader, const std::string& name, st
         const uint8_t* p = reader.take(kTriangleSize);
         if (!p) return false;
         const uint32_t a = rez::load_u32le(p), b = rez::load_u32le(p + 4), c = rez::load_u32le(p + 8);
-        while (!refs.empty() && remaining == 0 && current + 1 < refs.size()) remaining = refs[++current].triangles;
+        while (!refs.empty() && remaining == 0 && current + 1 < refs.size())
+            remaining = refs[++current].triangles;
         if (a < vertex_count && b < vertex_count && c < vertex_count) {
             std::vector<uint32_t>& list = refs.empty() ? untextured : refs[current].indices;
             list.insert(list.end(), {a, b, c});
@@ -213,7 +215,8 @@ bool read_world_render_sections(WorldReader& reader, const std::string& name, st
         if (!refs.empty() && remaining > 0) --remaining;
     }
 
-    if (!skip_point_lists(reader, 16) || !skip_point_lists(reader, 20) || !skip_named_blocks(reader)) return false;
+    if (!skip_point_lists(reader, 16) || !skip_point_lists(reader, 20) || !skip_named_blocks(reader))
+        return false;
     reader.skip(9);
     if (reader.failed) return false;
     if (vertex_count == 0) return true;
@@ -255,15 +258,18 @@ bool skip_world_grid_block(WorldReader& reader) {
     return !reader.failed;
 }
 
-std::string world_preview_text(const WorldPreview& world, const std::string& entry_name, uint64_t stored_size) {
+std::string world_preview_text(const WorldPreview& world, const std::string& entry_name,
+                               uint64_t stored_size) {
     uint64_t vertices = 0, triangles = 0;
     for (const WorldMesh& m : world.meshes) {
         vertices += m.vertex_count;
         triangles += m.triangle_count;
     }
-    std::string out = "; World: " + entry_name + "\n; " + world.title + "\n; Meshes: " + std::to_string(world.meshes.size()) +
-                      ", Vertices: " + std::to_string(vertices) + ", Triangles: " + std::to_string(triangles) +
-                      "\n; Bytes: " + std::to_string(stored_size) + " -> " + std::to_string(world.decoded_size) + "\n\n";
+    std::string out =
+        "; World: " + entry_name + "\n; " + world.title +
+        "\n; Meshes: " + std::to_string(world.meshes.size()) + ", Vertices: " + std::to_string(vertices) +
+        ", Triangles: " + std::to_string(triangles) + "\n; Bytes: " + std::to_string(stored_size) + " -> " +
+        std::to_string(world.decoded_size) + "\n\n";
     for (const WorldMesh& m : world.meshes) {
         out += "Mesh: " + m.name + ", Vertices=" + std::to_string(m.vertex_count) +
                ", Triangles=" + std::to_string(m.triangle_count) + "\n";
@@ -298,7 +304,8 @@ WorldPreview preview_lithtech_world(const std::vector<uint8_t>& bytes) {
         if (sections > kMaxItems) return result;
         if (reader.failed) break;
         for (uint32_t s = 0; s < sections; ++s)
-            if (!read_world_render_sections(reader, group + " #" + std::to_string(s + 1), meshes)) return result;
+            if (!read_world_render_sections(reader, group + " #" + std::to_string(s + 1), meshes))
+                return result;
         reader.skip(4);
     }
 
@@ -309,7 +316,9 @@ WorldPreview preview_lithtech_world(const std::vector<uint8_t>& bytes) {
 
     if (meshes.empty()) return result;
     const std::string version = std::to_string(kWorldVersion);
-    result.title = (data.size() == bytes.size() ? "LithTech DAT world v" : "LZMA-compressed LithTech DAT world v") + version;
+    result.title =
+        (data.size() == bytes.size() ? "LithTech DAT world v" : "LZMA-compressed LithTech DAT world v") +
+        version;
     result.meshes = std::move(meshes);
     result.entry_size = bytes.size();
     result.decoded_size = data.size();

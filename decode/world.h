@@ -32,7 +32,7 @@ struct WorldSection {
     std::string name;
     WorldWords positions;  // three words per vertex, stored unchanged
     std::vector<uint32_t> indices;
-    WorldWords uvs;        // two words per vertex
+    WorldWords uvs;  // two words per vertex
     std::optional<std::string> texture;
 };
 
@@ -58,7 +58,8 @@ struct WorldPreview {
 
 WorldPreview preview_lithtech_world(const std::vector<uint8_t>& bytes);
 // The preview text of a world: totals, then one line per mesh (and its texture).
-std::string world_preview_text(const WorldPreview& world, const std::string& entry_name, uint64_t stored_size);
+std::string world_preview_text(const WorldPreview& world, const std::string& entry_name,
+                               uint64_t stored_size);
 
 std::string read_world_string(WorldReader& reader);
 std::string clean_texture_path(const std::string& path);

@@ -14,13 +14,15 @@ using gamefix::Writer;
 using namespace rezui;
 
 TEST(BinTable, NameTests) {
-    const std::pair<const char*, bool> model[] = {{"weaponmodel.BIN", true}, {"WEAPONMODEL7.bin", true},
-                                                  {"WeaponModel", true},     {"ui\\WeaponModel12.bin", true},
-                                                  {"WeaponModel7a.bin", false}, {"WeaponModel_.bin", false},
-                                                  {"Weapon.bin", false}};
+    const std::pair<const char*, bool> model[] = {
+        {"weaponmodel.BIN", true},    {"WEAPONMODEL7.bin", true},
+        {"WeaponModel", true},        {"ui\\WeaponModel12.bin", true},
+        {"WeaponModel7a.bin", false}, {"WeaponModel_.bin", false},
+        {"Weapon.bin", false}};
     for (const auto& [name, ok] : model) EXPECT_EQ(is_weapon_model_name(name), ok) << name;
-    const std::pair<const char*, bool> numbered[] = {{"12-345.bin", true}, {"-345.bin", false}, {"12-.bin", false},
-                                                     {"12-3-4.bin", false}, {"ab-12.bin", false}, {"1-2", true}};
+    const std::pair<const char*, bool> numbered[] = {{"12-345.bin", true}, {"-345.bin", false},
+                                                     {"12-.bin", false},   {"12-3-4.bin", false},
+                                                     {"ab-12.bin", false}, {"1-2", true}};
     for (const auto& [name, ok] : numbered) EXPECT_EQ(is_numbered_bin_name(name), ok) << name;
     EXPECT_TRUE(is_bin_table_entry("12-345.BIN", "BIN"));
     EXPECT_FALSE(is_bin_table_entry("12-345.bin", "dat"));
@@ -62,10 +64,12 @@ TEST(BinTable, WeaponModelLayouts) {
     }
     auto r = preview_bin_table(w.out, "WeaponModel.bin");
     ASSERT_TRUE(r);
-    EXPECT_NE(r->text.find("Record 127 @ 0x23BC, model id 627:\n  [00] 0x23BC u32=       627 i32=        627"),
-              std::string::npos);
+    EXPECT_NE(
+        r->text.find("Record 127 @ 0x23BC, model id 627:\n  [00] 0x23BC u32=       627 i32=        627"),
+        std::string::npos);
     EXPECT_EQ(r->text.find("Record 128 "), std::string::npos);
-    EXPECT_NE(r->text.find("... 72 more records omitted.\n\nFirst 160 bytes:\n0000: 09 00 00 00 F4 01"), std::string::npos);
+    EXPECT_NE(r->text.find("... 72 more records omitted.\n\nFirst 160 bytes:\n0000: 09 00 00 00 F4 01"),
+              std::string::npos);
     EXPECT_FALSE(preview_bin_table(w.out, "Other.bin"));
 }
 
@@ -77,7 +81,8 @@ TEST(BinTable, WeaponPreviewEntry) {
     EXPECT_EQ(r->label, "Marrowind WeaponPreview BIN, 17 bytes");
     EXPECT_EQ(r->text,
               "Marrowind UI script BIN\nFile: 5-1001.bin\nKind: WeaponPreview entry\n"
-              "Storage: WeaponPreview BIN, 17 bytes\nLayout: 1 byte header + 4 little-endian uint32/float32 fields\n\n"
+              "Storage: WeaponPreview BIN, 17 bytes\nLayout: 1 byte header + 4 little-endian uint32/float32 "
+              "fields\n\n"
               "Known fields:\n- Header byte: 3\n- File category: 5\n- File entry id: 1001\n"
               "- Field 0 / item id: 1002\n- Field 1 / preview slot: 1\n"
               "- Field 2 / model group id: 7 (WeaponModel7.bin)\n- Field 3 / model id: 1065353216\n"
@@ -119,7 +124,8 @@ TEST(BinTable, LzmaFramedTable) {
     auto r = preview_bin_table(framed, "WeaponModel2.bin");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->decoded_size, 76u);
-    EXPECT_EQ(r->label, "LZMA-compressed Marrowind WeaponModel BIN, " + std::to_string(framed.size()) + " bytes -> 76 bytes");
+    EXPECT_EQ(r->label, "LZMA-compressed Marrowind WeaponModel BIN, " + std::to_string(framed.size()) +
+                            " bytes -> 76 bytes");
     EXPECT_NE(r->text.find("Storage: LZMA-compressed WeaponModel BIN, "), std::string::npos);
     Bytes broken = framed;
     broken.resize(broken.size() / 2);

@@ -30,7 +30,9 @@ Bytes scrambled(Bytes b) {
     return b;
 }
 
-std::optional<FormatText> cft(const Bytes& image) { return preview_other_game_format(scrambled(image), "items.cft", "cft"); }
+std::optional<FormatText> cft(const Bytes& image) {
+    return preview_other_game_format(scrambled(image), "items.cft", "cft");
+}
 
 }  // namespace
 
@@ -40,9 +42,10 @@ TEST(Cft, NumberRowsAsCsv) {
     auto r = cft(w.out);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->label, "CFT / LZMA / XOR 0x6D / CSV");
-    EXPECT_EQ(r->text, "Marrowind CFT table\nFile: items.cft\nStorage: CFT, 230 bytes\nColumns: 3\nRows: 2\n"
-                       "\nColumn names:\n- Id\n- Name,Short\n- Column 3\n"
-                       "\nCSV data (first rows):\nId,\"Name,Short\",Column 3\n1,2,3\n4,5,4294967295\n");
+    EXPECT_EQ(r->text,
+              "Marrowind CFT table\nFile: items.cft\nStorage: CFT, 230 bytes\nColumns: 3\nRows: 2\n"
+              "\nColumn names:\n- Id\n- Name,Short\n- Column 3\n"
+              "\nCSV data (first rows):\nId,\"Name,Short\",Column 3\n1,2,3\n4,5,4294967295\n");
     EXPECT_EQ(r->entry_size, 230u);
     EXPECT_EQ(r->decoded_size, 230u);
 }
@@ -53,7 +56,8 @@ TEST(Cft, StringRowsAndLimits) {
     s.raw(std::string(" a \0say \"hi\"\0b\0", 15));
     auto r = cft(s.out);
     ASSERT_TRUE(r);
-    EXPECT_TRUE(rez::ends_with(r->text, "\nCSV data (first rows):\nKey,Text,C,D,E\na,\"say \"\"hi\"\"\",b\n")) << r->text;
+    EXPECT_TRUE(rez::ends_with(r->text, "\nCSV data (first rows):\nKey,Text,C,D,E\na,\"say \"\"hi\"\"\",b\n"))
+        << r->text;
 
     // More rows stored than shown: the data ends first.
     Writer many = cft_image(1, 2000, {"N"});
@@ -79,8 +83,9 @@ TEST(Cft, StringRowsAndLimits) {
     none.raw(std::string("END\0hello table\0", 16));
     r = cft(none.out);
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->text, "Marrowind CFT table\nFile: items.cft\nStorage: CFT, 30 bytes\nColumns: 0\nRows: 3\n"
-                       "\nVisible strings:\n- hello table\n");
+    EXPECT_EQ(r->text,
+              "Marrowind CFT table\nFile: items.cft\nStorage: CFT, 30 bytes\nColumns: 0\nRows: 3\n"
+              "\nVisible strings:\n- hello table\n");
 }
 
 TEST(Cft, NameFields) {
@@ -114,7 +119,8 @@ TEST(Cft, LzmaFramedTable) {
     auto r = preview_other_game_format(framed, "t.cft", "cft");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->label, "CFT / LZMA / XOR 0x6D / CSV");
-    EXPECT_NE(r->text.find("Storage: LZMA-compressed CFT, " + std::to_string(framed.size()) + " bytes -> 82 bytes\n"),
+    EXPECT_NE(r->text.find("Storage: LZMA-compressed CFT, " + std::to_string(framed.size()) +
+                           " bytes -> 82 bytes\n"),
               std::string::npos);
     EXPECT_TRUE(rez::ends_with(r->text, "\nCSV data (first rows):\nLevel\n7\n"));
 }

@@ -25,8 +25,8 @@ Bytes game_dat(uint32_t version, const std::string& body) {
 
 std::string header(const std::string& what, size_t body_size, uint32_t version = 7) {
     const std::string n = std::to_string(body_size + 4);
-    return "; decoded from z.dat\n; version " + std::to_string(version) + ", " + what + ", bytes " + n + " -> " + n +
-           "\n\n";
+    return "; decoded from z.dat\n; version " + std::to_string(version) + ", " + what + ", bytes " + n +
+           " -> " + n + "\n\n";
 }
 
 }  // namespace
@@ -81,9 +81,10 @@ TEST(GameDat, ZoneWithOnlyANameIsKept) {
 TEST(GameDat, EnvSoundsAlwaysWriteThreeSoundNames) {
     const std::string body =
         "( EnvSound ( EnvSoundName \"Rain\" ) ( ZoneName \"Z1\" ) ( Pos 1 2 3 ) ( SoundName1 \"a.wav\" )"
-        " (SoundName3   snd\\b\x01.wav  ) ( Decay 0.5 ) ( Radius_In 10 ) ( Radius_Out 2e1 ) ( SoundType \"loop\" ) )\n"
+        " (SoundName3   snd\\b\x01.wav  ) ( Decay 0.5 ) ( Radius_In 10 ) ( Radius_Out 2e1 ) ( SoundType "
+        "\"loop\" ) )\n"
         "( EnvSound ( soundType \"x\" ) )\n"  // dropped
-        "( Zoneman ( Floor 1 ) )\n"  // dropped too: the body falls through to the sounds
+        "( Zoneman ( Floor 1 ) )\n"           // dropped too: the body falls through to the sounds
         "*MOVE_PATH\n";
     auto r = convert_game_dat_to_text(game_dat(7, body), "z.dat");
     ASSERT_TRUE(r);
@@ -126,11 +127,12 @@ TEST(GameDat, CameraTracks) {
     auto r = convert_game_dat_to_text(game_dat(7, body), "z.dat");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->label, "Marrowind DAT / CameraAnimation");
-    EXPECT_EQ(r->text, header("camera tracks 2, samples 2", body.size()) +
-                           "*SCENE_LASTFRAME 99\n\n"
-                           "*CAMERA_Main_ANIMATION\n{\n\t*LOCAL_POS 1 2 3\n}\n\n"
-                           "*CAMERA_Side_ANIMATION\n{\n\t*ANIMATION_FRAME_COUNT 5\n\t*CONTROL_POS_SAMPLE\n\t{\n"
-                           "\t\t0 1 2 3\n\t\t1 4 5 6\n\t}\n}\n\n");
+    EXPECT_EQ(r->text,
+              header("camera tracks 2, samples 2", body.size()) +
+                  "*SCENE_LASTFRAME 99\n\n"
+                  "*CAMERA_Main_ANIMATION\n{\n\t*LOCAL_POS 1 2 3\n}\n\n"
+                  "*CAMERA_Side_ANIMATION\n{\n\t*ANIMATION_FRAME_COUNT 5\n\t*CONTROL_POS_SAMPLE\n\t{\n"
+                  "\t\t0 1 2 3\n\t\t1 4 5 6\n\t}\n}\n\n");
 }
 
 TEST(GameDat, UnknownBodyIsDumped) {
@@ -147,16 +149,22 @@ TEST(GameDat, UnknownBodyIsDumped) {
 
 TEST(GameDatScan, NumbersAndIntegers) {
     const std::pair<double, const char*> numbers[] = {
-        {2, "2"}, {2.5, "2.5"}, {0.1234567, "0.123457"}, {3.0000004, "3"}, {-0.25, "-0.25"}, {1e20, "100000000000000000000"}};
+        {2, "2"},         {2.5, "2.5"},     {0.1234567, "0.123457"},
+        {3.0000004, "3"}, {-0.25, "-0.25"}, {1e20, "100000000000000000000"}};
     for (const auto& [v, text] : numbers) EXPECT_EQ(format_dat_number(v), text);
     // A value near the top of the double range needs over 300 characters.
     EXPECT_EQ(format_dat_number(1e308).size(), 309u);
     EXPECT_EQ(format_dat_number(-1.5e300).substr(0, 4), "-150");
 
-    const std::pair<const char*, std::optional<int32_t>> ints[] = {
-        {"(Floor 12abc)", 12},     {"(Floor abc)", std::nullopt}, {"(Floor 12-3)", 12},
-        {"(Floor -7)", -7},        {"(Floor --7)", std::nullopt}, {"(Floor 2147483647)", 2147483647},
-        {"(Floor 2147483648)", std::nullopt}, {"(Floor -2147483648)", INT32_MIN}, {"(Floor)", std::nullopt}};
+    const std::pair<const char*, std::optional<int32_t>> ints[] = {{"(Floor 12abc)", 12},
+                                                                   {"(Floor abc)", std::nullopt},
+                                                                   {"(Floor 12-3)", 12},
+                                                                   {"(Floor -7)", -7},
+                                                                   {"(Floor --7)", std::nullopt},
+                                                                   {"(Floor 2147483647)", 2147483647},
+                                                                   {"(Floor 2147483648)", std::nullopt},
+                                                                   {"(Floor -2147483648)", INT32_MIN},
+                                                                   {"(Floor)", std::nullopt}};
     for (const auto& [text, expected] : ints) EXPECT_EQ(read_paren_int(text, "Floor"), expected) << text;
 
     EXPECT_EQ(read_quoted_value("(Key \"a\" (Key \"b\"", "Key"), "a");

@@ -27,8 +27,8 @@ bool has(const std::optional<FormatText>& r, const std::string& piece) {
 }  // namespace
 
 TEST(GameFormats, ExtensionsAndNames) {
-    const std::pair<const char*, bool> nav[] = {{"NAV3", true}, {"nav", true}, {"nav12", true}, {"navx", false},
-                                                {"na", false},   {"nav1a", false}};
+    const std::pair<const char*, bool> nav[] = {{"NAV3", true},  {"nav", true}, {"nav12", true},
+                                                {"navx", false}, {"na", false}, {"nav1a", false}};
     for (const auto& [ext, ok] : nav) EXPECT_EQ(is_nav_extension(ext), ok) << ext;
     EXPECT_EQ(normalize_extension(" ..TXT "), "txt");
     EXPECT_TRUE(is_other_game_format("a.x", ".nav"));
@@ -40,16 +40,22 @@ TEST(GameFormats, ExtensionsAndNames) {
 
 TEST(GameFormats, NavigationData) {
     Writer w;
-    w.u32(3).u32(0xFFFFFFFF).u32(40).raw("VAND").u32(2).raw(std::string("\x01walkable\x02Walkable\x03zone_a", 25));
+    w.u32(3)
+        .u32(0xFFFFFFFF)
+        .u32(40)
+        .raw("VAND")
+        .u32(2)
+        .raw(std::string("\x01walkable\x02Walkable\x03zone_a", 25));
     auto r = preview_other_game_format(w.out, "lvl.nav2", "nav2");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->label, "NAV/VAND, 45 bytes");
     EXPECT_EQ(r->decoded_size, 45u);
-    EXPECT_EQ(r->text.substr(0, r->text.find("First bytes:")),
-              "LithTech VAND navigation data\nFile: lvl.nav2\nExtension layer: NAV2\nStorage: NAV, 45 bytes\n"
-              "Version: 3\nLayer mask: -1\nDeclared payload bytes: 40\nVAND version: 2\n\n"
-              "Header int32 values:\n3, -1, 40, 1145979222, 2, 1818326785, 1818386795, 1633092197, 1650551660, "
-              "2047042924, 1600482927\n\nEmbedded strings:\n- VAND\n- walkable\n- zone_a\n\n\n");
+    EXPECT_EQ(
+        r->text.substr(0, r->text.find("First bytes:")),
+        "LithTech VAND navigation data\nFile: lvl.nav2\nExtension layer: NAV2\nStorage: NAV, 45 bytes\n"
+        "Version: 3\nLayer mask: -1\nDeclared payload bytes: 40\nVAND version: 2\n\n"
+        "Header int32 values:\n3, -1, 40, 1145979222, 2, 1818326785, 1818386795, 1633092197, 1650551660, "
+        "2047042924, 1600482927\n\nEmbedded strings:\n- VAND\n- walkable\n- zone_a\n\n\n");
     EXPECT_NE(r->text.find("00000000  03 00 00 00 FF FF FF FF 28 00 00 00 56 41 4E 44  ........(...VAND\n"),
               std::string::npos);
 
@@ -64,11 +70,15 @@ TEST(GameFormats, NavigationData) {
 TEST(GameFormats, GenericBinaries) {
     auto r = preview_other_game_format({0xFF, 0xFF, 0xFF, 0xFF}, "x.ref", "ref");
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->text, "REF reference data\nFile: x.ref\nStorage: REF reference data, 4 bytes\nSentinel: 0xFFFFFFFF\n");
+    EXPECT_EQ(
+        r->text,
+        "REF reference data\nFile: x.ref\nStorage: REF reference data, 4 bytes\nSentinel: 0xFFFFFFFF\n");
     r = preview_other_game_format({'a', 'b', 'c'}, "x.apf", "apf");
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->text, "APF path data\nFile: x.apf\nStorage: APF path data, 3 bytes\n\nFirst bytes:\n"
-                       "00000000  61 62 63" + std::string(39, ' ') + "  abc\n");
+    EXPECT_EQ(r->text,
+              "APF path data\nFile: x.apf\nStorage: APF path data, 3 bytes\n\nFirst bytes:\n"
+              "00000000  61 62 63" +
+                  std::string(39, ' ') + "  abc\n");
     r = preview_other_game_format({}, "x.fxo", "fxo");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->text, "Compiled FXO shader\nFile: x.fxo\nEmpty file");
@@ -81,8 +91,10 @@ TEST(GameFormats, GenericBinaries) {
     w.raw(std::string("\0Shader\0SHADER\0 ab \0main_ps\0", 28));
     r = preview_other_game_format(w.out, "x.fxo", "");
     ASSERT_TRUE(r);
-    EXPECT_TRUE(has(r, "\n\nInitial int32 values:\n0, -1, -2, -3, -4, -5, -6, -7, -8, -9, -10, -11, -12, -13, -14, -15\n"
-                       "\nEmbedded strings:\n- Shader\n- main_ps\n\n\nFirst bytes:\n"));
+    EXPECT_TRUE(
+        has(r,
+            "\n\nInitial int32 values:\n0, -1, -2, -3, -4, -5, -6, -7, -8, -9, -10, -11, -12, -13, -14, -15\n"
+            "\nEmbedded strings:\n- Shader\n- main_ps\n\n\nFirst bytes:\n"));
 
     Bytes framed = fixture_bytes(L"zeros_3mib_lzma.fxo");
     r = preview_other_game_format(framed, "big.fxo", "fxo");
@@ -94,8 +106,8 @@ TEST(GameFormats, GenericBinaries) {
     const uint64_t previewed = std::stoull(r->label.substr(prefix.size()));
     EXPECT_GE(previewed, 1048576u);
     EXPECT_LT(previewed, 3145728u);
-    EXPECT_TRUE(rez::ends_with(r->text, "\nPreview truncated after " + std::to_string(previewed) +
-                                            " of 3145728 decoded bytes.\n"));
+    EXPECT_TRUE(rez::ends_with(
+        r->text, "\nPreview truncated after " + std::to_string(previewed) + " of 3145728 decoded bytes.\n"));
     // A frame that does not state its size is not previewed here.
     EXPECT_FALSE(preview_other_game_format(fixture_bytes(L"ltc_script_lzma.ltc"), "a.txt", "txt"));
 }
@@ -105,8 +117,9 @@ TEST(GameFormats, EffectCatalog) {
     w.u32(2).u32(5).raw(std::string("\0FX_Smoke\0CSmokeFX\0", 19));
     auto r = preview_other_game_format(w.out, "client.fxf", "fxf");
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->text, "ClientFX binary catalog\nFile: client.fxf\nStorage: FXF, 27 bytes\nEntry count: 2\nVersion: 5"
-                       "\n\nNames and class strings:\n- FX_Smoke\n- CSmokeFX\n");
+    EXPECT_EQ(r->text,
+              "ClientFX binary catalog\nFile: client.fxf\nStorage: FXF, 27 bytes\nEntry count: 2\nVersion: 5"
+              "\n\nNames and class strings:\n- FX_Smoke\n- CSmokeFX\n");
     EXPECT_EQ(r->label, "FXF, 27 bytes");
 }
 
@@ -144,7 +157,8 @@ TEST(GameFormats, StringsAndRows) {
               "00000000  41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41  AAAAAAAAAAAAAAAA\n"
               "00000010  41                                               A\n");
     EXPECT_EQ(hex_rows(Bytes(17, 0x41), 0), "");
-    EXPECT_EQ(storage_summary(true, "K", 10, 100, 50), "LZMA-compressed K, 10 bytes -> 100 bytes, previewed 50");
+    EXPECT_EQ(storage_summary(true, "K", 10, 100, 50),
+              "LZMA-compressed K, 10 bytes -> 100 bytes, previewed 50");
     EXPECT_EQ(storage_summary(true, "K", 10, 100, 100), "LZMA-compressed K, 10 bytes -> 100 bytes");
     EXPECT_EQ(storage_summary(false, "K", 10, 10, 10), "K, 10 bytes");
 }

@@ -34,8 +34,10 @@ TEST(GamePreview, DatEntries) {
     const Bytes world = fixture_bytes(L"world_lzma.dat");
     auto p = build_entry_preview("maps\\Town.DAT", world);
     EXPECT_EQ(p.summary, "DAT World / LZMA: LithTech DAT world v85");
-    EXPECT_EQ(p.text, "; World: maps\\Town.DAT\n; LithTech DAT world v85\n; Meshes: 1, Vertices: 3, Triangles: 1\n; Bytes: " +
-                          std::to_string(world.size()) + " -> 469\n\nMesh: RenderNode 1, Vertices=3, Triangles=1\n");
+    EXPECT_EQ(p.text,
+              "; World: maps\\Town.DAT\n; LithTech DAT world v85\n; Meshes: 1, Vertices: 3, Triangles: 1\n; "
+              "Bytes: " +
+                  std::to_string(world.size()) + " -> 469\n\nMesh: RenderNode 1, Vertices=3, Triangles=1\n");
     EXPECT_FALSE(p.is_image);
 
     p = build_entry_preview("zones.dat", game_dat("( Zoneman ( Pos 1 2 3 ) )"));
@@ -51,9 +53,11 @@ TEST(GamePreview, BinAndLtcEntries) {
     table.u32(1).u32(42).zeros(68);
     auto p = build_entry_preview("WeaponModel2.bin", table.out);
     EXPECT_EQ(p.summary, "BIN: Marrowind WeaponModel BIN, 76 bytes");
-    EXPECT_EQ(p.text.rfind("Marrowind UI script BIN\nFile: WeaponModel2.bin\nKind: WeaponModel table\n", 0), 0u);
+    EXPECT_EQ(p.text.rfind("Marrowind UI script BIN\nFile: WeaponModel2.bin\nKind: WeaponModel table\n", 0),
+              0u);
     const Bytes framed = fixture_bytes(L"weaponmodel_lzma.bin");
-    EXPECT_EQ(build_entry_preview("WeaponModel2.bin", framed).summary, "BIN / LZMA: Marrowind WeaponModel BIN, 76 bytes");
+    EXPECT_EQ(build_entry_preview("WeaponModel2.bin", framed).summary,
+              "BIN / LZMA: Marrowind WeaponModel BIN, 76 bytes");
     EXPECT_EQ(build_entry_preview("other.bin", table.out).summary, "Binary (bin), 76 bytes");
     EXPECT_EQ(build_entry_preview("WeaponModel2.bin", Bytes(70, 0)).summary, "Binary (bin), 70 bytes");
 
@@ -77,7 +81,7 @@ TEST(GamePreview, OtherGameFormats) {
     p = build_entry_preview("level.nav12", {1, 2, 3});  // no VAND tag: later branches
     EXPECT_EQ(p.summary, "Binary (nav12), 3 bytes");
     Writer cft;
-    cft.raw("su").u32(0).u32(0).u32(0);
+    cft.u8('s').u8('u').u32(0).u32(0).u32(0);
     for (uint8_t& b : cft.out) b ^= 0x6D;
     p = build_entry_preview("t.cft", cft.out);
     EXPECT_EQ(p.summary, "Resource: CFT / LZMA / XOR 0x6D / CSV");

@@ -29,16 +29,58 @@ Bytes random_bytes(std::mt19937& rng, size_t n) {
 std::vector<Bytes> seeds() {
     std::vector<Bytes> out;
     Writer world;
-    world.u32(85).zeros(20).u32(60).zeros(32).u32(1).zeros(24).u32(1).str16("a.dtx").str16("").u8(0).u32(1).str16("")
-        .zeros(8).u32(0).u32(3);
+    world.u32(85)
+        .zeros(20)
+        .u32(60)
+        .zeros(32)
+        .u32(1)
+        .zeros(24)
+        .u32(1)
+        .str16("a.dtx")
+        .str16("")
+        .u8(0)
+        .u32(1)
+        .str16("")
+        .zeros(8)
+        .u32(0)
+        .u32(3);
     for (int v = 0; v < 3; ++v) world.zeros(68);
-    world.u32(1).u32(0).u32(1).u32(2).zeros(4).u32(1).u8(1).zeros(28).u32(1).u8(0).zeros(20).u32(1).str16("x").zeros(12)
-        .u32(0).u32(1).u32(1).zeros(16).u32(0).zeros(9).u32(1).str16("g").u32(0).zeros(4).u32(1).str16("").zeros(24)
-        .f32(1).f32(1).f32(1).u8(0);
+    world.u32(1)
+        .u32(0)
+        .u32(1)
+        .u32(2)
+        .zeros(4)
+        .u32(1)
+        .u8(1)
+        .zeros(28)
+        .u32(1)
+        .u8(0)
+        .zeros(20)
+        .u32(1)
+        .str16("x")
+        .zeros(12)
+        .u32(0)
+        .u32(1)
+        .u32(1)
+        .zeros(16)
+        .u32(0)
+        .zeros(9)
+        .u32(1)
+        .str16("g")
+        .u32(0)
+        .zeros(4)
+        .u32(1)
+        .str16("")
+        .zeros(24)
+        .f32(1)
+        .f32(1)
+        .f32(1)
+        .u8(0);
     out.push_back(world.out);
 
-    const std::string body = "( Zoneman ( ZonemanName \"z\" ) ( Pos 1 2 3 ) ( Point 4 5 6 ) )\n"
-                             "( EnvSound ( SoundName1 \"a\" ) ( Decay 2 ) )\n*MOVE_PATH 1 2 3 4\n*CAMERA_A_ANIMATION 5 6 7 8";
+    const std::string body =
+        "( Zoneman ( ZonemanName \"z\" ) ( Pos 1 2 3 ) ( Point 4 5 6 ) )\n"
+        "( EnvSound ( SoundName1 \"a\" ) ( Decay 2 ) )\n*MOVE_PATH 1 2 3 4\n*CAMERA_A_ANIMATION 5 6 7 8";
     Bytes dat{5, 0, 0, 0};
     rez::rez_crypto_encode(dat.data(), 4, 0);
     Bytes scrambled(body.begin(), body.end());
@@ -71,7 +113,8 @@ TEST(GameRobustness, RandomTruncatedAndDamagedInputs) {
     std::mt19937 rng(20261210);
     for (int i = 0; i < 60; ++i) exercise(random_bytes(rng, rng() % 700));
     for (const Bytes& seed : seeds()) {
-        for (size_t cut = 0; cut <= seed.size(); cut += 1 + seed.size() / 41) exercise(Bytes(seed.begin(), seed.begin() + cut));
+        for (size_t cut = 0; cut <= seed.size(); cut += 1 + seed.size() / 41)
+            exercise(Bytes(seed.begin(), seed.begin() + cut));
         for (int i = 0; i < 25; ++i) {
             Bytes damaged = seed;
             for (int k = 0; k < 3; ++k) damaged[rng() % damaged.size()] = static_cast<uint8_t>(rng());

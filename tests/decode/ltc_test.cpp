@@ -36,7 +36,8 @@ Bytes noise(size_t n, uint32_t seed) {
 Bytes lzss_script() { return LzssWriter().text(kScript).end().bytes(); }
 
 std::string header(const std::string& label, size_t in, size_t out) {
-    return "; decoded from menu.ltc\n; " + label + ", bytes " + std::to_string(in) + " -> " + std::to_string(out) + "\n\n";
+    return "; decoded from menu.ltc\n; " + label + ", bytes " + std::to_string(in) + " -> " +
+           std::to_string(out) + "\n\n";
 }
 
 }  // namespace
@@ -54,12 +55,12 @@ TEST(Ltc, PlainTextAndEveryScrambledRoad) {
         {"plain", to_bytes(kScript), "LTC text", kScript.size()},
         {"marker + LZSS", xor_key(lzss_script(), {kLtcTableKey, kLtcTableKey + 16}),
          "Marrowind XOR -> LTC native -> LTA", kScript.size()},
-        {"derived key + LZSS", xor_key(lzss_script(), {0x11, 0x22, 0x33, 0x44}), "Derived XOR key -> LTC native -> LTA",
-         kScript.size()},
+        {"derived key + LZSS", xor_key(lzss_script(), {0x11, 0x22, 0x33, 0x44}),
+         "Derived XOR key -> LTC native -> LTA", kScript.size()},
         // The 16-byte key differs from its first four bytes repeated: only the key table finds it.
         {"alternative key 0 + LZSS",
-         xor_key(lzss_script(), {0x3F, 0x9A, 0x00, 0xC6, 0xE2, 0x14, 0x7B, 0xD8, 0x5A, 0x6C, 0x1F, 0x91, 0xB3, 0xE8, 0x27,
-                                 0x4D}),
+         xor_key(lzss_script(), {0x3F, 0x9A, 0x00, 0xC6, 0xE2, 0x14, 0x7B, 0xD8, 0x5A, 0x6C, 0x1F, 0x91, 0xB3,
+                                 0xE8, 0x27, 0x4D}),
          "Alt XOR key-0 -> LTC native -> LTA", kScript.size()},
         {"RezCrypto", rez, "RezCrypto dec phase-17 text", kScript.size()},
         {"raw LZSS", lzss_script(), "Raw LTC -> LTC native -> LTA", kScript.size()},
@@ -108,7 +109,8 @@ TEST(Ltc, NothingFitsGivesAnExplainedDump) {
     EXPECT_EQ(r->decoded_size, 600u);
     char first[64];
     rez::format(first, sizeof(first), "%02X %02X %02X %02X ", junk[0], junk[1], junk[2], junk[3]);
-    EXPECT_NE(r->text.find("; LTC raw hex dump (600 bytes, showing first 512)\n; First 8 bytes: " + std::string(first)),
+    EXPECT_NE(r->text.find("; LTC raw hex dump (600 bytes, showing first 512)\n; First 8 bytes: " +
+                           std::string(first)),
               std::string::npos);
     EXPECT_NE(r->text.find("magic (C4 E1 59 7B): no\n; If XOR-encrypted"), std::string::npos);
     EXPECT_NE(r->text.find("; Binary data - 512 bytes total, showing first 512\n"), std::string::npos);
@@ -150,5 +152,6 @@ TEST(Ltc, LargeFilesStillReadAsText) {
         EXPECT_EQ(r->label, label);
         EXPECT_TRUE(rez::ends_with(r->text, big)) << label;
     }
-    EXPECT_EQ(decode_ltc_preview(noise(200000, 3), "n.ltc")->label, "ALL DECODE STRATEGIES FAILED - raw 200000 bytes");
+    EXPECT_EQ(decode_ltc_preview(noise(200000, 3), "n.ltc")->label,
+              "ALL DECODE STRATEGIES FAILED - raw 200000 bytes");
 }

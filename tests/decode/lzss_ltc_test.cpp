@@ -10,7 +10,9 @@ using rezui::lzss_decompress_ltc;
 
 namespace {
 
-std::string as_text(const std::optional<Bytes>& b) { return b ? std::string(b->begin(), b->end()) : "<none>"; }
+std::string as_text(const std::optional<Bytes>& b) {
+    return b ? std::string(b->begin(), b->end()) : "<none>";
+}
 
 }  // namespace
 
@@ -25,8 +27,7 @@ TEST(LzssLtc, DecodesStreams) {
         {"literals", LzssWriter().text("Hello").end().bytes(), "Hello"},
         {"copy from the preset ring", LzssWriter().copy(1, 2).end().bytes(), "  "},
         // Ring position 1 holds the 'a' just written: an overlapping copy repeats it.
-        {"overlapping copy", LzssWriter().literal('a').copy(1, 17).end().bytes(),
-         std::string(18, 'a')},
+        {"overlapping copy", LzssWriter().literal('a').copy(1, 17).end().bytes(), std::string(18, 'a')},
         {"copy of earlier text", LzssWriter().text("abc").copy(1, 3).end().bytes(), "abcabc"},
     };
     for (const Case& c : cases) EXPECT_EQ(as_text(lzss_decompress_ltc(c.stream)), c.expected) << c.what;

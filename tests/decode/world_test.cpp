@@ -178,7 +178,7 @@ TEST(World, StringsInCodePage949) {
     data = w.out;
     WorldReader r{&data, 0, false};
     EXPECT_EQ(read_world_string(r), "\xEA\xB0\x80");  // valid: converted and trimmed
-    EXPECT_EQ(read_world_string(r), "A\xFF ");         // invalid: raw bytes, untrimmed
+    EXPECT_EQ(read_world_string(r), "A\xFF ");        // invalid: raw bytes, untrimmed
     EXPECT_EQ(read_world_string(r), "");
     EXPECT_EQ(read_world_string(r), "");
     EXPECT_FALSE(r.failed);
