@@ -7,6 +7,7 @@
 #include "archive/rez_model.h"
 #include "decode/bin_table.h"
 #include "decode/game_dat.h"
+#include "decode/game_formats.h"
 #include "decode/lzss_ltc.h"
 #include "decode/preview.h"
 #include "decode/world.h"
@@ -92,6 +93,15 @@ std::vector<Bytes> seeds() {
     Writer preview;
     preview.u8(1).u32(5).u32(6).u32(7).u32(8);
     out.push_back(preview.out);
+
+    Writer cft;
+    cft.u8('s').u8('u').u32(0).u32(2).u32(3).raw(std::string(64, 'A')).raw(std::string(64, '\0'));
+    cft.raw(std::string("x\0yy\0zzz\0", 9));
+    for (uint8_t& c : cft.out) c ^= 0x6D;
+    out.push_back(cft.out);
+    Writer nav;
+    nav.u32(1).u32(2).u32(3).u8('V').u8('A').u8('N').u8('D').u32(4).raw(std::string("\0name\0", 6));
+    out.push_back(nav.out);
     return out;
 }
 
@@ -101,7 +111,8 @@ void exercise(const Bytes& b) {
     (void)lzss_decompress_ltc(b);
     (void)preview_bin_table(b, "WeaponModel.bin");
     (void)preview_bin_table(b, "1-2.bin");
-    for (const char* name : {"r.dat", "WeaponModel.bin", "r.ltc"}) {
+    for (const char* ext : {"cft", "nav", "fxo", "fxf", "txt"}) (void)preview_other_game_format(b, "r", ext);
+    for (const char* name : {"r.dat", "WeaponModel.bin", "r.ltc", "r.cft", "r.nav3", "r.txt"}) {
         const EntryPreview p = build_entry_preview(name, b);
         ASSERT_FALSE(p.summary.empty()) << name;
     }
@@ -111,11 +122,11 @@ void exercise(const Bytes& b) {
 
 TEST(GameRobustness, RandomTruncatedAndDamagedInputs) {
     std::mt19937 rng(20261210);
-    for (int i = 0; i < 60; ++i) exercise(random_bytes(rng, rng() % 700));
+    for (int i = 0; i < 200; ++i) exercise(random_bytes(rng, rng() % 700));
     for (const Bytes& seed : seeds()) {
         for (size_t cut = 0; cut <= seed.size(); cut += 1 + seed.size() / 41)
             exercise(Bytes(seed.begin(), seed.begin() + cut));
-        for (int i = 0; i < 25; ++i) {
+        for (int i = 0; i < 50; ++i) {
             Bytes damaged = seed;
             for (int k = 0; k < 3; ++k) damaged[rng() % damaged.size()] = static_cast<uint8_t>(rng());
             exercise(damaged);
