@@ -114,11 +114,14 @@ std::vector<CameraTrack> read_camera_tracks(std::string_view body) {
     return tracks;
 }
 
+void append_sample_line(std::string& out, const PathSample& s) {
+    put(out, {"\t\t", format_dat_number(s.lead), " ", format_dat_number(s.x), " ", format_dat_number(s.y),
+              " ", format_dat_number(s.z), "\n"});
+}
+
 void append_sample_lines(std::string& out, const std::vector<PathSample>& samples) {
     out.reserve(out.size() + samples.size() * 24);
-    for (const PathSample& s : samples)
-        put(out, {"\t\t", format_dat_number(s.lead), " ", format_dat_number(s.x), " ", format_dat_number(s.y),
-                  " ", format_dat_number(s.z), "\n"});
+    for (const PathSample& s : samples) append_sample_line(out, s);
 }
 
 void append_scene_lines(std::string& out, std::string_view body) {
@@ -211,17 +214,19 @@ std::optional<FormatText> convert_game_dat_to_text(const std::vector<uint8_t>& b
     }
     result.text.clear();
     if (body.find("*MOVE_PATH") != std::string::npos) {
-        const auto samples = scan_samples(body);
         result.label = prefix + "MovePath";
         std::string& out = result.text;
-        out = head + ", path samples " + num(samples.size()) + sizes;
         append_scene_lines(out, body);
         out += "*MOVE_PATH\n{\n";
         if (auto count = read_star_int(body, "ANIMATION_FRAME_COUNT"))
             out += "\t*ANIMATION_FRAME_COUNT " + std::to_string(*count) + "\n";
         out += "\t*CONTROL_POS_SAMPLE\n\t{\n";
-        append_sample_lines(out, samples);
+        // Samples go straight to the text; the header with their count is put in front.
+        out.reserve(256 + body.size() + body.size() / 4);
+        const size_t samples =
+            scan_samples_into(body, 0, [&](const PathSample& s) { append_sample_line(out, s); });
         out += "\t}\n}\n";
+        out.insert(0, head + ", path samples " + num(samples) + sizes);
         return result;
     }
     if (body.find("*CAMERA_") != std::string::npos) {

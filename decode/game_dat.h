@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,6 +68,9 @@ std::optional<double> read_star_number(std::string_view text, std::string_view k
 std::optional<int32_t> read_star_int(std::string_view text, std::string_view key);
 std::optional<DatTriple> read_star_triple(std::string_view text, std::string_view key);
 std::vector<PathSample> scan_samples(std::string_view text, size_t from = 0);
+// The same walk, handing each sample to `sink` instead of collecting them; the count.
+size_t scan_samples_into(std::string_view text, size_t from,
+                         const std::function<void(const PathSample&)>& sink);
 std::vector<std::string_view> split_dat_records(std::string_view body, std::string_view kind);
 
 std::string format_dat_number(double value);

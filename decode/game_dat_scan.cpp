@@ -270,6 +270,13 @@ std::optional<DatTriple> read_star_triple(std::string_view text, std::string_vie
 
 std::vector<PathSample> scan_samples(std::string_view text, size_t from) {
     std::vector<PathSample> samples;
+    scan_samples_into(text, from, [&](const PathSample& s) { samples.push_back(s); });
+    return samples;
+}
+
+size_t scan_samples_into(std::string_view text, size_t from,
+                         const std::function<void(const PathSample&)>& sink) {
+    size_t count = 0;
     size_t pos = from;
     while (pos < text.size()) {
         if (pos > from) {
@@ -290,13 +297,14 @@ std::vector<PathSample> scan_samples(std::string_view text, size_t from) {
         const size_t first_end = end;
         size_t rest_end = first_end;
         if (read_numbers(text, first_end, rest, 3, &rest_end) == 3) {
-            samples.push_back(PathSample{*first, rest[0], rest[1], rest[2]});
+            sink(PathSample{*first, rest[0], rest[1], rest[2]});
+            ++count;
             pos = rest_end;
         } else {
             pos = first_end;
         }
     }
-    return samples;
+    return count;
 }
 
 std::vector<std::string_view> split_dat_records(std::string_view body, std::string_view kind) {
