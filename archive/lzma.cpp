@@ -51,7 +51,12 @@ Stop run_stream(uint8_t props, const uint8_t* data, size_t length, uint64_t know
     run.stop_at = run.exact ? run.hard_limit : std::numeric_limits<size_t>::max();
     run.stop_at = std::min(run.stop_at, stop_early);
     // The decoder keeps a few bytes of slack beyond the limit for its wide match copies.
-    out.resize(first_room(length, std::min(run.hard_limit, run.stop_at)) + 16);
+    // A stated size is believed up to what the input could plausibly produce; without one the
+    // buffer starts small and grows with the output.
+    const size_t target = std::min(run.hard_limit, run.stop_at);
+    const size_t room = run.exact ? first_room(length, target)
+                                  : std::min(target, std::max<size_t>(size_t{1} << 16, length / 4 < target ? length * 4 : target));
+    out.resize(room + 16);
     size_t pos = 0;
     const Stop stop = lzma_detail::decode(model, run, out, pos);
     out.resize(pos);

@@ -38,7 +38,11 @@ bool lzma2_decode(const uint8_t* data, size_t length, std::vector<uint8_t>& out,
             if (length - i - 3 < size) { ok = false; break; }
             if (control == 0x01) dict_start = pos;
             if (size > kMaxDecodedSize - pos) { ok = false; break; }
-            if (out.size() < pos + size) out.resize(std::max(out.size() * 2, pos + size + 65536));
+            if (out.size() < pos + size) {
+                // Within the reserved room when there is some; doubling only beyond it.
+                const size_t needed = pos + size;
+                out.resize(out.capacity() >= needed ? out.capacity() : std::max(out.size() * 2, needed + 65536));
+            }
             std::memcpy(out.data() + pos, data + i + 3, size);
             pos += size;
             i += 3 + size;

@@ -65,7 +65,7 @@ bool read_digests(SevenZipByteReader& r, size_t count, std::vector<bool>& define
 bool read_pack_info(SevenZipByteReader& r, SevenZipDatabase& db) {
     db.pack_pos = sevenzip_read_number(r);
     const uint64_t count = sevenzip_read_number(r);
-    if (r.error || count > kMaxItems) return false;
+    if (r.error || count > kMaxItems || count > r.remaining()) return false;
     db.pack_sizes.assign(static_cast<size_t>(count), 0);
     uint64_t type = sevenzip_read_number(r);
     if (type == kSize) {
@@ -84,7 +84,9 @@ bool read_pack_info(SevenZipByteReader& r, SevenZipDatabase& db) {
 bool read_unpack_info(SevenZipByteReader& r, SevenZipDatabase& db) {
     if (sevenzip_read_number(r) != kFolder) return false;
     const uint64_t count = sevenzip_read_number(r);
-    if (r.error || count > kMaxItems) return false;
+    // Every folder takes at least three header bytes; a larger count is a lie that would
+    // only reserve memory.
+    if (r.error || count > kMaxItems || count > r.remaining() / 3) return false;
     if (r.read_byte() != 0 || r.error) return false;  // folders stored elsewhere are not supported
     db.folders.assign(static_cast<size_t>(count), SevenZipFolder{});
     for (auto& f : db.folders)

@@ -11,6 +11,7 @@ add_custom_target(sevenzip_fixtures ALL DEPENDS ${QVL_SEVENZIP_STAMP})
 
 if(TARGET archive_tests)
   add_test(NAME sevenzip_peer_check
-    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/sevenzip_peer_check.sh $<TARGET_FILE:archive_tests> ${QVL_FIXTURE_DIR})
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/sevenzip_peer_check.sh $<TARGET_FILE:archive_tests>
+            ${CMAKE_BINARY_DIR}/sevenzip_peer_check)
   set_tests_properties(sevenzip_peer_check PROPERTIES LABELS archive)
 endif()

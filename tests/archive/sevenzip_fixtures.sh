@@ -53,6 +53,7 @@ seven() { 7z a -bd -bso0 -bsp0 "$@" >/dev/null; }
 (cd tree && seven -m0=Copy -pSecret1 -mhc=off ../aes_copy.7z .)
 seven -m0=LZMA2 -mx=1 big_lzma2.7z random3m.bin mixed.bin
 seven -ms=on -m0=LZMA solid3.7z small.txt mixed.bin tree/a.txt
+seven -mhc=off -m0=Copy -ms=on small_plain.7z small.txt tree/a.txt tree/sub/deeper tree/emptydir tree/empty.txt
 # Refused methods, filter and multi-volume.
 seven -m0=BZip2 bzip2.7z small.txt
 seven -m0=Deflate64 deflate64.7z small.txt

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Writes archives with our 7z writer (through the test program under Wine) and checks them
 # with 7z: "7z t" must pass and "7z x" must give the same bytes, folders as folders.
-# Usage: sevenzip_peer_check.sh <archive_tests.exe> <fixtures folder>
+# Usage: sevenzip_peer_check.sh <archive_tests.exe> <output folder>
 set -euo pipefail
 exe=${1:?test program}
-fixtures=${2:?fixtures folder}
-out="$fixtures/sevenzip_out"
+out=${2:?output folder}
 rm -rf "$out"
-QVL_FIXTURES="$fixtures" wine "$exe" --gtest_filter='SevenZipPeerOutput.*' >/dev/null
+mkdir -p "$out"
+QVL_SEVENZIP_PEER_OUT="$out" wine "$exe" --gtest_filter='SevenZipPeerOutput.*' >/dev/null
 [ -f "$out/plain.7z" ] || { echo "our writer produced nothing"; exit 1; }
 
 fail=0
