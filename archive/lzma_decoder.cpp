@@ -20,8 +20,8 @@ constexpr size_t kIsRepG1 = kIsRepG0 + 12;       // 12
 constexpr size_t kIsRepG2 = kIsRepG1 + 12;       // 12
 constexpr size_t kIsRep0Long = kIsRepG2 + 12;    // 12 x 16
 constexpr size_t kPosSlot = kIsRep0Long + 192;   // 4 length states x 64
-constexpr size_t kSpecPos = kPosSlot + 256;      // 115 (indexed from distance - slot)
-constexpr size_t kAlign = kSpecPos + 115;        // 16
+constexpr size_t kPosSpecial = kPosSlot + 256;      // 115 (indexed from distance - slot)
+constexpr size_t kAlign = kPosSpecial + 115;        // 16
 constexpr size_t kLenCoder = kAlign + 16;        // 514
 constexpr size_t kRepLenCoder = kLenCoder + 514; // 514
 constexpr size_t kLiteral = kRepLenCoder + 514;  // 0x300 << (lc + lp)
@@ -268,11 +268,11 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
                     unsigned direct = (slot >> 1) - 1;
                     dist = (2 | (slot & 1)) << direct;
                     if (slot < 14) {
-                        uint16_t* spec = probs + kSpecPos + dist - slot;
+                        uint16_t* pos_probs = probs + kPosSpecial + dist - slot;
                         unsigned mi = 1;
                         for (unsigned i = 0; i < direct; i++) {
                             unsigned bit = 0;
-                            QVL_BIT(spec + mi, bit = 0, bit = 1);
+                            QVL_BIT(pos_probs + mi, bit = 0, bit = 1);
                             mi = (mi << 1) | bit;
                             dist |= bit << i;
                         }
