@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "archive/codepage.h"
 #include "archive/crc32.h"
 #include "archive/crypto.h"
 #include "archive/deflate.h"
@@ -22,13 +23,11 @@ bool read_archive(const std::wstring& path, std::vector<uint8_t>& file) {
     return h && read_all(h, file);
 }
 
+// Replacing conversion; code page 54936 goes through our own decoder where the platform
+// lacks it (Wine).
 std::wstring decode_with(unsigned code_page, const uint8_t* bytes, size_t length) {
-    int n = MultiByteToWideChar(code_page, 0, reinterpret_cast<const char*>(bytes), static_cast<int>(length),
-                                nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring text(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(code_page, 0, reinterpret_cast<const char*>(bytes), static_cast<int>(length),
-                        text.data(), n);
+    std::wstring text;
+    if (!codepage_to_wide(bytes, length, code_page, false, text)) return {};
     return text;
 }
 
@@ -73,8 +72,6 @@ std::wstring zip_decode_comment(const uint8_t* bytes, size_t length) {
     if (std::all_of(bytes, bytes + length, [](uint8_t b) { return b < 0x80; }))
         return from_utf8(bytes_to_string(bytes, length));
 
-    // Code page 54936 is missing on some systems (Wine); its candidate then drops out, and
-    // GBK, tried first, covers the texts it would have won.
     static const unsigned kCandidates[] = {65001, 936, 54936, 950, 932, 437};
     const std::wstring* best = nullptr;
     double best_score = 0;

@@ -1,21 +1,12 @@
-// Code-page conversion for the text detection: the platform's converter where it knows
-// the code page, our own GB18030 decoder where it does not (Wine 8 lacks 54936).
+// The decoders name the shared code-page layer from their own namespace.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
+#include "archive/codepage.h"
 
 namespace rezui {
 
-constexpr unsigned kCodePageGb18030 = 54936;
-
-// Bytes in a Windows code page to UTF-16. strict: fails on any invalid sequence;
-// otherwise invalid sequences become the replacement the code page uses. False, with out
-// empty, when the conversion fails or the code page is not available.
-bool codepage_to_wide(const uint8_t* data, size_t size, unsigned code_page, bool strict, std::wstring& out);
-
-// The first byte of the code page's default character, or -1 when it is not known.
-int codepage_default_char(unsigned code_page);
+using rez::codepage_default_char;
+using rez::codepage_to_wide;
+using rez::kCodePageGb18030;
 
 }  // namespace rezui

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "archive/util.h"
-#include "decode/gb18030.h"
-#include "decode/text_codepage.h"
+#include "archive/gb18030.h"
+#include "archive/codepage.h"
 #include "test_support.h"
 
 namespace {
@@ -25,7 +25,7 @@ std::wstring as_utf16(const std::vector<uint8_t>& le) {
 
 std::wstring decode(const std::string& bytes, bool strict, bool* ok = nullptr) {
     std::wstring out;
-    const bool r = rezui::gb18030_to_wide(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), strict, out);
+    const bool r = rez::gb18030_to_wide(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), strict, out);
     if (ok) *ok = r;
     return out;
 }
@@ -38,7 +38,7 @@ TEST(Gb18030, AllCodesMatchTheReferenceCodec) {
         const std::wstring expected = as_utf16(fixture_bytes(utf16));
         ASSERT_FALSE(in.empty());
         std::wstring out;
-        ASSERT_TRUE(rezui::gb18030_to_wide(in.data(), in.size(), true, out));
+        ASSERT_TRUE(rez::gb18030_to_wide(in.data(), in.size(), true, out));
         ASSERT_EQ(out.size(), expected.size());
         size_t mismatches = 0;
         for (size_t i = 0; i < out.size(); ++i) mismatches += out[i] != expected[i];
@@ -50,7 +50,7 @@ TEST(Gb18030, SampleTextWithSupplementaryCharacter) {
     const std::vector<uint8_t> in = fixture_bytes(L"gb18030_text.bin");
     const std::vector<uint8_t> utf8 = fixture_bytes(L"gb18030_text.utf8");
     std::wstring out;
-    ASSERT_TRUE(rezui::gb18030_to_wide(in.data(), in.size(), true, out));
+    ASSERT_TRUE(rez::gb18030_to_wide(in.data(), in.size(), true, out));
     EXPECT_EQ(rez::to_utf8(out), rez::vector_to_string(utf8));
 }
 
@@ -69,7 +69,7 @@ TEST(Gb18030, AgreesWithPlatformGbkOnTheGbkRange) {
             const int n = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, bytes, 2, wide, 4);
             if (n != 1) continue;
             ++compared;
-            const uint32_t ours = rezui::gb18030_detail::two_byte(static_cast<uint8_t>(lead), static_cast<uint8_t>(trail));
+            const uint32_t ours = rez::gb18030_detail::two_byte(static_cast<uint8_t>(lead), static_cast<uint8_t>(trail));
             const bool gbk_private = wide[0] >= 0xE000 && wide[0] <= 0xF8FF;
             const bool ours_private = ours >= 0xE000 && ours <= 0xF8FF;
             if (ours != wide[0] && (!gbk_private || ours_private || ours == 0)) {
@@ -138,15 +138,15 @@ TEST(Gb18030, InvalidSequences) {
 TEST(Gb18030, CodePageLayerServesGb18030) {
     const std::vector<uint8_t> in = fixture_bytes(L"gb18030_text.bin");
     std::wstring out;
-    ASSERT_TRUE(rezui::codepage_to_wide(in.data(), in.size(), rezui::kCodePageGb18030, true, out));
+    ASSERT_TRUE(rez::codepage_to_wide(in.data(), in.size(), rez::kCodePageGb18030, true, out));
     EXPECT_EQ(rez::to_utf8(out), rez::vector_to_string(fixture_bytes(L"gb18030_text.utf8")));
-    EXPECT_EQ(rezui::codepage_default_char(rezui::kCodePageGb18030), '?');
+    EXPECT_EQ(rez::codepage_default_char(rez::kCodePageGb18030), '?');
 
     const uint8_t bad[] = {'o', 'k', 0x80};
-    EXPECT_FALSE(rezui::codepage_to_wide(bad, sizeof bad, rezui::kCodePageGb18030, true, out));
-    ASSERT_TRUE(rezui::codepage_to_wide(bad, sizeof bad, rezui::kCodePageGb18030, false, out));
+    EXPECT_FALSE(rez::codepage_to_wide(bad, sizeof bad, rez::kCodePageGb18030, true, out));
+    ASSERT_TRUE(rez::codepage_to_wide(bad, sizeof bad, rez::kCodePageGb18030, false, out));
     EXPECT_EQ(out, L"ok?");
-    EXPECT_FALSE(rezui::codepage_to_wide(bad, 0, 949, false, out));
+    EXPECT_FALSE(rez::codepage_to_wide(bad, 0, 949, false, out));
 }
 
 }  // namespace

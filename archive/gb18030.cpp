@@ -1,8 +1,8 @@
-#include "decode/gb18030.h"
+#include "archive/gb18030.h"
 
 #include <algorithm>
 
-namespace rezui {
+namespace rez {
 namespace gb18030_detail {
 
 namespace {
@@ -93,4 +93,4 @@ bool gb18030_to_wide(const uint8_t* data, size_t size, bool strict, std::wstring
     return true;
 }
 
-}  // namespace rezui
+}  // namespace rez

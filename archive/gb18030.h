@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace rezui {
+namespace rez {
 
 // Decodes GB18030 bytes to UTF-16. Strict: false on the first invalid or unmapped
 // sequence (out is then empty). Replacing: each such sequence becomes '?', the default
@@ -34,4 +34,4 @@ uint32_t two_byte(uint8_t lead, uint8_t trail);
 uint32_t four_byte(uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4);
 
 }  // namespace gb18030_detail
-}  // namespace rezui
+}  // namespace rez

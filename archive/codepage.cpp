@@ -1,12 +1,12 @@
-#include "decode/text_codepage.h"
+#include "archive/codepage.h"
 
 #include <windows.h>
 
 #include <climits>
 
-#include "decode/gb18030.h"
+#include "archive/gb18030.h"
 
-namespace rezui {
+namespace rez {
 
 namespace {
 
@@ -17,7 +17,8 @@ struct CodePageInfo {
 
 CodePageInfo query(unsigned code_page) {
     CodePageInfo info;
-    info.valid = IsValidCodePage(code_page) != FALSE;
+    // The symbolic pages (CP_ACP, CP_OEMCP, CP_MACCP, CP_THREAD_ACP) are always there.
+    info.valid = code_page <= 3 || IsValidCodePage(code_page) != FALSE;
     CPINFOEXW cp{};
     if (GetCPInfoExW(code_page, 0, &cp))
         info.default_char = cp.DefaultChar[0];
@@ -66,4 +67,4 @@ bool codepage_to_wide(const uint8_t* data, size_t size, unsigned code_page, bool
 
 int codepage_default_char(unsigned code_page) { return info_of(code_page).default_char; }
 
-}  // namespace rezui
+}  // namespace rez
