@@ -44,7 +44,7 @@ std::map<std::string, std::string> read_back(const std::wstring& path, std::wstr
     std::map<std::string, std::string> out;
     for (const auto& e : entries) {
         if (e.is_dir) {
-            out[e.name] = "/";
+            out[e.name].assign(1, '/');  // (a plain = "/" trips a false -Wrestrict in g++ 12)
             continue;
         }
         std::vector<uint8_t> data;
