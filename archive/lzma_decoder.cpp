@@ -233,18 +233,29 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
                     cx.stop = Stop::kError;
                     break;
                 }
+                // Matched literal: while the decoded bits agree with the byte at rep0 the
+                // probabilities come from the half chosen by the match bit; after the first
+                // difference offs drops to 0 and the plain literal tree is used.
                 unsigned match_byte = base[pos - rep0 - 1];
-                do {
-                    const unsigned match_bit = (match_byte >> 7) & 1;
+                unsigned offs = 0x100;
+                for (int i = 0; i < 8; i++) {
                     match_byte <<= 1;
-                    unsigned bit = 0;
-                    QVL_BIT(lit + 0x100 + (match_bit << 8) + sym, bit = 0, bit = 1);
-                    sym = (sym << 1) | bit;
-                    if (bit != match_bit) {
-                        while (sym < 0x100) QVL_TREE_BIT(lit, sym);
-                        break;
-                    }
-                } while (sym < 0x100);
+                    const unsigned bit = offs;
+                    offs &= match_byte;
+                    uint16_t* pr = lit + offs + bit + sym;
+                    const uint32_t t = *pr;
+                    const uint32_t bound = (range >> 11) * t;
+                    const uint32_t mask = 0u - static_cast<uint32_t>(code >= bound);
+                    range = bound + ((range - bound - bound) & mask);
+                    code -= bound & mask;
+                    const uint32_t up = t + ((2048 - t) >> 5);
+                    const uint32_t down = t - (t >> 5);
+                    *pr = static_cast<uint16_t>(up ^ ((up ^ down) & mask));
+                    sym = (sym << 1) - mask;
+                    offs ^= bit & ~mask;
+                    QVL_NORM();
+                }
+                sym &= 0xFF;
             }
             base[pos++] = static_cast<uint8_t>(sym);
             state = kLiteralNextState[state];
