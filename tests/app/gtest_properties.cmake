@@ -1,0 +1,20 @@
+# The gtest cases are only known once ctest has listed them, so their properties are
+# attached from a file that ctest reads after the listing:
+# - every case may read the archives that app_make_fixtures (re)writes, so none starts
+#   before that script has finished;
+# - the cases that use the clipboard, named "...Clipboard...", take it in turn: all test
+#   processes of one run share it (one wineserver, one display), and a parallel case
+#   could open it, or replace its content, between another case's copy and paste.
+if(TARGET app_tests)
+  set(QVL_APP_PROPERTIES_FILE ${CMAKE_CURRENT_BINARY_DIR}/app_tests_properties.cmake)
+  file(WRITE ${QVL_APP_PROPERTIES_FILE}
+       "if(DEFINED app_tests_TESTS)\n"
+       "  set_tests_properties(\${app_tests_TESTS} PROPERTIES FIXTURES_REQUIRED app_fixtures)\n"
+       "  set(qvl_clipboard_tests \${app_tests_TESTS})\n"
+       "  list(FILTER qvl_clipboard_tests INCLUDE REGEX \"Clipboard\")\n"
+       "  if(qvl_clipboard_tests)\n"
+       "    set_tests_properties(\${qvl_clipboard_tests} PROPERTIES RESOURCE_LOCK clipboard)\n"
+       "  endif()\n"
+       "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${QVL_APP_PROPERTIES_FILE})
+endif()
