@@ -122,10 +122,13 @@ ListRow* row_of_item(int item) {
 
 void clear_list_rows() {
     if (app.list_view) {
+        // Notifications raised while the items go may still read their rows: free them
+        // only once the list no longer holds them.
+        std::vector<ListRow*> shown;
         const int n = item_count();
-        for (int i = 0; i < n; ++i) delete row_of_item(i);
-        // The items still hold the freed pointers: nothing may read them before they go.
+        for (int i = 0; i < n; ++i) shown.push_back(row_of_item(i));
         SendMessageW(app.list_view, LVM_DELETEALLITEMS, 0, 0);
+        for (ListRow* row : shown) delete row;
     }
     for (size_t i = list_next_row; i < list_rows.size(); ++i) delete list_rows[i];
     list_rows.clear();
@@ -293,8 +296,8 @@ int append_list_page() {
     if (n > 0) {
         ListRow* last = row_of_item(n - 1);
         if (last && last->is_load_more) {
-            delete last;
             SendMessageW(lv, LVM_DELETEITEM, n - 1, 0);
+            delete last;
             --n;
         }
     }
