@@ -229,17 +229,8 @@ void on_password_request(HWND window) {
     std::shared_ptr<OpenPwdRequest> request = pending_password_request.load();
     if (!request) return;
     std::wstring answer;
-    std::wstring prompt = request->prompt;
-    std::wstring title;  // the dialog has no caption of its own for this question
-    bool ok = false;
-    {
-        input_prompt = &prompt;
-        input_text = &answer;
-        input_title = nullptr;
-        ok = run_dialog(IDD_INPUT_TEXT, window, input_text_proc, 0) == 1;
-        input_prompt = nullptr;
-        input_text = nullptr;
-    }
+    // The request's title is not shown: the question keeps the dialog's own caption.
+    const bool ok = ask_text(window, L"", request->prompt, answer);
     {
         std::lock_guard<std::mutex> lock(request->mutex);
         request->cancelled = !ok;

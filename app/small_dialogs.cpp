@@ -215,7 +215,7 @@ INT_PTR CALLBACK about_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
 
 bool ask_text(HWND owner, const std::wstring& title, const std::wstring& prompt, std::wstring& text) {
     std::wstring value = text;
-    input_title = &title;
+    input_title = title.empty() ? nullptr : &title;
     input_prompt = &prompt;
     input_text = &value;
     INT_PTR r = run_dialog(IDD_INPUT_TEXT, owner, input_text_proc, 0);

@@ -25,7 +25,8 @@ INT_PTR CALLBACK new_password_proc(HWND dialog, UINT message, WPARAM wparam, LPA
 INT_PTR CALLBACK password_prompt_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 INT_PTR CALLBACK about_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Runs 207 with the slots set; true (text updated) when it ended with OK.
+// Runs 207 with the slots set; true (text updated) when it ended with OK. An empty title
+// keeps the template's own caption.
 bool ask_text(HWND owner, const std::wstring& title, const std::wstring& prompt, std::wstring& text);
 // Runs 212; true with out set when it ended with OK (an empty password is a valid answer).
 bool ask_new_password(HWND owner, std::wstring& out);

@@ -279,9 +279,11 @@ TEST(MainWindow, PasswordRequestIsAnsweredFromTheTextDialog) {
         request->prompt = L"归档已加密，请输入密码以打开：";
         rezui::pending_password_request.store(request);
         std::wstring seen_prompt;
+        const std::wstring* seen_title = &request->title;
         h4test::dialog_script = [&](int id, DLGPROC) -> INT_PTR {
             EXPECT_EQ(id, IDD_INPUT_TEXT);
             seen_prompt = *rezui::input_prompt;
+            seen_title = rezui::input_title;
             *rezui::input_text = L"s3cret";
             return accept ? 1 : 0;
         };
@@ -289,6 +291,7 @@ TEST(MainWindow, PasswordRequestIsAnsweredFromTheTextDialog) {
         PostMessageW(w.hwnd(), rezui::WM_PASSWORD_REQUEST, 0, 0);
         h4test::pump();
         EXPECT_EQ(seen_prompt, request->prompt);
+        EXPECT_EQ(seen_title, nullptr);  // the request's title is not shown
         EXPECT_TRUE(request->done);
         EXPECT_EQ(request->cancelled, !accept);
         EXPECT_EQ(request->password, accept ? L"s3cret" : L"");
@@ -372,6 +375,31 @@ TEST(MainWindow, ListContextMenusFollowWhatTheListShows) {
     h4test::last_menu.clear();
     SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
     EXPECT_TRUE(h4test::last_menu.empty());
+}
+
+TEST(MainWindow, ListMenuChoicesRunTheirCommands) {
+    qvltest::ScratchDir dir(L"mainwin");
+    std::wstring path = make_archive(dir);
+    MainWindow w;
+    ASSERT_TRUE(open_and_wait(w.hwnd(), path));
+    NMHDR rclick{rezui::app.list_view, IDC_LIST, static_cast<UINT>(NM_RCLICK)};
+    auto list_type = [] { return GetWindowLongPtrW(rezui::app.list_view, GWL_STYLE) & LVS_TYPEMASK; };
+
+    h4test::select_none();
+    h4test::menu_answer = IDM_LARGE_ICONS;
+    SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
+    EXPECT_EQ(rezui::app.list_style, 0);
+    EXPECT_EQ(list_type(), LVS_ICON);
+    h4test::menu_answer = IDM_DETAILS;
+    SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
+    EXPECT_EQ(rezui::app.list_style, 1);
+    EXPECT_EQ(list_type(), LVS_REPORT);
+
+    ASSERT_TRUE(h4test::select_first_row_named(L"readme"));
+    h4test::menu_answer = IDM_DECODE_PREVIEW;
+    SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
+    EXPECT_NE(rezui::get_window_text(rezui::app.preview_edit).find(L"hello"), std::wstring::npos);
+    EXPECT_TRUE(h4test::boxes.empty());
 }
 
 TEST(MainWindow, CanSearchOnlyInARezArchive) {
