@@ -31,17 +31,6 @@ namespace {
 
 constexpr wchar_t kArchiveFilter[] = L"REZ 资源包 (*.rez;*.zip;*.7z)\0*.rez;*.zip;*.7z\0\0";
 
-bool zip_or_7z_shown() {
-    if (!app.archive_loaded || app.fs_mode) return false;
-    std::wstring path = app.archive.path;
-    size_t dot = path.rfind(L'.');
-    if (dot == std::wstring::npos) return false;
-    std::wstring ext = path.substr(dot + 1);
-    for (auto& c : ext)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    return ext == L"zip" || ext == L"7z";
-}
-
 bool local_row_selected() { return app.fs_mode && !first_selected_path().empty(); }
 
 void select_all_rows() {
@@ -201,7 +190,7 @@ void on_command(HWND window, WPARAM wparam, LPARAM lparam) {
     case IDM_HIDE_TO_TRAY: hide_to_tray(window); break;
     case IDM_ABOUT: show_about(window); break;
     case IDM_SELECT_ALL:
-        if (zip_or_7z_shown() || local_row_selected()) select_all_rows();
+        if (is_zip_or_7z_open() || local_row_selected()) select_all_rows();
         break;
     case IDM_LOCAL_DELETE:
         if (local_row_selected()) delete_local_items(window);

@@ -5,16 +5,12 @@
 
 #include "app/app_state.h"
 #include "app/browser.h"
-#include "app/comment_editor.h"
 #include "app/entry_edits.h"
-#include "app/entry_info.h"
 #include "app/folder_tree.h"
 #include "app/local_view.h"
 #include "app/main_window.h"
 #include "app/open_archive.h"
 #include "app/preview_pane.h"
-#include "app/rez_jobs.h"
-#include "app/small_dialogs.h"
 #include "app/task_ui.h"
 #include "app/vdir_picker.h"
 #include "app/window_helpers.h"
@@ -33,10 +29,7 @@ std::wstring strip_local_root(const std::wstring& path) {
     return start == std::wstring::npos ? std::wstring() : rest.substr(start);
 }
 
-bool is_archive_file(const std::wstring& path) {
-    std::string ext = rez::to_lower_ascii(rez::extension_of(rez::to_utf8(path)));
-    return ext == "rez" || ext == "zip" || ext == "7z";
-}
+bool is_archive_file(const std::wstring& path) { return archive_ext_lower(path) == "rez" || is_zip_or_7z_path(path); }
 
 void open_local_file(HWND window, const std::wstring& path) {
     if (is_archive_file(path))
@@ -55,6 +48,43 @@ void on_tree_selection(const NMTREEVIEWW* tv) {
         navigate_vdir(data->key);
 }
 
+// The password question of a double-clicked encrypted entry; false when the user
+// declined it or it could not be answered.
+bool unlock_for_preview(HWND window) {
+    const std::wstring archive_path = app.archive.path;
+    if (ask_extract_password(window, archive_path) && !app.cancel.load()) return true;
+    app.cancel.store(false);
+    return false;
+}
+
+// Opens the path of a list row: a folder is entered, an archive on disk opened, another
+// disk file handed to its program, an entry of the open archive previewed. The double
+// click asks for the password of an encrypted entry first and ignores a path that is gone
+// from the disk; the Open menu item does neither.
+void open_row_path(HWND window, const std::wstring& path, bool double_click) {
+    if (path.empty()) return;
+    if (app.fs_mode) {
+        DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES && double_click) return;
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            navigate_local(strip_local_root(path));
+        else
+            open_local_file(window, path);
+        return;
+    }
+    if (!app.archive_loaded) return;
+    const std::string key = rez::to_utf8(path);
+    const rez::Entry* entry = app.archive.find_entry_const(key);
+    if (!entry) return;
+    if (entry->is_dir) {
+        navigate_vdir(path);
+        return;
+    }
+    // The dialog pumps messages and may see the archive replaced: only the key is kept.
+    if (double_click && entry->encrypted && !unlock_for_preview(window)) return;
+    preview_entry(key);
+}
+
 void activate_row(HWND window) {
     if (first_selected_is_load_more()) {
         load_more_rows();
@@ -64,47 +94,7 @@ void activate_row(HWND window) {
         go_up();
         return;
     }
-    std::wstring path = first_selected_path();
-    if (path.empty()) return;
-    if (app.fs_mode) {
-        DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) return;
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-            navigate_local(strip_local_root(path));
-        else
-            open_local_file(window, path);
-        return;
-    }
-    if (!app.archive_loaded) return;
-    std::string key = rez::to_utf8(path);
-    const rez::Entry* entry = app.archive.find_entry_const(key);
-    if (!entry) return;
-    if (entry->is_dir) {
-        navigate_vdir(path);
-        return;
-    }
-    preview_entry(key);
-}
-
-void open_selected(HWND window) {
-    std::wstring path = first_selected_path();
-    if (path.empty()) return;
-    if (app.fs_mode) {
-        DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            navigate_local(strip_local_root(path));
-        else
-            open_local_file(window, path);
-        return;
-    }
-    if (!app.archive_loaded) return;
-    std::string key = rez::to_utf8(path);
-    const rez::Entry* entry = app.archive.find_entry_const(key);
-    if (!entry) return;
-    if (entry->is_dir)
-        navigate_vdir(path);
-    else
-        preview_entry(key);
+    open_row_path(window, first_selected_path(), true);
 }
 
 void move_or_copy(HWND window, bool move) {
@@ -221,62 +211,20 @@ HMENU build_list_context_menu() {
 
 void run_list_menu_choice(HWND window, UINT choice) {
     switch (choice) {
-    case IDM_EXTRACT_ALL: extract_all(); break;
-    case IDM_EXTRACT_SELECTED: extract_selected(); break;
-    case IDM_ADD_FILES: add_files(); break;
-    case IDM_ADD_FOLDER: add_folder(); break;
-    case IDM_REPLACE_CONTENT: replace_entry(); break;
-    case IDM_REMOVE: remove_selected(); break;
-    case IDM_RENAME:
-    case IDM_LOCAL_RENAME:
-        if (app.fs_mode)
-            rename_local_item(window);
-        else
-            rename_entry();
-        break;
-    case IDM_COMMENT: show_comment_editor(window); break;
-    case IDM_ENTRY_DETAILS: show_entry_details(); break;
-    case IDM_LARGE_ICONS:
-    case IDM_DETAILS: {
-        app.list_style = choice == IDM_LARGE_ICONS ? 0 : 1;
-        if (app.list_view) {
-            LONG_PTR s = GetWindowLongPtrW(app.list_view, GWL_STYLE);
-            s = (s & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | (app.list_style == 0 ? LVS_ICON : LVS_REPORT);
-            SetWindowLongPtrW(app.list_view, GWL_STYLE, s);
-        }
-        refresh_list();
-        break;
-    }
-    case IDM_UP: go_up(); break;
-    case IDM_REFRESH:
-        fill_tree();
-        refresh_list();
-        break;
     case IDM_MOVE_TO: move_or_copy(window, true); break;
     case IDM_COPY_TO: move_or_copy(window, false); break;
-    case IDM_LOCAL_OPEN: open_selected(window); break;
+    case IDM_LOCAL_OPEN: open_row_path(window, first_selected_path(), false); break;
     case IDM_LOCAL_NOTEPAD: {
         std::wstring path = first_selected_path();
         if (!path.empty()) shell_execute(window, L"open", L"notepad.exe", path.c_str(), nullptr, SW_SHOWNORMAL);
         break;
     }
-    case IDM_SELECT_ALL: {
-        LVITEMW item = {};
-        item.stateMask = LVIS_SELECTED;
-        item.state = LVIS_SELECTED;
-        if (app.list_view)
-            SendMessageW(app.list_view, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
-        break;
-    }
-    case IDM_LOCAL_DELETE: delete_local_items(window); break;
     case IDM_NEW_FOLDER:
         if (app.fs_mode)
             new_local_folder(window);
         else
             new_folder();
         break;
-    case IDM_LOCAL_COPY: copy_to_clipboard(window); break;
-    case IDM_LOCAL_PASTE: paste_from_clipboard(window); break;
     case IDM_SEND_DESKTOP:
     case IDM_SEND_DOCUMENTS:
     case IDM_SEND_OTHER: send_to_folder(window, choice); break;
@@ -286,13 +234,11 @@ void run_list_menu_choice(HWND window, UINT choice) {
         if (!path.empty()) preview_entry(rez::to_utf8(path));
         break;
     }
-    case IDM_REPLACE_FILES: add_or_replace_files(); break;
-    case IDM_SET_PASSWORD: {
-        std::wstring answer;
-        if (ask_new_password(window, answer)) set_archive_password(answer);
+    default:
+        // Every other item is a command of the menu bar or the accelerators and does
+        // the same from here.
+        on_command(window, MAKEWPARAM(choice, 0), 0);
         break;
-    }
-    default: break;
     }
 }
 

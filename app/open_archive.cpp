@@ -60,6 +60,11 @@ std::string archive_ext_lower(const std::wstring& path) {
     return rez::to_lower_ascii(rez::extension_of(rez::to_utf8(path)));
 }
 
+bool is_zip_or_7z_path(const std::wstring& path) {
+    const std::string ext = archive_ext_lower(path);
+    return ext == "zip" || ext == "7z";
+}
+
 void post_task_result(TaskResult* result) {
     if (!result) return;
     HWND target = app.main_window;
@@ -68,8 +73,7 @@ void post_task_result(TaskResult* result) {
 
 void open_file(const std::wstring& path) {
     if (app.busy) return;
-    const std::string ext = archive_ext_lower(path);
-    if (ext == "zip" || ext == "7z") {
+    if (is_zip_or_7z_path(path)) {
         open_zip_7z(path, L"");
         return;
     }

@@ -55,6 +55,8 @@ struct OpenJob {
 
 // The extension of a path, ASCII lower-cased ("zip", "7z", "rez", ...).
 std::string archive_ext_lower(const std::wstring& path);
+// The path names a ZIP or 7z archive (by its extension, any case).
+bool is_zip_or_7z_path(const std::wstring& path);
 
 // Posts a job's result to the main window; frees it when it cannot be posted.
 void post_task_result(TaskResult* result);

@@ -16,11 +16,6 @@ namespace rezui {
 
 namespace {
 
-bool is_zip_or_7z_path(const std::wstring& path) {
-    const std::string ext = archive_ext_lower(path);
-    return ext == "zip" || ext == "7z";
-}
-
 // The REZ writer must never replace a ZIP or 7z file with REZ bytes: a model listed
 // from one is saved by the ZIP/7z rewrite, which is not available yet.
 bool refuse_member_save() {

@@ -1,7 +1,7 @@
 // The navigation self-test behind "--selftest <archive>": it opens the archive, walks into
 // REZ\BUTES and up three times, and logs each step to qvl_selftest.log in the temporary
 // folder. It runs without a message loop and without any modal window: message boxes
-// raised on the way are written to the log instead.
+// raised on the way are written to the log instead, and dialogs are cancelled.
 #include "app/selftest.h"
 
 #include <windows.h>
@@ -26,6 +26,12 @@ std::wstring g_log_path;
 
 int log_message_box(HWND, const std::wstring& text, const std::wstring& caption, UINT) {
     selftest_log_line(g_log_path, L"message: [" + caption + L"] " + text);
+    return IDCANCEL;
+}
+
+// A question on the way (such as an archive password) is answered with Cancel.
+INT_PTR log_dialog(int resource_id, HWND, DLGPROC, LPARAM) {
+    selftest_log_line(g_log_path, L"dialog: " + std::to_wstring(resource_id) + L" cancelled");
     return IDCANCEL;
 }
 
@@ -72,8 +78,9 @@ void selftest_log_line(const std::wstring& log_path, const std::wstring& line) {
 bool run_selftest(const std::wstring& rez_path) {
     g_log_path = selftest_log_path();
     const std::wstring& log = g_log_path;
-    const auto saved_box = ui_seams.message_box;
+    const UiSeams saved_seams = ui_seams;
     ui_seams.message_box = log_message_box;
+    ui_seams.run_dialog = log_dialog;
 
     selftest_log_line(log, L"=== selftest begin ===");
     selftest_log_line(log, L"rez_path=" + bracket(rez_path));
@@ -105,7 +112,7 @@ bool run_selftest(const std::wstring& rez_path) {
     const bool pass = ok && app.fs_mode && app.local_root == expected;
     selftest_log_line(log, pass ? L"SELFTEST PASS" : L"SELFTEST FAIL");
 
-    ui_seams.message_box = saved_box;
+    ui_seams = saved_seams;
     // No message loop follows: take the window (and its notification-area icon) down now.
     if (app.main_window && IsWindow(app.main_window)) DestroyWindow(app.main_window);
     return pass;

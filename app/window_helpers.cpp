@@ -10,6 +10,7 @@
 
 #include "app/app_state.h"
 #include "app/browser.h"
+#include "app/open_archive.h"
 #include "archive/util.h"
 #include "resources/resource.h"
 
@@ -83,12 +84,6 @@ void enable_command(HMENU menu, int id, bool enabled) {
     if (menu) EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
-std::wstring lower_ascii(std::wstring s) {
-    for (auto& c : s)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    return s;
-}
-
 void add_combo_item(const std::wstring& text, const std::wstring& data) {
     LRESULT index = SendMessageW(app.path_combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     if (index < 0) return;
@@ -148,13 +143,7 @@ void set_status_bar_text(const std::wstring& text) {
     if (app.status_bar) SetWindowTextW(app.status_bar, text.c_str());
 }
 
-bool can_search() {
-    if (!app.archive_loaded || app.fs_mode) return false;
-    const std::wstring& path = app.archive.path;
-    size_t dot = path.rfind(L'.');
-    if (dot == std::wstring::npos) return false;
-    return lower_ascii(path.substr(dot + 1)) == L"rez";
-}
+bool can_search() { return app.archive_loaded && !app.fs_mode && archive_ext_lower(app.archive.path) == "rez"; }
 
 void update_command_states() {
     bool in_archive = app.archive_loaded && !app.fs_mode;

@@ -1,16 +1,21 @@
 // The browser, opening, jobs and self-test driven through the real main window: the
 // thumbnail cache forgets an archive when another one opens, save on a ZIP is refused
-// through the command, and the in-process self-test shows no modal UI.
+// through the command, a double-clicked encrypted entry asks for its password first, and
+// the in-process self-test shows no modal UI.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "app/browser.h"
 #include "app/list_icons.h"
 #include "app/open_archive.h"
 #include "app/selftest.h"
+#include "app/small_dialogs.h"
+#include "archive/password.h"
 #include "archive/util.h"
 #include "main_window_fixture.h"
+#include "resources/resource.h"
 #include "test_support.h"
 
 namespace {
@@ -64,6 +69,80 @@ TEST(MainWindowFlow, SaveCommandOnAZipLeavesTheFileAlone) {
     EXPECT_NE(h4test::log_text().find(L"尚未提供"), std::wstring::npos);
 }
 
+// Answers the password prompts from a list (an empty answer cancels) and records the
+// prompt texts shown.
+struct PasswordScript {
+    std::vector<std::wstring> answers;
+    std::vector<std::wstring> prompts;
+    PasswordScript() {
+        h4test::dialog_script = [this](int id, DLGPROC) -> INT_PTR {
+            EXPECT_EQ(id, IDD_PASSWORD_PROMPT);
+            EXPECT_EQ(*rezui::pwd_prompt_title, L"输入密码");
+            prompts.push_back(*rezui::pwd_prompt_text);
+            if (answers.empty() || answers.front().empty()) return 0;
+            *rezui::pwd_prompt_result = answers.front();
+            answers.erase(answers.begin());
+            return 1;
+        };
+    }
+    ~PasswordScript() { h4test::dialog_script = nullptr; }
+};
+
+void double_click_row(HWND window, const std::wstring& name) {
+    ASSERT_TRUE(h4test::select_first_row_named(name));
+    NMHDR dbl{rezui::app.list_view, IDC_LIST, static_cast<UINT>(NM_DBLCLK)};
+    SendMessageW(window, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&dbl));
+}
+
+std::wstring preview_text() { return rezui::get_window_text(rezui::app.preview_edit); }
+
+TEST(MainWindowFlow, DoubleClickOnAnEncryptedEntryAsksForThePasswordFirst) {
+    h4test::MainWindow w;
+    rez::set_current_password(L"");
+    ASSERT_TRUE(open_and_wait(fx(L"locked.zip")));
+    rezui::navigate_vdir(L"a\\b");
+    ASSERT_EQ(rezui::app.current_folder, L"a\\b");
+    const std::wstring first = L"该归档已加密，请输入密码以解压：";
+    const std::wstring again = L"密码仍然错误，请重新输入：";
+
+    {  // Cancel: no preview, no read failure, and the cancel flag is left clear.
+        PasswordScript script;
+        double_click_row(w.hwnd(), L"c.txt");
+        EXPECT_EQ(script.prompts, std::vector<std::wstring>{first});
+        EXPECT_FALSE(rezui::app.cancel.load());
+        EXPECT_EQ(preview_text().find(L"c text"), std::wstring::npos);
+        EXPECT_TRUE(h4test::boxes.empty());
+    }
+    {  // A wrong answer, then the right one: the entry is previewed with it.
+        PasswordScript script;
+        script.answers = {L"bad", L"pw"};
+        double_click_row(w.hwnd(), L"c.txt");
+        EXPECT_EQ(script.prompts, (std::vector<std::wstring>{first, again}));
+        EXPECT_EQ(rez::get_current_password(), L"pw");
+        EXPECT_NE(preview_text().find(L"c text"), std::wstring::npos);
+        EXPECT_TRUE(h4test::boxes.empty());
+    }
+    {  // The held password works: no question.
+        PasswordScript script;
+        double_click_row(w.hwnd(), L"c.txt");
+        EXPECT_TRUE(script.prompts.empty());
+    }
+    {  // A wrong held password, then four wrong answers: the fifth failure gives up.
+        PasswordScript script;
+        rez::set_current_password(L"nope");
+        SetWindowTextW(rezui::app.preview_edit, L"");
+        script.answers = {L"b1", L"b2", L"b3", L"b4"};
+        double_click_row(w.hwnd(), L"c.txt");
+        EXPECT_EQ(script.prompts,
+                  (std::vector<std::wstring>{L"密码错误，请重新输入密码：", again, again, again}));
+        ASSERT_EQ(h4test::boxes.size(), 1u);
+        EXPECT_EQ(h4test::boxes[0].caption, L"无法解压");
+        EXPECT_NE(h4test::boxes[0].text.find(L"多次重试仍无法解密，归档可能损坏。"), std::wstring::npos);
+        EXPECT_EQ(preview_text(), L"");
+    }
+    rez::set_current_password(L"");
+}
+
 TEST(MainWindowFlow, SelfTestPassesLogsAndTakesTheWindowDown) {
     h4test::MainWindow w;
     PrivateTemp temp;
@@ -93,6 +172,28 @@ TEST(MainWindowFlow, SelfTestOfAMissingArchiveFailsWithoutAMessageBox) {
     EXPECT_NE(text.find("message: ["), std::string::npos);
     EXPECT_NE(text.find("SELFTEST FAIL\r\n"), std::string::npos);
     EXPECT_EQ(rezui::ui_seams.message_box, &h4test::scripted_box);  // the seam is given back
+}
+
+TEST(MainWindowFlow, SelfTestAnswersAPasswordQuestionWithCancel) {
+    h4test::MainWindow w;
+    PrivateTemp temp;
+    rez::set_current_password(L"");
+    int shown = 0;
+    h4test::dialog_script = [&](int, DLGPROC) -> INT_PTR {
+        ++shown;
+        return 0;
+    };
+    EXPECT_FALSE(rezui::run_selftest(fx(L"locked.7z")));
+    EXPECT_EQ(shown, 0);
+    EXPECT_TRUE(h4test::boxes.empty());
+    EXPECT_EQ(rezui::ui_seams.run_dialog, &h4test::scripted_dialog);  // the seam is given back
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(rez::read_file(rezui::selftest_log_path(), bytes));
+    std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("dialog: 207 cancelled\r\n"), std::string::npos);
+    EXPECT_NE(text.find(rez::to_utf8(L"已取消打开（需要密码）")), std::string::npos);
+    EXPECT_NE(text.find("SELFTEST FAIL\r\n"), std::string::npos);
+    h4test::dialog_script = nullptr;
 }
 
 }  // namespace
