@@ -98,6 +98,24 @@ TEST(LzmaAlone, PartialModeStopsNearTheLimit) {
     EXPECT_TRUE(out == plain);
 }
 
+TEST(LzmaRaw, TheSevenZipCoderFraming) {
+    // The stream of an LZMA-alone file is the raw coder's stream with the header cut off.
+    const auto plain = load(L"mixed.bin");
+    const auto known = load(L"mixed_known.lzma");
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(rez::lzma_decode_raw(known.data(), known.data() + 13, known.size() - 13, plain.size(), out,
+                                     rez::kMaxDecodedSize));
+    EXPECT_TRUE(out == plain);
+    ASSERT_TRUE(rez::lzma_decode_raw(known.data(), known.data() + 13, known.size() - 13, 0, out, rez::kMaxDecodedSize));
+    EXPECT_TRUE(out == plain);
+    const uint8_t bad_props[] = {225, 0, 0, 1, 0};
+    EXPECT_FALSE(rez::lzma_decode_raw(bad_props, known.data() + 13, known.size() - 13, 0, out, rez::kMaxDecodedSize));
+    EXPECT_FALSE(rez::lzma_decode_raw(known.data(), known.data() + 13, known.size() - 13, 0x80000000ull, out,
+                                      rez::kMaxDecodedSize));
+    EXPECT_FALSE(rez::lzma_decode_raw(known.data(), known.data() + 13, known.size() - 13, plain.size() + 1, out,
+                                      rez::kMaxDecodedSize));
+}
+
 TEST(Lzma2, DecodesCompressedAndStoredChunkStreams) {
     const auto mixed = load(L"mixed.bin");
     const auto random = load(L"random3m.bin");
