@@ -17,18 +17,6 @@ namespace rezui {
 
 namespace {
 
-std::vector<std::wstring> split_backslash(const std::wstring& path) {
-    std::vector<std::wstring> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t cut = path.find(L'\\', start);
-        if (cut == std::wstring::npos) cut = path.size();
-        if (cut > start) parts.push_back(path.substr(start, cut - start));
-        start = cut + 1;
-    }
-    return parts;
-}
-
 std::wstring file_part(const std::wstring& path) {
     size_t cut = path.rfind(L'\\');
     return cut == std::wstring::npos ? path : path.substr(cut + 1);
@@ -104,7 +92,7 @@ void fill_tree() {
 
     HTREEITEM at = root;
     std::wstring acc;
-    for (const std::wstring& part : split_backslash(app.current_folder)) {
+    for (const std::wstring& part : split_nonempty(app.current_folder, L'\\')) {
         acc = acc.empty() ? part : acc + L"\\" + part;
         HTREEITEM found = nullptr;
         for (HTREEITEM c = tree_next(at, TVGN_CHILD); c; c = tree_next(c, TVGN_NEXT)) {
@@ -129,7 +117,7 @@ void navigate_vdir(const std::wstring& folder) {
     rez::Entry* dir = app.archive.find_entry(utf8);
     if (!dir) {
         std::wstring acc;
-        for (const std::wstring& part : split_backslash(folder)) {
+        for (const std::wstring& part : split_nonempty(folder, L'\\')) {
             acc = acc.empty() ? part : acc + L"\\" + part;
             if (!app.archive.load_directory(rez::to_utf8(acc), err)) break;
         }

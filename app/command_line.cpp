@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/messages.h"
+#include "app/window_helpers.h"
 
 namespace rezui {
 namespace {
@@ -17,12 +18,6 @@ std::vector<std::wstring>* verb_list(CommandLine& cl, const std::wstring& arg) {
 
 void absolute_all(std::vector<std::wstring>& list) {
     for (auto& p : list) p = absolute_path(p);
-}
-
-void raise_window(HWND window) {
-    ShowWindow(window, SW_RESTORE);
-    SetForegroundWindow(window);
-    BringWindowToTop(window);
 }
 
 }  // namespace

@@ -46,13 +46,10 @@ bool dialog_ctlcolor(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR* result
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
         *result = reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
         return true;
-    case WM_DRAWITEM: {
-        auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
-        if (!dis || dis->CtlType != ODT_BUTTON) return false;
-        draw_owner_button(nullptr, dis);
+    case WM_DRAWITEM:
+        if (!draw_owner_button(nullptr, reinterpret_cast<const DRAWITEMSTRUCT*>(lparam))) return false;
         *result = 1;
         return true;
-    }
     default:
         return false;
     }

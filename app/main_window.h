@@ -17,6 +17,8 @@ bool register_main_window_class(HINSTANCE instance);
 // the tray icon, builds the accelerators and runs the first command-line verb.
 bool create_main_window(HINSTANCE instance, int show_command, const CommandLine& cl);
 HMENU build_main_menu();
+// The toolbar with its image list and buttons, sized to its content (app.toolbar).
+void create_toolbar(HWND window);
 HWND create_button(HWND parent, int id, const wchar_t* text, int x, int y, int width);
 HICON load_toolbar_icon(HMODULE module, int resource_id);
 HACCEL build_accelerators();

@@ -1,39 +1,25 @@
+// The main window procedure: a router from each message to the operation that handles it,
+// and the small handlers of the frame itself (close, colours, splitter, tray, hand-over).
 #include <windows.h>
-
-#include <commctrl.h>
-#include <shellapi.h>
 #include <windowsx.h>
 
 #include <memory>
 
 #include "app/app_state.h"
-#include "app/browser.h"
 #include "app/convert_dialog.h"
 #include "app/dropped_files.h"
 #include "app/header_editor.h"
-#include "app/integrity_test.h"
-#include "app/list_icons.h"
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/open_archive.h"
 #include "app/owner_buttons.h"
 #include "app/pack_dialog.h"
-#include "app/preview_pane.h"
-#include "app/small_dialogs.h"
 #include "app/task_ui.h"
 #include "app/window_helpers.h"
-#include "archive/password.h"
-#include "archive/util.h"
 #include "resources/resource.h"
 
 namespace rezui {
 namespace {
-
-void raise_main(HWND window) {
-    ShowWindow(window, SW_RESTORE);
-    SetForegroundWindow(window);
-    BringWindowToTop(window);
-}
 
 void toggle_tray(HWND window) {
     if (IsWindowVisible(window)) {
@@ -79,12 +65,49 @@ LRESULT on_ctlcolor(UINT message, WPARAM wparam, LPARAM lparam) {
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-void on_splitter_move(HWND window, int x) {
-    int width = clamp_side_panel_width(app.client_width - x, app.client_width);
+// Nothing may reach the destroyed children through the state afterwards.
+void forget_main_window_handles() {
+    AppState& a = app;
+    for (HWND* h : {&a.main_window, &a.tree_view, &a.list_view, &a.log_view, &a.path_combo, &a.status_bar, &a.toolbar,
+                    &a.comment_panel, &a.preview_tabs, &a.comment_box, &a.preview_table, &a.preview_edit,
+                    &a.preview_image, &a.splitter, &a.progress_bar, &a.log_box, &a.pause_button, &a.resume_button,
+                    &a.cancel_button, &a.clear_log_button})
+        *h = nullptr;
+    a.tools_menu = nullptr;
+    a.layout_done = false;
+}
+
+void on_size(HWND window, LPARAM lparam) {
+    app.client_width = LOWORD(lparam);
+    app.client_height = HIWORD(lparam);
+    layout_main_window(window, app.client_width, app.client_height);
+}
+
+void on_splitter_press(HWND window, LPARAM lparam) {
+    if (!app.comment_panel_visible || !splitter_hit_test(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam))) return;
+    splitter_dragging = true;
+    SetCapture(window);
+}
+
+void on_splitter_drag(HWND window, LPARAM lparam) {
+    if (!splitter_dragging) return;
+    int width = clamp_side_panel_width(app.client_width - GET_X_LPARAM(lparam), app.client_width);
     if (width != side_panel_width) {
         side_panel_width = width;
         layout_main_window(window, app.client_width, app.client_height);
     }
+}
+
+void on_splitter_release() {
+    if (!splitter_dragging) return;
+    splitter_dragging = false;
+    ReleaseCapture();
+}
+
+// The worker's text is deleted whatever happens to it.
+void on_task_progress(WPARAM percent, LPARAM lparam) {
+    std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lparam));
+    if (text) set_progress(static_cast<int>(percent), *text);
 }
 
 bool on_set_cursor(HWND window, WPARAM wparam) {
@@ -97,158 +120,18 @@ bool on_set_cursor(HWND window, WPARAM wparam) {
     return true;
 }
 
-void report_failure(HWND window, const TaskResult& r) {
-    if (app.cancel.load()) {
-        append_log(r.kind == TASK_AUTOSAVED ? L"自动保存已取消。" : L"操作已取消。");
-        set_status_bar_text(L"已取消");
-        return;
-    }
-    append_log(L"操作失败: " + r.error);
-    set_status_bar_text(L"操作失败: " + r.error);
-    const wchar_t* title = r.error.find(L"密码") != std::wstring::npos ? L"密码错误" : L"操作失败";
-    message_box(window, r.error, title, MB_ICONERROR);
-}
-
-void on_opened(HWND window, TaskResult& r) {
-    if (r.archive) {
-        app.archive = std::move(*r.archive);
-        app.archive_loaded = true;
-        app.fs_mode = false;
-        app.current_folder.clear();
-        // Display paths repeat across archives, so old thumbnails would show wrong pictures.
-        clear_thumbnail_cache();
-        append_log(L"描述：" + rez::from_utf8(app.archive.user_title));
-        append_log(L"根条目数：" + std::to_wstring(app.archive.root.children.size()));
-    }
-    append_log(L"已打开：" + r.path);
-    if (app.path_combo) SetWindowTextW(app.path_combo, L"");
-    SetWindowTextW(window, (std::wstring(kProductName) + L" - " + r.path).c_str());
-    fill_tree();
-    refresh_list();
-    show_comment_box();
-    if (!r.folder_to_show.empty()) navigate_vdir(r.folder_to_show);
-    set_status_bar_text(L"已打开: " + r.path);
-    update_status_summary();
-    notify_task_done();
-}
-
-void on_drop_added(TaskResult& r) {
-    std::wstring archive, added, skipped;
-    split_drop_added(r.path, archive, added, skipped);
-    append_log(L"拖放加入完成: " + archive + L"（加入 " + added + L"，跳过 " + skipped + L"）");
-    std::wstring status = L"已加入 " + added + L" 项";
-    if (skipped != L"0") status += L"（跳过重复 " + skipped + L" 项）";
-    set_status_bar_text(status);
-    open_file(archive);
-    notify_task_done();
-}
-
 }  // namespace
 
-std::vector<std::wstring> split_hand_over_lines(const std::wstring& text) {
-    std::vector<std::wstring> pieces;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos) end = text.size();
-        if (end > start) pieces.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return pieces;
-}
-
-void split_drop_added(const std::wstring& text, std::wstring& archive, std::wstring& added, std::wstring& skipped) {
-    size_t bar = text.find(L'|');
-    archive = text.substr(0, bar);
-    std::wstring rest = bar == std::wstring::npos ? L"" : text.substr(bar + 1);
-    size_t bar2 = rest.find(L'|');
-    added = rest.substr(0, bar2);
-    skipped = bar2 == std::wstring::npos ? L"0" : rest.substr(bar2 + 1);
-}
-
-void on_task_result(HWND window, LPARAM lparam) {
-    std::unique_ptr<TaskResult> r(reinterpret_cast<TaskResult*>(lparam));
-    if (!r) return;
-    end_busy();
-    if (!r->ok) {
-        report_failure(window, *r);
-    } else {
-        switch (r->kind) {
-        case TASK_SAVED:
-            SetWindowTextW(window, (std::wstring(kProductName) + L" - " + r->path).c_str());
-            append_log(L"保存完成: " + r->path);
-            set_status_bar_text(L"保存完成");
-            notify_task_done();
-            break;
-        case TASK_EXTRACTED:
-            append_log(L"解压完成: " + r->path);
-            set_status_bar_text(L"解压完成");
-            break;
-        case TASK_AUTOSAVED:
-            append_log(L"自动保存完成: " + r->path);
-            set_status_bar_text(L"自动保存完成");
-            notify_task_done();
-            break;
-        case TASK_PACKED:
-            append_log(L"打包完成: " + r->path);
-            set_status_bar_text(L"打包完成");
-            open_file(r->path);
-            break;
-        case TASK_REWRITTEN:
-            archive_unlocked = true;
-            reopen_archive();
-            append_log(L"归档已更新: " + r->path);
-            set_status_bar_text(L"归档已更新");
-            break;
-        case TASK_OPENED:
-            on_opened(window, *r);
-            break;
-        case TASK_DROP_ADDED:
-            on_drop_added(*r);
-            break;
-        default:
-            report_failure(window, *r);
-            break;
-        }
-    }
-    r.reset();
-    update_status_summary();
-}
-
-void on_test_done(HWND window, LPARAM lparam) {
-    std::unique_ptr<TestDoneMsg> msg(reinterpret_cast<TestDoneMsg*>(lparam));
-    end_busy();
-    if (msg) {
-        set_status_bar_text(msg->all_passed ? L"测试通过" : L"测试失败，详见日志");
-        message_box(window, msg->summary, L"测试结果", msg->all_passed ? MB_ICONINFORMATION : MB_ICONWARNING);
-    }
-    update_status_summary();
-}
-
-void on_password_request(HWND window) {
-    std::shared_ptr<OpenPwdRequest> request = pending_password_request.load();
-    if (!request) return;
-    std::wstring answer;
-    // The request's title is not shown: the question keeps the dialog's own caption.
-    const bool ok = ask_text(window, L"", request->prompt, answer);
-    {
-        std::lock_guard<std::mutex> lock(request->mutex);
-        request->cancelled = !ok;
-        request->password = ok ? answer : std::wstring();
-        request->done = true;
-    }
-    request->cv.notify_one();
-    if (ok && !answer.empty()) rez::set_current_password(answer);
-}
+std::vector<std::wstring> split_hand_over_lines(const std::wstring& text) { return split_nonempty(text, L'\n'); }
 
 void on_copy_data(HWND window, const COPYDATASTRUCT* cds) {
     std::wstring text;
     if (!copydata_text(cds, text)) {
-        raise_main(window);
+        raise_window(window);
         return;
     }
     ULONG_PTR code = cds->dwData;
-    if (code == COPYDATA_OPEN || (code == 0 && !text.empty())) raise_main(window);
+    if (code == COPYDATA_OPEN || (code == 0 && !text.empty())) raise_window(window);
     switch (code) {
     case COPYDATA_PACK:
         run_pack_dialog(window, {text});
@@ -312,98 +195,43 @@ void on_batch_timer(HWND window) {
 
 LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_CREATE:
-        create_main_children(window);
-        break;
-    case WM_DESTROY:
-        destroy_main_window_resources(window);
-        break;
-    case WM_NCDESTROY: {
-        // Nothing may reach the destroyed children through the state afterwards.
-        AppState& a = app;
-        for (HWND* h : {&a.main_window, &a.tree_view, &a.list_view, &a.log_view, &a.path_combo, &a.status_bar,
-                        &a.toolbar, &a.comment_panel, &a.preview_tabs, &a.comment_box, &a.preview_table,
-                        &a.preview_edit, &a.preview_image, &a.splitter, &a.progress_bar, &a.log_box, &a.pause_button,
-                        &a.resume_button, &a.cancel_button, &a.clear_log_button})
-            *h = nullptr;
-        a.tools_menu = nullptr;
-        a.layout_done = false;
-        break;
-    }
-    case WM_SIZE:
-        app.client_width = LOWORD(lparam);
-        app.client_height = HIWORD(lparam);
-        layout_main_window(window, app.client_width, app.client_height);
-        break;
-    case WM_CLOSE:
-        on_close(window);
-        return 0;
+    case WM_CREATE: create_main_children(window); break;
+    case WM_DESTROY: destroy_main_window_resources(window); break;
+    case WM_NCDESTROY: forget_main_window_handles(); break;
+    case WM_SIZE: on_size(window, lparam); break;
+    case WM_CLOSE: on_close(window); return 0;
     case WM_SETCURSOR:
         if (on_set_cursor(window, wparam)) return TRUE;
         break;
-    case WM_DRAWITEM: {
-        auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
-        if (dis && dis->CtlType == ODT_BUTTON) {
-            draw_owner_button(window, dis);
-            return TRUE;
-        }
+    case WM_DRAWITEM:
+        if (draw_owner_button(window, reinterpret_cast<const DRAWITEMSTRUCT*>(lparam))) return TRUE;
         break;
-    }
-    case WM_COPYDATA:
-        on_copy_data(window, reinterpret_cast<const COPYDATASTRUCT*>(lparam));
-        return TRUE;
+    case WM_COPYDATA: on_copy_data(window, reinterpret_cast<const COPYDATASTRUCT*>(lparam)); return TRUE;
     case WM_NOTIFY: {
         bool handled = false;
         LRESULT r = on_notify(window, reinterpret_cast<const NMHDR*>(lparam), handled);
         if (handled) return r;
         break;
     }
-    case WM_COMMAND:
-        on_command(window, wparam, lparam);
-        break;
+    case WM_COMMAND: on_command(window, wparam, lparam); break;
     case WM_TIMER:
         if (wparam == ID_TIMER_BATCH) on_batch_timer(window);
         break;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-        return on_ctlcolor(message, wparam, lparam);
-    case WM_LBUTTONDOWN:
-        if (app.comment_panel_visible && splitter_hit_test(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam))) {
-            splitter_dragging = true;
-            SetCapture(window);
-        }
-        break;
-    case WM_MOUSEMOVE:
-        if (splitter_dragging) on_splitter_move(window, GET_X_LPARAM(lparam));
-        break;
-    case WM_LBUTTONUP:
-        if (splitter_dragging) {
-            splitter_dragging = false;
-            ReleaseCapture();
-        }
-        break;
-    case WM_CAPTURECHANGED:
-        splitter_dragging = false;
-        break;
-    case WM_DROPFILES:
-        on_drop_files(window, reinterpret_cast<HDROP>(wparam));
-        break;
-    default:
-        if (message == WM_TRAY_NOTIFY) {
-            on_tray_notify(window, lparam);
-        } else if (message == WM_TASK_PROGRESS) {
-            std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lparam));
-            if (text) set_progress(static_cast<int>(wparam), *text);
-        } else if (message == WM_TASK_RESULT) {
-            on_task_result(window, lparam);
-        } else if (message == WM_TEST_DONE) {
-            on_test_done(window, lparam);
-        } else if (message == WM_PASSWORD_REQUEST) {
-            on_password_request(window);
-        }
-        break;
+    case WM_CTLCOLORBTN: return on_ctlcolor(message, wparam, lparam);
+    case WM_LBUTTONDOWN: on_splitter_press(window, lparam); break;
+    case WM_MOUSEMOVE: on_splitter_drag(window, lparam); break;
+    case WM_LBUTTONUP: on_splitter_release(); break;
+    case WM_CAPTURECHANGED: splitter_dragging = false; break;
+    case WM_DROPFILES: on_drop_files(window, reinterpret_cast<HDROP>(wparam)); break;
+    case WM_TRAY_NOTIFY: on_tray_notify(window, lparam); break;
+    case WM_TASK_PROGRESS: on_task_progress(wparam, lparam); break;
+    case WM_TASK_RESULT: on_task_result(window, lparam); break;
+    case WM_TEST_DONE: on_test_done(window, lparam); break;
+    case WM_PASSWORD_REQUEST: on_password_request(window); break;
+    default: break;
     }
     return DefWindowProcW(window, message, wparam, lparam);
 }

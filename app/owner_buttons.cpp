@@ -47,8 +47,8 @@ ButtonColours button_colours(COLORREF base, bool enabled, bool hot, bool pressed
     return {0x1E1E1E, lighten(base, 0.22), base, darken(base, 0.18), true};
 }
 
-void draw_owner_button(HWND, const DRAWITEMSTRUCT* dis) {
-    if (!dis || dis->CtlType != ODT_BUTTON) return;
+bool draw_owner_button(HWND, const DRAWITEMSTRUCT* dis) {
+    if (!dis || dis->CtlType != ODT_BUTTON) return false;
     HWND button = dis->hwndItem;
     wchar_t text[512] = {};
     GetWindowTextW(button, text, 512);
@@ -62,6 +62,7 @@ void draw_owner_button(HWND, const DRAWITEMSTRUCT* dis) {
     }
     bool focus = (dis->itemState & ODS_FOCUS) != 0;
     paint_button(dis->hDC, dis->rcItem, text, enabled, hot, pressed, focus, button_base_colour(text));
+    return true;
 }
 
 void paint_gradient_round_rect(HDC dc, int x, int y, int w, int h, COLORREF top, COLORREF bottom, int r) {
@@ -196,14 +197,9 @@ LRESULT CALLBACK button_hover_proc(HWND window, UINT message, WPARAM wparam, LPA
 LRESULT CALLBACK button_host_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
                                   DWORD_PTR) {
     switch (message) {
-    case WM_DRAWITEM: {
-        auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
-        if (dis && dis->CtlType == ODT_BUTTON) {
-            draw_owner_button(window, dis);
-            return TRUE;
-        }
+    case WM_DRAWITEM:
+        if (draw_owner_button(window, reinterpret_cast<const DRAWITEMSTRUCT*>(lparam))) return TRUE;
         break;
-    }
     case WM_CTLCOLORSTATIC:
         SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));

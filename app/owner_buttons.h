@@ -28,7 +28,8 @@ struct ButtonColours {
 // The colours paint_button uses for one state (disabled wins, then pressed, then hot).
 ButtonColours button_colours(COLORREF base, bool enabled, bool hot, bool pressed);
 
-void draw_owner_button(HWND window, const DRAWITEMSTRUCT* dis);
+// Draws the item when it is an owner-drawn button; false (nothing drawn) otherwise.
+bool draw_owner_button(HWND window, const DRAWITEMSTRUCT* dis);
 void paint_button(HDC dc, const RECT& rc, const wchar_t* text, bool enabled, bool hot, bool pressed, bool focus,
                   COLORREF base);
 void paint_gradient_round_rect(HDC dc, int x, int y, int w, int h, COLORREF top, COLORREF bottom, int r);

@@ -24,7 +24,25 @@ bool refuse_member_save() {
     return true;
 }
 
-bool save_progress(int percent, const std::wstring& text) { return post_progress(percent, text); }
+// The job frame on the user-interface thread: busy state, starting text, one detached
+// worker on a copy of its argument.
+void start_job(const wchar_t* text, void (*worker)(const std::wstring&), const std::wstring& argument) {
+    begin_busy();
+    set_progress(0, text);
+    std::thread(worker, argument).detach();
+}
+
+// Worker side: runs the operation and posts its outcome as one TaskResult.
+template <class Operation>
+void post_outcome(TaskKind kind, const std::wstring& path, Operation operation) {
+    auto* result = new TaskResult;
+    result->kind = kind;
+    result->path = path;
+    std::wstring err;
+    result->ok = operation(err);
+    if (!result->ok) result->error = err;
+    post_task_result(result);
+}
 
 }  // namespace
 
@@ -43,19 +61,11 @@ void save_archive() {
 void start_save(const std::wstring& path) {
     if (app.busy || !app.archive_loaded) return;
     if (refuse_member_save()) return;
-    begin_busy();
-    set_progress(0, L"正在保存...");
-    std::thread(save_worker, path).detach();
+    start_job(L"正在保存...", save_worker, path);
 }
 
 void save_worker(const std::wstring& path) {
-    auto* result = new TaskResult;
-    result->kind = TASK_SAVED;
-    result->path = path;
-    std::wstring err;
-    result->ok = app.archive.save(path, err, save_progress);
-    if (!result->ok) result->error = err;
-    post_task_result(result);
+    post_outcome(TASK_SAVED, path, [&](std::wstring& err) { return app.archive.save(path, err, post_progress); });
 }
 
 void extract_all() {
@@ -67,19 +77,12 @@ void extract_all() {
     std::wstring folder = pick_folder(app.main_window, L"选择解压目标文件夹");
     if (folder.empty()) return;
     append_log(L"开始解包到：" + folder);
-    begin_busy();
-    set_progress(0, L"正在解压...");
-    std::thread(extract_all_worker, folder).detach();
+    start_job(L"正在解压...", extract_all_worker, folder);
 }
 
 void extract_all_worker(const std::wstring& folder) {
-    auto* result = new TaskResult;
-    result->kind = TASK_EXTRACTED;
-    result->path = folder;
-    std::wstring err;
-    result->ok = app.archive.extract_to_directory(folder, err, save_progress);
-    if (!result->ok) result->error = err;
-    post_task_result(result);
+    post_outcome(TASK_EXTRACTED, folder,
+                 [&](std::wstring& err) { return app.archive.extract_to_directory(folder, err, post_progress); });
 }
 
 }  // namespace rezui

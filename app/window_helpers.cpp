@@ -21,8 +21,13 @@ int real_message_box(HWND owner, const std::wstring& text, const std::wstring& c
     return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
 }
 
-std::wstring real_pick_open_file(HWND owner, const wchar_t* filter, const wchar_t* title) {
+// Runs the open or save dialog on a path buffer of 1040 characters that starts with
+// initial; the chosen path, or empty on cancel.
+std::wstring run_file_dialog(HWND owner, const wchar_t* filter, const wchar_t* title, const std::wstring& initial,
+                             DWORD flags, BOOL(WINAPI* dialog)(LPOPENFILENAMEW)) {
     std::vector<wchar_t> buffer(1040, L'\0');
+    size_t n = std::min(initial.size(), buffer.size() - 1);
+    std::copy_n(initial.begin(), n, buffer.begin());
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = owner;
@@ -30,26 +35,19 @@ std::wstring real_pick_open_file(HWND owner, const wchar_t* filter, const wchar_
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.lpstrTitle = title;
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&ofn)) return L"";
+    ofn.Flags = flags;
+    if (!dialog(&ofn)) return L"";
     return buffer.data();
+}
+
+std::wstring real_pick_open_file(HWND owner, const wchar_t* filter, const wchar_t* title) {
+    return run_file_dialog(owner, filter, title, L"", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, GetOpenFileNameW);
 }
 
 std::wstring real_pick_save_file(HWND owner, const wchar_t* filter, const wchar_t* title,
                                  const std::wstring& suggested_name) {
-    std::vector<wchar_t> buffer(1040, L'\0');
-    size_t n = std::min(suggested_name.size(), buffer.size() - 1);
-    std::copy_n(suggested_name.begin(), n, buffer.begin());
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = filter;
-    ofn.lpstrFile = buffer.data();
-    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-    ofn.lpstrTitle = title;
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-    if (!GetSaveFileNameW(&ofn)) return L"";
-    return buffer.data();
+    return run_file_dialog(owner, filter, title, suggested_name, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY,
+                           GetSaveFileNameW);
 }
 
 std::wstring real_pick_folder(HWND owner, const std::wstring& title) {
@@ -137,6 +135,24 @@ HINSTANCE shell_execute(HWND owner, const wchar_t* verb, const wchar_t* file, co
 
 INT_PTR run_dialog(int resource_id, HWND owner, DLGPROC proc, LPARAM param) {
     return ui_seams.run_dialog(resource_id, owner, proc, param);
+}
+
+void raise_window(HWND window) {
+    ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+    BringWindowToTop(window);
+}
+
+std::vector<std::wstring> split_nonempty(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> pieces;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::wstring::npos) end = text.size();
+        if (end > start) pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
 }
 
 void set_status_bar_text(const std::wstring& text) {
@@ -264,15 +280,9 @@ void fill_path_combo() {
         }
         add_combo_item(app.local_root, app.local_root);
         std::wstring so_far = app.local_root;
-        if (!app.local_subdir.empty()) {
-            size_t start = 0;
-            while (start <= app.local_subdir.size()) {
-                size_t end = app.local_subdir.find(L'\\', start);
-                if (end == std::wstring::npos) end = app.local_subdir.size();
-                so_far += L"\\" + app.local_subdir.substr(start, end - start);
-                add_combo_item(so_far, so_far);
-                start = end + 1;
-            }
+        for (const std::wstring& part : split_nonempty(app.local_subdir, L'\\')) {
+            so_far += L"\\" + part;
+            add_combo_item(so_far, so_far);
         }
         return;
     }
@@ -281,17 +291,10 @@ void fill_path_combo() {
     size_t cut = name.rfind(L'\\');
     if (cut != std::wstring::npos) name = name.substr(cut + 1);
     add_combo_item(name.empty() ? L"(根目录)" : name, L"");
-    if (!app.current_folder.empty()) {
-        std::wstring so_far;
-        size_t start = 0;
-        while (start <= app.current_folder.size()) {
-            size_t end = app.current_folder.find(L'\\', start);
-            if (end == std::wstring::npos) end = app.current_folder.size();
-            if (!so_far.empty()) so_far += L"\\";
-            so_far += app.current_folder.substr(start, end - start);
-            add_combo_item(so_far, so_far);
-            start = end + 1;
-        }
+    std::wstring so_far;
+    for (const std::wstring& part : split_nonempty(app.current_folder, L'\\')) {
+        so_far = so_far.empty() ? part : so_far + L"\\" + part;
+        add_combo_item(so_far, so_far);
     }
 }
 

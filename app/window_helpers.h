@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace rezui {
 
@@ -45,6 +46,11 @@ UINT track_popup_menu(HMENU menu, UINT flags, int x, int y, HWND owner);
 HINSTANCE shell_execute(HWND owner, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
                         const wchar_t* directory, int show);
 INT_PTR run_dialog(int resource_id, HWND owner, DLGPROC proc, LPARAM param = 0);
+
+// Restores a window and brings it to the foreground and to the top.
+void raise_window(HWND window);
+// The pieces of text between separators, empty pieces dropped.
+std::vector<std::wstring> split_nonempty(const std::wstring& text, wchar_t separator);
 
 void set_status_bar_text(const std::wstring& text);  // part 0
 bool can_search();
