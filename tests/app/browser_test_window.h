@@ -17,6 +17,7 @@
 #include "app/open_archive.h"
 #include "app/preview_pane.h"
 #include "app/window_helpers.h"
+#include "window_probe.h"
 
 namespace h5test {
 
@@ -146,18 +147,7 @@ public:
         rezui::ui_seams = rezui::default_ui_seams();
     }
 
-    static void reset_state() {
-        rezui::AppState& a = rezui::app;
-        a.archive = rez::RezFile();
-        a.archive_loaded = false;
-        a.current_folder.clear();
-        a.fs_mode = true;
-        a.local_root.clear();
-        a.local_subdir.clear();
-        a.busy = false;
-        a.comment_panel_visible = false;
-        rezui::archive_unlocked = false;
-    }
+    static void reset_state() { appprobe::reset_browser_state(); }
 
     HWND parent() const { return parent_; }
 
@@ -165,36 +155,18 @@ private:
     HWND parent_ = nullptr;
 };
 
-inline int item_count() { return static_cast<int>(SendMessageW(rezui::app.list_view, LVM_GETITEMCOUNT, 0, 0)); }
-
-inline std::wstring item_text(int item, int column = 0, HWND list = nullptr) {
-    wchar_t buf[1024] = {};
-    LVITEMW it{};
-    it.iSubItem = column;
-    it.pszText = buf;
-    it.cchTextMax = 1024;
-    SendMessageW(list ? list : rezui::app.list_view, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&it));
-    return buf;
-}
+using appprobe::item_count;
+using appprobe::item_text;
+using appprobe::status_part;
 
 inline int column_width(int column) {
     return static_cast<int>(SendMessageW(rezui::app.list_view, LVM_GETCOLUMNWIDTH, column, 0));
 }
 
+// Selects exactly one row.
 inline void select_item(int item) {
-    LVITEMW none{};
-    none.stateMask = LVIS_SELECTED;
-    SendMessageW(rezui::app.list_view, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-    LVITEMW st{};
-    st.stateMask = LVIS_SELECTED;
-    st.state = LVIS_SELECTED;
-    SendMessageW(rezui::app.list_view, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&st));
-}
-
-inline std::wstring status_part(int part) {
-    wchar_t buf[1024] = {};
-    SendMessageW(rezui::app.status_bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(buf));
-    return buf;
+    appprobe::set_item_state(-1, 0, LVIS_SELECTED);
+    appprobe::set_item_state(item, LVIS_SELECTED, LVIS_SELECTED);
 }
 
 }  // namespace h5test

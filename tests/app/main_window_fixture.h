@@ -13,6 +13,8 @@
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/window_helpers.h"
+#include "resources/resource.h"
+#include "window_probe.h"
 
 namespace h4test {
 
@@ -98,25 +100,17 @@ inline void script_all_ui() {
 }
 
 inline void reset_app_state() {
+    appprobe::reset_browser_state();
     rezui::AppState& a = rezui::app;
-    a.archive = rez::RezFile();
-    a.archive_loaded = false;
-    a.current_folder.clear();
-    a.fs_mode = true;
-    a.local_root.clear();
-    a.local_subdir.clear();
-    a.busy = false;
     a.paused = false;
     a.cancel = false;
     a.view_mode = 1;
     a.list_style = 1;
-    a.comment_panel_visible = false;
     a.close_to_tray = false;
     a.show_log_box = true;
     a.theme.clear();
     rezui::side_panel_width = 300;
     rezui::headless = false;
-    rezui::archive_unlocked = false;
 }
 
 inline void pump(DWORD ms = 0) {
@@ -145,11 +139,7 @@ inline bool pump_until(const std::function<bool()>& pred, DWORD timeout_ms = 200
 
 inline std::wstring log_text() { return rezui::app.log_box ? rezui::get_window_text(rezui::app.log_box) : L""; }
 
-inline std::wstring status_part(int part) {
-    wchar_t buf[1024] = {};
-    SendMessageW(rezui::app.status_bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(buf));
-    return buf;
-}
+using appprobe::status_part;
 
 // Creates the main window (hidden, no settings file, no command-line work) and destroys it.
 class MainWindow {
@@ -181,36 +171,25 @@ public:
     }
     HWND hwnd() const { return window_; }
     void command(UINT id) { SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    // A notification from the list view (NM_RCLICK, NM_DBLCLK, ...).
+    void notify_list(UINT code) {
+        NMHDR header{rezui::app.list_view, IDC_LIST, code};
+        SendMessageW(window_, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&header));
+    }
 
 private:
     HWND window_ = nullptr;
 };
 
-}  // namespace h4test
-
-namespace h4test {
-
-inline void select_none() {
-    LVITEMW none{};
-    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(rezui::app.list_view, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-}
+using appprobe::select_none;
 
 // Selects the first list row whose name column starts with prefix; false when none does.
 inline bool select_first_row_named(const std::wstring& prefix) {
     select_none();
-    int n = static_cast<int>(SendMessageW(rezui::app.list_view, LVM_GETITEMCOUNT, 0, 0));
+    const int n = appprobe::item_count();
     for (int i = 0; i < n; ++i) {
-        wchar_t buf[512] = {};
-        LVITEMW it{};
-        it.pszText = buf;
-        it.cchTextMax = 512;
-        SendMessageW(rezui::app.list_view, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&it));
-        if (std::wstring(buf).rfind(prefix, 0) == 0) {
-            LVITEMW st{};
-            st.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-            st.state = LVIS_SELECTED | LVIS_FOCUSED;
-            SendMessageW(rezui::app.list_view, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&st));
+        if (appprobe::item_text(i).rfind(prefix, 0) == 0) {
+            appprobe::set_item_state(i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
             return true;
         }
     }

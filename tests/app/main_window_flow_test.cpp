@@ -36,6 +36,13 @@ struct PrivateTemp {
     ~PrivateTemp() { SetEnvironmentVariableW(L"TMP", saved.empty() ? nullptr : saved.c_str()); }
 };
 
+// What the self-test wrote to its log, as UTF-8.
+std::string selftest_log() {
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(rez::read_file(rezui::selftest_log_path(), bytes));
+    return std::string(bytes.begin(), bytes.end());
+}
+
 bool open_and_wait(const std::wstring& path) {
     rezui::open_file(path);
     return h4test::pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); });
@@ -88,10 +95,9 @@ struct PasswordScript {
     ~PasswordScript() { h4test::dialog_script = nullptr; }
 };
 
-void double_click_row(HWND window, const std::wstring& name) {
+void double_click_row(h4test::MainWindow& w, const std::wstring& name) {
     ASSERT_TRUE(h4test::select_first_row_named(name));
-    NMHDR dbl{rezui::app.list_view, IDC_LIST, static_cast<UINT>(NM_DBLCLK)};
-    SendMessageW(window, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&dbl));
+    w.notify_list(NM_DBLCLK);
 }
 
 std::wstring preview_text() { return rezui::get_window_text(rezui::app.preview_edit); }
@@ -107,7 +113,7 @@ TEST(MainWindowFlow, DoubleClickOnAnEncryptedEntryAsksForThePasswordFirst) {
 
     {  // Cancel: no preview, no read failure, and the cancel flag is left clear.
         PasswordScript script;
-        double_click_row(w.hwnd(), L"c.txt");
+        double_click_row(w, L"c.txt");
         EXPECT_EQ(script.prompts, std::vector<std::wstring>{first});
         EXPECT_FALSE(rezui::app.cancel.load());
         EXPECT_EQ(preview_text().find(L"c text"), std::wstring::npos);
@@ -116,7 +122,7 @@ TEST(MainWindowFlow, DoubleClickOnAnEncryptedEntryAsksForThePasswordFirst) {
     {  // A wrong answer, then the right one: the entry is previewed with it.
         PasswordScript script;
         script.answers = {L"bad", L"pw"};
-        double_click_row(w.hwnd(), L"c.txt");
+        double_click_row(w, L"c.txt");
         EXPECT_EQ(script.prompts, (std::vector<std::wstring>{first, again}));
         EXPECT_EQ(rez::get_current_password(), L"pw");
         EXPECT_NE(preview_text().find(L"c text"), std::wstring::npos);
@@ -124,7 +130,7 @@ TEST(MainWindowFlow, DoubleClickOnAnEncryptedEntryAsksForThePasswordFirst) {
     }
     {  // The held password works: no question.
         PasswordScript script;
-        double_click_row(w.hwnd(), L"c.txt");
+        double_click_row(w, L"c.txt");
         EXPECT_TRUE(script.prompts.empty());
     }
     {  // A wrong held password, then four wrong answers: the fifth failure gives up.
@@ -132,7 +138,7 @@ TEST(MainWindowFlow, DoubleClickOnAnEncryptedEntryAsksForThePasswordFirst) {
         rez::set_current_password(L"nope");
         SetWindowTextW(rezui::app.preview_edit, L"");
         script.answers = {L"b1", L"b2", L"b3", L"b4"};
-        double_click_row(w.hwnd(), L"c.txt");
+        double_click_row(w, L"c.txt");
         EXPECT_EQ(script.prompts,
                   (std::vector<std::wstring>{L"密码错误，请重新输入密码：", again, again, again}));
         ASSERT_EQ(h4test::boxes.size(), 1u);
@@ -151,9 +157,7 @@ TEST(MainWindowFlow, SelfTestPassesLogsAndTakesTheWindowDown) {
     EXPECT_TRUE(rezui::run_selftest(fx(L"selftest\\engine.rez")));
     EXPECT_FALSE(IsWindow(w.hwnd()));
     EXPECT_TRUE(h4test::boxes.empty());
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(rez::read_file(log, bytes));
-    std::string text(bytes.begin(), bytes.end());
+    const std::string text = selftest_log();
     EXPECT_NE(text.find("after nav current_path=[REZ\\BUTES]\r\n"), std::string::npos);
     EXPECT_NE(text.find("SELFTEST PASS\r\n"), std::string::npos);
 }
@@ -165,9 +169,7 @@ TEST(MainWindowFlow, SelfTestOfAMissingArchiveFailsWithoutAMessageBox) {
     ASSERT_EQ(log, temp.dir / L"qvl_selftest.log");
     EXPECT_FALSE(rezui::run_selftest(fx(L"missing.rez")));
     EXPECT_TRUE(h4test::boxes.empty());  // the failed open is logged, not shown
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(rez::read_file(log, bytes));
-    std::string text(bytes.begin(), bytes.end());
+    const std::string text = selftest_log();
     EXPECT_NE(text.find("FAIL: has_rez=false\r\n"), std::string::npos);
     EXPECT_NE(text.find("message: ["), std::string::npos);
     EXPECT_NE(text.find("SELFTEST FAIL\r\n"), std::string::npos);
@@ -187,9 +189,7 @@ TEST(MainWindowFlow, SelfTestAnswersAPasswordQuestionWithCancel) {
     EXPECT_EQ(shown, 0);
     EXPECT_TRUE(h4test::boxes.empty());
     EXPECT_EQ(rezui::ui_seams.run_dialog, &h4test::scripted_dialog);  // the seam is given back
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(rez::read_file(rezui::selftest_log_path(), bytes));
-    std::string text(bytes.begin(), bytes.end());
+    const std::string text = selftest_log();
     EXPECT_NE(text.find("dialog: 207 cancelled\r\n"), std::string::npos);
     EXPECT_NE(text.find(rez::to_utf8(L"已取消打开（需要密码）")), std::string::npos);
     EXPECT_NE(text.find("SELFTEST FAIL\r\n"), std::string::npos);

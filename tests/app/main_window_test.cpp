@@ -354,18 +354,17 @@ TEST(MainWindow, ListContextMenusFollowWhatTheListShows) {
     std::wstring path = make_archive(dir);
     MainWindow w;
     ASSERT_TRUE(open_and_wait(w.hwnd(), path));
-    NMHDR rclick{rezui::app.list_view, IDC_LIST, static_cast<UINT>(NM_RCLICK)};
 
     // REZ archive, nothing selected: the view menu.
     h4test::select_none();
-    SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
+    w.notify_list(NM_RCLICK);
     ASSERT_FALSE(h4test::last_menu.empty());
     EXPECT_EQ(h4test::last_menu[0].first, static_cast<UINT>(IDM_UP));
 
     // A file selected: decode preview first, every entry command present.
     h4test::select_first_row_named(L"readme");
     h4test::last_menu.clear();
-    SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
+    w.notify_list(NM_RCLICK);
     ASSERT_FALSE(h4test::last_menu.empty());
     EXPECT_EQ(h4test::last_menu[0].first, static_cast<UINT>(IDM_DECODE_PREVIEW));
 
@@ -373,7 +372,7 @@ TEST(MainWindow, ListContextMenusFollowWhatTheListShows) {
     rezui::open_local_folder(dir.path());
     h4test::select_none();
     h4test::last_menu.clear();
-    SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
+    w.notify_list(NM_RCLICK);
     EXPECT_TRUE(h4test::last_menu.empty());
 }
 
@@ -382,22 +381,21 @@ TEST(MainWindow, ListMenuChoicesRunTheirCommands) {
     std::wstring path = make_archive(dir);
     MainWindow w;
     ASSERT_TRUE(open_and_wait(w.hwnd(), path));
-    NMHDR rclick{rezui::app.list_view, IDC_LIST, static_cast<UINT>(NM_RCLICK)};
     auto list_type = [] { return GetWindowLongPtrW(rezui::app.list_view, GWL_STYLE) & LVS_TYPEMASK; };
 
     h4test::select_none();
     h4test::menu_answer = IDM_LARGE_ICONS;
-    SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
+    w.notify_list(NM_RCLICK);
     EXPECT_EQ(rezui::app.list_style, 0);
     EXPECT_EQ(list_type(), LVS_ICON);
     h4test::menu_answer = IDM_DETAILS;
-    SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
+    w.notify_list(NM_RCLICK);
     EXPECT_EQ(rezui::app.list_style, 1);
     EXPECT_EQ(list_type(), LVS_REPORT);
 
     ASSERT_TRUE(h4test::select_first_row_named(L"readme"));
     h4test::menu_answer = IDM_DECODE_PREVIEW;
-    SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
+    w.notify_list(NM_RCLICK);
     EXPECT_NE(rezui::get_window_text(rezui::app.preview_edit).find(L"hello"), std::wstring::npos);
     EXPECT_TRUE(h4test::boxes.empty());
 }
@@ -455,8 +453,7 @@ TEST(MainWindow, ZipListMenuGreysSelectionCommandsWithoutSelection) {
     rezui::app.fs_mode = false;
     rezui::refresh_list();
     h4test::select_none();
-    NMHDR rclick{rezui::app.list_view, IDC_LIST, static_cast<UINT>(NM_RCLICK)};
-    SendMessageW(w.hwnd(), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&rclick));
+    w.notify_list(NM_RCLICK);
     std::vector<std::wstring> texts;
     for (const auto& item : h4test::last_menu) texts.push_back(item.second);
     const std::vector<std::wstring> expected = {L"解压全部", L"解压选中 [grey]", L"-", L"添加文件", L"添加目录", L"-",

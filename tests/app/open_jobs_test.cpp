@@ -31,6 +31,15 @@ void install(rezui::TaskResult& r) {
     rezui::refresh_list();
 }
 
+// Opens an archive on the worker and installs it.
+void open_installed(const std::wstring& path) {
+    last_result.reset();
+    rezui::open_file(path);
+    ASSERT_TRUE(wait_for_result());
+    install(*last_result);
+    last_result.reset();
+}
+
 TEST(OpenJobs, RezOpensOnAWorkerAndBusyRefusesASecondOpen) {
     BrowserWindow w;
     rezui::open_file(fx(L"selftest\\engine.rez"));
@@ -185,10 +194,7 @@ TEST(RezJobs, SaveOnZipIsRefusedAndTheFileKeepsItsBytes) {
     ASSERT_TRUE(CopyFileW(fx(L"members.zip").c_str(), copy.c_str(), FALSE));
     std::vector<uint8_t> before, after;
     ASSERT_TRUE(rez::read_file(copy, before));
-    rezui::open_file(copy);
-    ASSERT_TRUE(wait_for_result());
-    install(*last_result);
-    last_result.reset();
+    ASSERT_NO_FATAL_FAILURE(open_installed(copy));
     rezui::save_archive();
     EXPECT_FALSE(rezui::app.busy);
     Sleep(200);
@@ -216,10 +222,7 @@ TEST(RezJobs, SaveAsNewArchiveCancelledStartsNothing) {
 TEST(RezJobs, SaveAndExtractAllOfAnOpenRez) {
     BrowserWindow w;
     qvltest::ScratchDir dir(L"h5jobs");
-    rezui::open_file(fx(L"selftest\\engine.rez"));
-    ASSERT_TRUE(wait_for_result());
-    install(*last_result);
-    last_result.reset();
+    ASSERT_NO_FATAL_FAILURE(open_installed(fx(L"selftest\\engine.rez")));
 
     static std::wstring target;
     target = dir / L"out";
@@ -249,10 +252,7 @@ TEST(RezJobs, SaveAndExtractAllOfAnOpenRez) {
 TEST(RezJobs, CancelledExtractionReportsCancel) {
     BrowserWindow w;
     qvltest::ScratchDir dir(L"h5cancel");
-    rezui::open_file(fx(L"selftest\\engine.rez"));
-    ASSERT_TRUE(wait_for_result());
-    install(*last_result);
-    last_result.reset();
+    ASSERT_NO_FATAL_FAILURE(open_installed(fx(L"selftest\\engine.rez")));
     // The worker body run here with the cancel request already made.
     rezui::app.cancel.store(true);
     rezui::extract_all_worker(dir / L"out");
@@ -265,9 +265,7 @@ TEST(RezJobs, CancelledExtractionReportsCancel) {
 
 TEST(Preview, TableTextAndPictureFromARez) {
     BrowserWindow w;
-    rezui::open_file(fx(L"preview\\engine.rez"));
-    ASSERT_TRUE(wait_for_result());
-    install(*last_result);
+    ASSERT_NO_FATAL_FAILURE(open_installed(fx(L"preview\\engine.rez")));
 
     rezui::preview_entry("T.csv");
     EXPECT_TRUE(rezui::preview_is_table);
@@ -305,10 +303,7 @@ namespace {
 
 TEST(OpenJobs, ZipMemberPreviewReadsThroughTheModel) {
     h5test::BrowserWindow w;
-    h5test::last_result.reset();
-    rezui::open_file(fx(L"members.zip"));
-    ASSERT_TRUE(h5test::wait_for_result());
-    install(*h5test::last_result);
+    ASSERT_NO_FATAL_FAILURE(open_installed(fx(L"members.zip")));
     rezui::preview_entry("a\\b\\c.txt");
     EXPECT_EQ(h5test::last_box_text, L"");
     EXPECT_TRUE(rezui::app.comment_panel_visible);
