@@ -245,6 +245,8 @@ void create_main_children(HWND window) {
 }
 
 void destroy_main_window_resources(HWND window) {
+    // Before the quit is posted: the drain would otherwise meet the quit first.
+    free_queued_payloads(window);
     if (app.tray_icon_added) {
         NOTIFYICONDATAW nid = {};
         nid.cbSize = sizeof(nid);

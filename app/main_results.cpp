@@ -144,6 +144,26 @@ void on_test_done(HWND window, LPARAM lparam) {
     update_status_summary();
 }
 
+void free_queued_payloads(HWND window) {
+    static_assert(WM_TASK_RESULT == WM_TASK_PROGRESS + 1 && WM_TEST_DONE == WM_TASK_RESULT + 1,
+                  "the worker messages form one range");
+    MSG msg;
+    while (PeekMessageW(&msg, window, WM_TASK_PROGRESS, WM_TEST_DONE, PM_REMOVE)) {
+        // Some systems hand out the pending quit whatever the filter says: keep it for the
+        // message loop.
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (msg.message == WM_TASK_PROGRESS)
+            delete reinterpret_cast<std::wstring*>(msg.lParam);
+        else if (msg.message == WM_TASK_RESULT)
+            delete reinterpret_cast<TaskResult*>(msg.lParam);
+        else if (msg.message == WM_TEST_DONE)
+            delete reinterpret_cast<TestDoneMsg*>(msg.lParam);
+    }
+}
+
 void on_password_request(HWND window) {
     std::shared_ptr<OpenPwdRequest> request = pending_password_request.load();
     if (!request) return;

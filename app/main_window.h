@@ -71,6 +71,9 @@ HMENU build_list_context_menu();
 void run_list_menu_choice(HWND window, UINT choice);
 void on_task_result(HWND window, LPARAM lparam);
 void on_test_done(HWND window, LPARAM lparam);
+// Frees the payloads of worker messages still queued for the window when it goes: once
+// it is destroyed nobody would receive them.
+void free_queued_payloads(HWND window);
 void on_password_request(HWND window);
 void on_copy_data(HWND window, const COPYDATASTRUCT* cds);
 void on_tray_notify(HWND window, LPARAM lparam);

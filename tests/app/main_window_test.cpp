@@ -242,6 +242,20 @@ TEST(MainWindow, TaskResultsAreLoggedAndFailuresExplained) {
     EXPECT_TRUE(rezui::app.cancel.load());  // left for the next job to clear
 }
 
+TEST(MainWindow, WorkerPayloadsStillQueuedAreFreedWhenTheWindowGoes) {
+    MainWindow w;
+    auto model = std::make_shared<rez::RezFile>();
+    std::weak_ptr<rez::RezFile> watch = model;
+    auto* r = new rezui::TaskResult;
+    r->ok = true;
+    r->kind = rezui::TASK_OPENED;
+    r->archive = std::move(model);
+    ASSERT_TRUE(PostMessageW(w.hwnd(), rezui::WM_TASK_RESULT, 0, reinterpret_cast<LPARAM>(r)));
+    ASSERT_TRUE(PostMessageW(w.hwnd(), rezui::WM_TASK_PROGRESS, 5, reinterpret_cast<LPARAM>(new std::wstring(L"x"))));
+    DestroyWindow(w.hwnd());
+    EXPECT_TRUE(watch.expired());
+}
+
 TEST(MainWindow, DroppedItemsAddedResultNamesItsCounts) {
     qvltest::ScratchDir dir(L"mainwin");
     std::wstring path = make_archive(dir);
