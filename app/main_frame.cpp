@@ -135,13 +135,21 @@ void run_command_line_work(HWND window, const CommandLine& cl) {
         return;
     }
     if (!cl.files.empty()) {
-        open_file(cl.files.front());
+        open_named_path(cl.files.front());
         return;
     }
     open_local_folder(rez::exe_directory());
 }
 
 }  // namespace
+
+void open_named_path(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        open_local_folder(path);
+    else
+        open_file(path);
+}
 
 bool register_main_window_class(HINSTANCE instance) {
     WNDCLASSEXW wc = {};

@@ -31,6 +31,10 @@ void create_main_children(HWND window);
 // WM_DESTROY: frees what the window owns and posts quit.
 void destroy_main_window_resources(HWND window);
 
+// A path named on the command line or handed over by a second start: a folder is shown in
+// the local-folder view (it is no archive), anything else is opened as an archive.
+void open_named_path(const std::wstring& path);
+
 // ---- layout -------------------------------------------------------------------------
 struct Box {
     int x = 0, y = 0, w = 0, h = 0;

@@ -152,7 +152,7 @@ void on_copy_data(HWND window, const COPYDATASTRUCT* cds) {
         break;
     }
     default:
-        if (!text.empty()) open_file(text);
+        if (!text.empty()) open_named_path(text);
         break;
     }
 }

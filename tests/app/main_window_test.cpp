@@ -286,6 +286,19 @@ TEST(MainWindow, CopyDataEdgeCases) {
     EXPECT_EQ(rezui::app.batch_timer, 0u);
 }
 
+TEST(MainWindow, AHandedOverFolderIsShownNotOpenedAsAnArchive) {
+    qvltest::ScratchDir dir(L"mainwin");
+    std::wstring path = make_archive(dir);
+    MainWindow w;
+    ASSERT_TRUE(open_and_wait(w.hwnd(), path));
+    send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, dir.path());
+    EXPECT_FALSE(rezui::app.busy);
+    EXPECT_TRUE(rezui::app.fs_mode);
+    EXPECT_EQ(rezui::app.local_root, dir.path());
+    h4test::pump(100);
+    EXPECT_TRUE(h4test::boxes.empty());
+}
+
 TEST(MainWindow, PasswordRequestIsAnsweredFromTheTextDialog) {
     MainWindow w;
     for (bool accept : {true, false}) {
