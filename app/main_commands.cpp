@@ -101,6 +101,33 @@ void open_desktop() {
         open_local_folder(path);
 }
 
+void open_picked_archive(HWND window) {
+    std::wstring path = pick_open_file(window, kArchiveFilter, L"打开资源包");
+    if (!path.empty()) open_file(path);
+}
+
+// The settings dialog may switch the log box on or off.
+void run_settings(HWND window) {
+    show_settings(window);
+    apply_log_box_setting();
+}
+
+void toggle_side_panel(HWND window) {
+    app.comment_panel_visible = !app.comment_panel_visible;
+    if (app.comment_panel) ShowWindow(app.comment_panel, app.comment_panel_visible ? SW_SHOW : SW_HIDE);
+    layout_main_window(window, app.client_width, app.client_height);
+}
+
+void refresh_views() {
+    fill_tree();
+    refresh_list();
+}
+
+void change_archive_password(HWND window) {
+    std::wstring answer;
+    if (ask_new_password(window, answer)) set_archive_password(answer);
+}
+
 }  // namespace
 
 bool command_allowed_while_busy(UINT id) {
@@ -132,11 +159,7 @@ void on_command(HWND window, WPARAM wparam, LPARAM lparam) {
     // A running job owns the archive: everything that reads or changes it waits.
     if (app.busy && !command_allowed_while_busy(id)) return;
     switch (id) {
-    case IDM_OPEN: {
-        std::wstring path = pick_open_file(window, kArchiveFilter, L"打开资源包");
-        if (!path.empty()) open_file(path);
-        break;
-    }
+    case IDM_OPEN: open_picked_archive(window); break;
     case IDM_SAVE: save_archive(); break;
     case IDM_NEW_ARCHIVE: show_wizard(window, L""); break;
     case IDM_EXIT: DestroyWindow(window); break;
@@ -156,19 +179,11 @@ void on_command(HWND window, WPARAM wparam, LPARAM lparam) {
     case IDM_FIND:
         if (can_search()) show_search_window(window);
         break;
-    case IDM_WIZARD: {
-        std::wstring path;
-        if (app.archive_loaded && !app.fs_mode) path = app.archive.path;
-        show_wizard(window, path);
-        break;
-    }
+    case IDM_WIZARD: show_wizard(window, app.archive_loaded && !app.fs_mode ? app.archive.path : L""); break;
     case IDM_CONVERT: show_convert_for_file(window, L""); break;
     case IDM_SFX: show_sfx_builder(window); break;
     case IDM_PACK_ONE: pack_one_file(window); break;
-    case IDM_SETTINGS:
-        show_settings(window);
-        apply_log_box_setting();
-        break;
+    case IDM_SETTINGS: run_settings(window); break;
     case IDM_COMMENT: show_comment_editor(window); break;
     case IDM_ARCHIVE_INFO: show_archive_info(); break;
     case IDM_ENTRY_DETAILS: show_entry_details(); break;
@@ -177,16 +192,9 @@ void on_command(HWND window, WPARAM wparam, LPARAM lparam) {
     case IDM_LARGE_ICONS: set_list_style(0); break;
     case IDM_DETAILS: set_list_style(1); break;
     case IDM_UP: go_up(); break;
-    case IDM_REFRESH:
-        fill_tree();
-        refresh_list();
-        break;
+    case IDM_REFRESH: refresh_views(); break;
     case IDM_DESKTOP: open_desktop(); break;
-    case IDM_SIDE_PANEL:
-        app.comment_panel_visible = !app.comment_panel_visible;
-        if (app.comment_panel) ShowWindow(app.comment_panel, app.comment_panel_visible ? SW_SHOW : SW_HIDE);
-        layout_main_window(window, app.client_width, app.client_height);
-        break;
+    case IDM_SIDE_PANEL: toggle_side_panel(window); break;
     case IDM_HIDE_TO_TRAY: hide_to_tray(window); break;
     case IDM_ABOUT: show_about(window); break;
     case IDM_SELECT_ALL:
@@ -201,32 +209,15 @@ void on_command(HWND window, WPARAM wparam, LPARAM lparam) {
     case IDM_LOCAL_PASTE:
         if (local_row_selected()) paste_from_clipboard(window);
         break;
-    case IDM_PAUSE:
-        app.paused.exchange(true);
-        if (app.pause_button) EnableWindow(app.pause_button, FALSE);
-        if (app.resume_button) EnableWindow(app.resume_button, TRUE);
-        break;
-    case IDM_RESUME:
-        app.paused.exchange(false);
-        if (app.pause_button) EnableWindow(app.pause_button, TRUE);
-        if (app.resume_button) EnableWindow(app.resume_button, FALSE);
-        break;
-    case IDM_STOP:
-        app.cancel.exchange(true);
-        app.paused.exchange(false);
-        break;
-    case IDM_CLEAR_LOG:
-        if (app.log_box) SetWindowTextW(app.log_box, L"");
-        break;
+    case IDM_PAUSE: pause_task(); break;
+    case IDM_RESUME: resume_task(); break;
+    case IDM_STOP: stop_task(); break;
+    case IDM_CLEAR_LOG: clear_log(); break;
     case IDM_GO_PATH: go_to_typed_path(window); break;
     case IDM_REPLACE_FILES: add_or_replace_files(); break;
     case IDM_TEST: do_test(); break;
     case IDM_VIEW_DEFAULT: view_with_default_program(); break;
-    case IDM_SET_PASSWORD: {
-        std::wstring answer;
-        if (ask_new_password(window, answer)) set_archive_password(answer);
-        break;
-    }
+    case IDM_SET_PASSWORD: change_archive_password(window); break;
     default:
         break;
     }

@@ -142,6 +142,27 @@ void end_busy() {
     if (HWND t = progress_text()) SetWindowTextW(t, L"就绪");
 }
 
+void pause_task() {
+    app.paused.exchange(true);
+    if (app.pause_button) EnableWindow(app.pause_button, FALSE);
+    if (app.resume_button) EnableWindow(app.resume_button, TRUE);
+}
+
+void resume_task() {
+    app.paused.exchange(false);
+    if (app.pause_button) EnableWindow(app.pause_button, TRUE);
+    if (app.resume_button) EnableWindow(app.resume_button, FALSE);
+}
+
+void stop_task() {
+    app.cancel.exchange(true);
+    app.paused.exchange(false);
+}
+
+void clear_log() {
+    if (app.log_box) SetWindowTextW(app.log_box, L"");
+}
+
 void reset_progress_relay() {
     last_percent.store(-1);
     last_tick.store(0);

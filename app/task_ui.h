@@ -20,6 +20,12 @@ void set_progress(int percent, const std::wstring& text);
 void set_progress_marquee(bool on);
 void begin_busy();
 void end_busy();
+// The task buttons: Pause and Resume swap which of the two is enabled; Stop asks the job
+// to end (a paused job is let go so it can see the request).
+void pause_task();
+void resume_task();
+void stop_task();
+void clear_log();
 // Worker threads: waits while paused (50 ms steps), posts WM_TASK_PROGRESS at most once per
 // 50 ms for an unchanged percent (100 always passes); false once cancel is set.
 bool post_progress(int percent, const std::wstring& text);
