@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "archive/replace_file.h"
 #include "archive/sevenzip_reader.h"
 #include "archive/util.h"
 
@@ -28,6 +29,16 @@ std::vector<uint8_t> sevenzip_comment_bytes(const std::wstring& comment) {
     std::vector<uint8_t> bytes(utf8.begin(), utf8.end());
     scramble(bytes);
     return bytes;
+}
+
+void sevenzip_append_comment_trailer(std::vector<uint8_t>& file, const std::wstring& comment) {
+    if (comment.empty()) return;
+    const std::vector<uint8_t> bytes = sevenzip_comment_bytes(comment);
+    file.insert(file.end(), kMarker, kMarker + kMarkerSize);
+    uint8_t length[4];
+    store_u32le(length, static_cast<uint32_t>(bytes.size()));
+    file.insert(file.end(), length, length + 4);
+    file.insert(file.end(), bytes.begin(), bytes.end());
 }
 
 size_t sevenzip_find_comment_trailer(const std::vector<uint8_t>& file) {
@@ -56,24 +67,8 @@ bool sevenzip_set_comment(const std::wstring& path, const std::wstring& comment)
     if (!read_file(path, file)) return false;
     const size_t pos = sevenzip_find_comment_trailer(file);
     if (pos != std::string::npos) file.resize(pos);
-    if (!comment.empty()) {
-        const std::vector<uint8_t> bytes = sevenzip_comment_bytes(comment);
-        file.insert(file.end(), kMarker, kMarker + kMarkerSize);
-        uint8_t length[4];
-        store_u32le(length, static_cast<uint32_t>(bytes.size()));
-        file.insert(file.end(), length, length + 4);
-        file.insert(file.end(), bytes.begin(), bytes.end());
-    }
-    const std::wstring temp = path + L".tmp_qvl_" + std::to_wstring(GetCurrentProcessId());
-    if (!write_file(temp, file.data(), file.size())) {
-        delete_file(temp);
-        return false;
-    }
-    if (!move_file_replace(temp, path)) {
-        delete_file(temp);
-        return false;
-    }
-    return true;
+    sevenzip_append_comment_trailer(file, comment);
+    return write_file_replacing(path, file);
 }
 
 }  // namespace rez

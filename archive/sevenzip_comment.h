@@ -12,6 +12,9 @@ namespace rez {
 // The comment's UTF-8 bytes, scrambled (the same call unscrambles).
 std::vector<uint8_t> sevenzip_comment_bytes(const std::wstring& comment);
 
+// Appends the trailer for a non-empty comment to the archive bytes; an empty one adds nothing.
+void sevenzip_append_comment_trailer(std::vector<uint8_t>& file, const std::wstring& comment);
+
 // Position of the trailer that ends exactly at the end of the file, searched within the last
 // 64 KiB (the last such marker wins); npos when there is none. A trailer that does not end at
 // the end of the file is stored data that merely contains the marker text.

@@ -5,6 +5,7 @@
 
 #include "archive/crc32.h"
 #include "archive/crypto.h"
+#include "archive/replace_file.h"
 #include "archive/util.h"
 
 namespace rez {
@@ -189,18 +190,9 @@ bool sevenzip_create(const std::wstring& path, const std::vector<ArchiveItem>& i
     store_u32le(buf.data() + 28, crc32(h.data(), h.size()));
     store_u32le(buf.data() + 8, crc32(buf.data() + 12, 20));
 
-    if (!comment.empty()) {
-        const std::vector<uint8_t> bytes = sevenzip_comment_bytes(comment);
-        const char marker[] = "7Z_COMMENT_SECTION";
-        buf.insert(buf.end(), marker, marker + 18);
-        put_u32(buf, static_cast<uint32_t>(bytes.size()));
-        buf.insert(buf.end(), bytes.begin(), bytes.end());
-    }
+    sevenzip_append_comment_trailer(buf, comment);
 
-    // Built beside the target and moved over it, so a failed write never leaves half an archive.
-    const std::wstring temp = path + L".tmp_qvl_" + std::to_wstring(GetCurrentProcessId());
-    if (!write_file(temp, buf.data(), buf.size()) || !move_file_replace(temp, path)) {
-        delete_file(temp);
+    if (!write_file_replacing(path, buf)) {
         err = L"写入 7z 文件失败";
         return false;
     }

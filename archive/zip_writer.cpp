@@ -4,6 +4,7 @@
 
 #include "archive/crc32.h"
 #include "archive/crypto.h"
+#include "archive/replace_file.h"
 #include "archive/util.h"
 #include "archive/zip_reader.h"
 
@@ -121,22 +122,6 @@ void write_end(std::vector<uint8_t>& buf, size_t count, uint64_t dir_offset, con
     buf.insert(buf.end(), comment, comment + comment_len);
 }
 
-// Writes beside the target and then moves over it, so that a failed or cut-short write
-// leaves an existing archive exactly as it was.
-bool replace_file(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-    std::wstring temp = path + L".tmp_qvl_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                        std::to_wstring(GetCurrentThreadId());
-    if (!write_file(temp, bytes.data(), bytes.size())) {
-        delete_file(temp);
-        return false;
-    }
-    if (!move_file_replace(temp, path)) {
-        delete_file(temp);
-        return false;
-    }
-    return true;
-}
-
 // Adds `base` to the local-header offset of each central record, so that entries that were
 // found through a leading stub stay valid once the archive's offsets become absolute.
 bool shift_central_offsets(std::vector<uint8_t>& buf, size_t start, size_t end, size_t count, uint64_t base) {
@@ -198,7 +183,7 @@ bool zip_create(const std::wstring& path, const std::vector<ArchiveItem>& items,
     }
     for (const auto& w : written) write_central(buf, w);
     write_end(buf, written.size(), dir_offset, comment_bytes.data(), comment_bytes.size());
-    if (!replace_file(path, buf)) {
+    if (!write_file_replacing(path, buf)) {
         err = kWriteFailed;
         return false;
     }
@@ -256,7 +241,7 @@ bool zip_append(const std::wstring& path, const std::vector<ArchiveItem>& items,
         static_cast<size_t>(std::min<uint64_t>(eocd.comment_length, old.size() - eocd.position - 22));
     write_end(buf, size_t{eocd.entry_count} + written.size(), dir_offset, old.data() + eocd.position + 22,
               comment_len);
-    if (!replace_file(path, buf)) {
+    if (!write_file_replacing(path, buf)) {
         err = kWriteFailed;
         return false;
     }
@@ -276,7 +261,7 @@ bool zip_set_comment(const std::wstring& path, const std::wstring& comment) {
     file.insert(file.begin() + static_cast<ptrdiff_t>(start), bytes.begin(), bytes.end());
     file[start - 2] = static_cast<uint8_t>(bytes.size());
     file[start - 1] = static_cast<uint8_t>(bytes.size() >> 8);
-    return replace_file(path, file);
+    return write_file_replacing(path, file);
 }
 
 }  // namespace rez

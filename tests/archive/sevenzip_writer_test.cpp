@@ -139,7 +139,8 @@ TEST(SevenZipComment, SetReplaceClearAndStoredMarkerText) {
     ASSERT_TRUE(rez::sevenzip_set_comment(path, L"keep"));
     ASSERT_TRUE(rez::read_file(path, original));
     // A folder where the new file would be written makes that write fail.
-    const std::wstring blocker = path + L".tmp_qvl_" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring blocker = path + L".tmp_qvl_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                                std::to_wstring(GetCurrentThreadId());
     ASSERT_TRUE(CreateDirectoryW(blocker.c_str(), nullptr));
     EXPECT_FALSE(rez::sevenzip_set_comment(path, L"lost"));
     RemoveDirectoryW(blocker.c_str());
