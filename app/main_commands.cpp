@@ -1,3 +1,5 @@
+// The main window's WM_COMMAND branch: every menu, toolbar, accelerator and button
+// command, refused while a job owns the archive unless it leaves the archive alone.
 #include <windows.h>
 
 #include <commctrl.h>

@@ -1,3 +1,5 @@
+// Where the main window's controls go for a client size, computed apart from the windows
+// so the rectangles can be checked as a table.
 #include <windows.h>
 
 #include <commctrl.h>

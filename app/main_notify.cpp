@@ -1,3 +1,5 @@
+// The main window's WM_NOTIFY branch: tree selection and expansion, the preview tabs, and
+// the list's double click, selection changes and context menus with their choices.
 #include <windows.h>
 
 #include <commctrl.h>
