@@ -130,16 +130,6 @@ bool is_bin_table_entry(const std::string& name, const std::string& extension) {
     return rez::iequals_ascii(extension, "bin") && (is_numbered_bin_name(name) || is_weapon_model_name(name));
 }
 
-uint32_t read_u32_at(const std::vector<uint8_t>& data, size_t offset) {
-    if (offset > data.size() || data.size() - offset < 4) return 0;
-    return rez::load_u32le(data.data() + offset);
-}
-
-uint16_t read_u16_at(const std::vector<uint8_t>& data, size_t offset) {
-    if (offset > data.size() || data.size() - offset < 2) return 0;
-    return static_cast<uint16_t>(data[offset] | (data[offset + 1] << 8));
-}
-
 std::string hex_bytes4(const std::vector<uint8_t>& data, size_t offset) {
     if (offset > data.size() || data.size() - offset < 4) return {};
     char buf[16];
@@ -172,22 +162,7 @@ std::string dump_u32_fields(const std::vector<uint8_t>& data, size_t base, size_
 
 std::string hex_dump_bytes(const std::vector<uint8_t>& data) {
     const size_t m = std::min(data.size(), kHexBytes);
-    std::string out = "\nFirst " + num(m) + " bytes:\n";
-    char line[128];
-    for (size_t row = 0; row < m; row += 16) {
-        std::string hex, text;
-        for (size_t i = row; i < std::min(m, row + 16); ++i) {
-            char b[4];
-            rez::format(b, sizeof b, "%02X", data[i]);
-            if (!hex.empty()) hex += ' ';
-            hex += b;
-            text += (data[i] >= 0x20 && data[i] <= 0x7E) ? static_cast<char>(data[i]) : '.';
-        }
-        hex.resize(std::max<size_t>(hex.size(), 47), ' ');
-        rez::format(line, sizeof line, "%04zX: %s  %s\n", row, hex.c_str(), text.c_str());
-        out += line;
-    }
-    return out;
+    return "\nFirst " + num(m) + " bytes:\n" + hex_byte_rows(data, m, 4, ": ");
 }
 
 std::optional<FormatText> preview_bin_table(const std::vector<uint8_t>& bytes, const std::string& name) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/byte_read.h"
 #include "decode/format_text.h"
 
 namespace rezui {
@@ -21,9 +22,6 @@ std::optional<FormatText> preview_bin_table(const std::vector<uint8_t>& bytes, c
 // One line per 32-bit field: unsigned, signed, float and hex readings.
 std::string dump_u32_fields(const std::vector<uint8_t>& data, size_t base, size_t count);
 std::string hex_dump_bytes(const std::vector<uint8_t>& data);
-// Little-endian reads; 0 when the value would reach past the data.
-uint32_t read_u32_at(const std::vector<uint8_t>& data, size_t offset);
-uint16_t read_u16_at(const std::vector<uint8_t>& data, size_t offset);
 // "AA BB CC DD", or empty past the data.
 std::string hex_bytes4(const std::vector<uint8_t>& data, size_t offset);
 

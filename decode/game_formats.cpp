@@ -6,6 +6,7 @@
 
 #include "archive/lzma.h"
 #include "archive/util.h"
+#include "decode/byte_read.h"
 #include "decode/text_decode.h"
 
 namespace rezui {
@@ -21,17 +22,12 @@ constexpr uint64_t kMaxStatedSize = 2147483647;
 
 std::string num(uint64_t v) { return std::to_string(v); }
 
-int32_t i32_at(const std::vector<uint8_t>& data, size_t offset) {
-    if (offset > data.size() || data.size() - offset < 4) return 0;
-    return static_cast<int32_t>(rez::load_u32le(data.data() + offset));
-}
-
 // The first `words` little-endian int32 values, signed, joined by ", ".
 std::string value_list(const std::vector<uint8_t>& data, size_t words) {
     std::string out;
     for (size_t i = 0; i < words; ++i) {
         if (i) out += ", ";
-        out += std::to_string(i32_at(data, 4 * i));
+        out += std::to_string(read_i32_at(data, 4 * i));
     }
     return out;
 }
@@ -83,10 +79,10 @@ std::optional<FormatText> preview_navigation(const std::vector<uint8_t>& bytes, 
     if (d.size() < 16 || !std::equal(d.begin() + 12, d.begin() + 16, "VAND")) return std::nullopt;
     std::string out =
         "LithTech VAND navigation data\nFile: " + name + "\nExtension layer: " + rez::to_upper_ascii(ext) +
-        "\nStorage: " + p->summary("NAV", bytes.size()) + "\nVersion: " + std::to_string(i32_at(d, 0)) +
-        "\nLayer mask: " + std::to_string(i32_at(d, 4)) +
-        "\nDeclared payload bytes: " + std::to_string(i32_at(d, 8)) +
-        "\nVAND version: " + std::to_string(d.size() >= 20 ? i32_at(d, 16) : 0) + "\n\n" +
+        "\nStorage: " + p->summary("NAV", bytes.size()) + "\nVersion: " + std::to_string(read_i32_at(d, 0)) +
+        "\nLayer mask: " + std::to_string(read_i32_at(d, 4)) +
+        "\nDeclared payload bytes: " + std::to_string(read_i32_at(d, 8)) +
+        "\nVAND version: " + std::to_string(d.size() >= 20 ? read_i32_at(d, 16) : 0) + "\n\n" +
         "Header int32 values:\n" + value_list(d, std::min<size_t>(d.size(), 96) / 4);
     append_strings(out, "\n\nEmbedded strings:\n", extract_visible_strings(d, 4, 16));
     out += "\n\nFirst bytes:\n" + hex_rows(d, 128);
@@ -121,7 +117,7 @@ std::optional<FormatText> preview_effect_catalog(const std::vector<uint8_t>& byt
         "ClientFX binary catalog\nFile: " + name + "\nStorage: " + p->summary("FXF", bytes.size());
     if (d.size() >= 8)
         out +=
-            "\nEntry count: " + std::to_string(i32_at(d, 0)) + "\nVersion: " + std::to_string(i32_at(d, 4));
+            "\nEntry count: " + std::to_string(read_i32_at(d, 0)) + "\nVersion: " + std::to_string(read_i32_at(d, 4));
     append_strings(out, "\n\nNames and class strings:\n", extract_visible_strings(d, 4, 96));
     out += truncation_note(p->declared, p->decoded());
     return result(std::move(out), p->summary("FXF", bytes.size()), bytes.size(), *p);
@@ -235,25 +231,7 @@ std::vector<std::string> extract_visible_strings(const std::vector<uint8_t>& dat
     return kept;
 }
 
-std::string hex_rows(const std::vector<uint8_t>& data, uint64_t limit) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(data.size(), limit));
-    std::string out;
-    char line[128];
-    for (size_t row = 0; row < n; row += 16) {
-        std::string hex, text;
-        for (size_t i = row; i < std::min(n, row + 16); ++i) {
-            char b[4];
-            rez::format(b, sizeof b, "%02X", data[i]);
-            if (!hex.empty()) hex += ' ';
-            hex += b;
-            text += (data[i] >= 0x20 && data[i] <= 0x7E) ? static_cast<char>(data[i]) : '.';
-        }
-        hex.resize(std::max<size_t>(hex.size(), 47), ' ');
-        rez::format(line, sizeof line, "%08zX  %s  %s\n", row, hex.c_str(), text.c_str());
-        out += line;
-    }
-    return out;
-}
+std::string hex_rows(const std::vector<uint8_t>& data, uint64_t limit) { return hex_byte_rows(data, limit, 8, "  "); }
 
 std::optional<FormatText> preview_other_game_format(const std::vector<uint8_t>& bytes,
                                                     const std::string& name_utf8,

@@ -2,6 +2,7 @@
 
 #include "archive/lzma.h"
 #include "archive/util.h"
+#include "decode/byte_read.h"
 #include "decode/image_decode.h"
 
 namespace rezui {
@@ -11,8 +12,6 @@ namespace {
 constexpr uint32_t kMaxDtxSide = 16384;
 constexpr uint64_t kMaxDtxPixels = 1ull << 24;
 constexpr size_t kLzmaOutputLimit = 0x20000000;
-
-uint16_t load_u16le(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 void expand_565(uint16_t c, uint8_t bgra[4]) {
     bgra[2] = static_cast<uint8_t>(((c >> 11) & 0x1F) * 255 / 31);

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decode/byte_read.h"
 #include "decode/image_decode.h"
 
 namespace rezui {
@@ -8,8 +9,6 @@ namespace rezui {
 namespace {
 
 constexpr uint64_t kMaxPixels = 0x4000000;
-
-uint16_t load_u16le(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 // Reads one pixel value (or colour-map index) at pos and turns it into BGRA.
 struct PixelReader {

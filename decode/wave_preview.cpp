@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/util.h"
+#include "decode/byte_read.h"
 #include "decode/game_formats.h"
 
 namespace rezui {
@@ -12,8 +13,6 @@ namespace {
 // Only the head of a sound is read: the chunk list and the format sit at its start.
 constexpr uint64_t kWaveReadLimit = 65536;
 constexpr size_t kChunkLinesShown = 24;
-
-uint16_t load_u16le(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 struct WaveFormat {
     uint16_t tag = 0;

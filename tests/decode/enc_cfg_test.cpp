@@ -6,19 +6,14 @@
 #include "archive/rez_model.h"
 #include "archive/util.h"
 #include "decode/enc_cfg.h"
+#include "decode_fixtures.h"
 #include "test_support.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes fixture_bytes(const wchar_t* name) {
-    Bytes out;
-    EXPECT_TRUE(rez::read_file(qvltest::fixture(name), out)) << rez::to_utf8(name);
-    return out;
-}
-
-Bytes bytes_of(const std::string& s) { return Bytes(s.begin(), s.end()); }
+using decodetest::Bytes;
+using decodetest::bytes_of;
+using decodetest::fixture_bytes;
 
 const std::string kMaterial =
     "[textures]\nDiffuseMapName=wall.dtx\nNormalMapName=wall_n.dtx\nSpecularMapName=wall_s.dtx\n";

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/util.h"
+#include "decode_fixtures.h"
 #include "game_builders.h"
 #include "test_support.h"
 
@@ -14,11 +15,7 @@ namespace {
 
 Bytes to_bytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-Bytes fixture_bytes(const wchar_t* name) {
-    Bytes b;
-    EXPECT_TRUE(rez::read_file(qvltest::fixture(name), b)) << name;
-    return b;
-}
+using decodetest::fixture_bytes;
 
 bool has(const std::optional<FormatText>& r, const std::string& piece) {
     return r && r->text.find(piece) != std::string::npos;

@@ -4,6 +4,7 @@
 #include "archive/rez_model.h"
 #include "archive/util.h"
 #include "decode/preview.h"
+#include "decode_fixtures.h"
 #include "game_builders.h"
 #include "test_support.h"
 
@@ -13,11 +14,7 @@ using rezui::build_entry_preview;
 
 namespace {
 
-Bytes fixture_bytes(const wchar_t* name) {
-    Bytes b;
-    EXPECT_TRUE(rez::read_file(qvltest::fixture(name), b)) << name;
-    return b;
-}
+using decodetest::fixture_bytes;
 
 Bytes game_dat(const std::string& body) {
     Bytes v{7, 0, 0, 0};

@@ -7,15 +7,12 @@
 #include "archive/util.h"
 #include "archive/gb18030.h"
 #include "archive/codepage.h"
+#include "decode_fixtures.h"
 #include "test_support.h"
 
 namespace {
 
-std::vector<uint8_t> fixture_bytes(const wchar_t* name) {
-    std::vector<uint8_t> out;
-    EXPECT_TRUE(rez::read_file(qvltest::fixture(name), out)) << rez::to_utf8(name);
-    return out;
-}
+using decodetest::fixture_bytes;
 
 std::wstring as_utf16(const std::vector<uint8_t>& le) {
     std::wstring out;

@@ -7,17 +7,13 @@
 
 #include "archive/util.h"
 #include "decode/image_decode.h"
+#include "decode_fixtures.h"
 #include "test_support.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes fixture_bytes(const wchar_t* name) {
-    Bytes out;
-    EXPECT_TRUE(rez::read_file(qvltest::fixture(name), out)) << rez::to_utf8(name);
-    return out;
-}
+using decodetest::Bytes;
+using decodetest::fixture_bytes;
 
 void put16(Bytes& b, size_t at, uint16_t v) {
     b[at] = static_cast<uint8_t>(v);

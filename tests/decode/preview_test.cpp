@@ -7,19 +7,14 @@
 
 #include "archive/util.h"
 #include "decode/preview.h"
+#include "decode_fixtures.h"
 #include "test_support.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes fixture_bytes(const wchar_t* name) {
-    Bytes out;
-    EXPECT_TRUE(rez::read_file(qvltest::fixture(name), out)) << rez::to_utf8(name);
-    return out;
-}
-
-Bytes bytes_of(const std::string& s) { return Bytes(s.begin(), s.end()); }
+using decodetest::Bytes;
+using decodetest::bytes_of;
+using decodetest::fixture_bytes;
 
 std::string size_of(const Bytes& b) { return std::to_string(b.size()); }
 

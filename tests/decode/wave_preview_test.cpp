@@ -6,17 +6,13 @@
 #include "archive/util.h"
 #include "decode/game_formats.h"
 #include "decode/wave_preview.h"
+#include "decode_fixtures.h"
 #include "test_support.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes fixture_bytes(const wchar_t* name) {
-    Bytes out;
-    EXPECT_TRUE(rez::read_file(qvltest::fixture(name), out)) << rez::to_utf8(name);
-    return out;
-}
+using decodetest::Bytes;
+using decodetest::fixture_bytes;
 
 void append(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
 void append32(Bytes& b, uint32_t v) {
