@@ -244,17 +244,26 @@ bool sevenzip_slice_entry(const SevenZipDatabase& db, const SevenZipEntry& entry
     return true;
 }
 
+namespace {
+
+// The whole archive read into memory and its header parsed.
+bool read_and_open(const std::wstring& path, std::vector<uint8_t>& file, SevenZipDatabase& db, std::wstring& err) {
+    if (!read_file(path, file)) {
+        err = L"无法读取 7z 文件";
+        return false;
+    }
+    return sevenzip_open(file, db, err);
+}
+
+}  // namespace
+
 bool sevenzip_list_entries(const std::wstring& path, std::vector<SevenZipEntry>& entries, std::wstring& comment,
                            std::wstring& err) {
     entries.clear();
     comment.clear();
     std::vector<uint8_t> file;
-    if (!read_file(path, file)) {
-        err = L"无法读取 7z 文件";
-        return false;
-    }
     SevenZipDatabase db;
-    if (!sevenzip_open(file, db, err)) return false;
+    if (!read_and_open(path, file, db, err)) return false;
     comment = sevenzip_comment_of(file);
     entries = sevenzip_entries_of(db);
     return true;
@@ -264,12 +273,8 @@ bool sevenzip_extract_entry(const std::wstring& path, const SevenZipEntry& entry
                             std::wstring& err) {
     out.clear();
     std::vector<uint8_t> file;
-    if (!read_file(path, file)) {
-        err = L"无法读取 7z 文件";
-        return false;
-    }
     SevenZipDatabase db;
-    if (!sevenzip_open(file, db, err)) return false;
+    if (!read_and_open(path, file, db, err)) return false;
     // Directories and files without a stream hold nothing; they must never pick up the
     // bytes of the folder their zeroed location would point at.
     if (entry.is_dir || entry.size == 0) return true;

@@ -14,18 +14,9 @@
 #include "archive/crc32.h"
 #include "archive/deflate.h"
 #include "archive/util.h"
+#include "host_path.h"
 
 namespace {
-
-std::wstring host_path(const wchar_t* arg) {
-    std::wstring p = arg;
-    if (!p.empty() && p[0] == L'/') {
-        for (auto& c : p)
-            if (c == L'/') c = L'\\';
-        p = L"Z:" + p;
-    }
-    return p;
-}
 
 // Offset of the raw stream inside a gzip member, or 0 when the data is not gzip.
 size_t gzip_payload(const std::vector<uint8_t>& d) {

@@ -14,20 +14,7 @@
 #include "archive/crc32.h"
 #include "archive/sevenzip_reader.h"
 #include "archive/util.h"
-
-namespace {
-
-std::wstring host_path(const wchar_t* arg) {
-    std::wstring p = arg;
-    if (!p.empty() && p[0] == L'/') {
-        for (auto& c : p)
-            if (c == L'/') c = L'\\';
-        p = L"Z:" + p;
-    }
-    return p;
-}
-
-}  // namespace
+#include "host_path.h"
 
 int main() {
     int argc = 0;
