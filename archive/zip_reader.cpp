@@ -9,6 +9,7 @@
 #include "archive/crc32.h"
 #include "archive/crypto.h"
 #include "archive/deflate.h"
+#include "archive/lzma.h"
 #include "archive/password.h"
 #include "archive/util.h"
 
@@ -262,7 +263,10 @@ bool zip_extract_entry_in(const std::vector<uint8_t>& file, const ZipEntry& entr
         else
             out.assign(data, data + length);
     } else if (entry.method == 8) {
-        if (!inflate(data, length, out, entry.uncompressed_size)) {
+        // The stated size is only a claim: a small stream can expand to 4 GiB. Never let it
+        // grow past the common limit of the in-memory decoders, as for 7z.
+        const size_t limit = static_cast<size_t>(std::min<uint64_t>(entry.uncompressed_size, kMaxDecodedSize));
+        if (!inflate(data, length, out, limit)) {
             // After a decryption whose check byte passed by chance, a wrong password shows
             // up here as a broken stream; say so rather than calling the archive damaged.
             err = entry.encryption != 0 ? L"ZIP 密码错误或数据损坏" : L"ZIP Deflate 解压失败";

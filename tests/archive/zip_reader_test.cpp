@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/crypto.h"
+#include "archive/lzma.h"
 #include "archive/password.h"
 #include "archive/util.h"
 #include "archive/zip_reader.h"
@@ -35,6 +36,33 @@ std::map<std::string, rez::ZipEntry> list_ok(const std::wstring& archive, std::w
     std::map<std::string, rez::ZipEntry> by_name;
     for (auto& e : entries) by_name[e.name] = e;
     return by_name;
+}
+
+// A fixed-Huffman Deflate stream of one zero byte followed by `matches` copies of 258 bytes
+// at distance 1: a few bytes that expand about a thousandfold.
+std::vector<uint8_t> zero_run_stream(size_t matches) {
+    std::vector<uint8_t> out;
+    uint32_t acc = 0;
+    int held = 0;
+    auto bits = [&](uint32_t value, int count) {  // packed from the low bit up
+        acc |= value << held;
+        for (held += count; held >= 8; held -= 8, acc >>= 8) out.push_back(static_cast<uint8_t>(acc));
+    };
+    auto code = [&](uint32_t value, int length) {  // Huffman codes go most significant bit first
+        uint32_t reversed = 0;
+        for (int i = 0; i < length; ++i) reversed |= ((value >> i) & 1u) << (length - 1 - i);
+        bits(reversed, length);
+    };
+    bits(1, 1);         // final block
+    bits(1, 2);         // fixed codes
+    code(0x30, 8);      // literal 0
+    for (size_t i = 0; i < matches; ++i) {
+        code(0xC5, 8);  // length 258
+        code(0, 5);     // distance 1
+    }
+    code(0, 7);         // end of block
+    if (held) out.push_back(static_cast<uint8_t>(acc));
+    return out;
 }
 
 // Every file of the fixture tree, extracted from `archive`, equals its source on disk.
@@ -212,6 +240,28 @@ TEST(ZipReader, EndRecordSearchWindow) {
     EXPECT_FALSE(rez::zip_list_entries(dir / L"far.zip", entries, comment, err));
     EXPECT_EQ(err, L"未找到 ZIP 结束记录（EOCD）");
     EXPECT_FALSE(rez::zip_find_eocd(std::vector<uint8_t>(21, 0), eocd));
+}
+
+// The size field is only a claim: a small stream stating 4 GiB must not be allowed to expand
+// past the decoders' common limit.
+TEST(ZipReader, DeflateOutputStopsAtTheCommonLimit) {
+    rez::ZipEntry e;
+    e.method = 8;
+    std::vector<uint8_t> out;
+    std::wstring err;
+
+    const std::vector<uint8_t> small = zero_run_stream(1000);
+    e.compressed_size = static_cast<uint32_t>(small.size());
+    e.uncompressed_size = 1 + 258 * 1000;
+    ASSERT_TRUE(rez::zip_extract_entry_in(small, e, out, err)) << rez::to_utf8(err);
+    EXPECT_TRUE(out == std::vector<uint8_t>(1 + 258 * 1000, 0));
+
+    const std::vector<uint8_t> bomb = zero_run_stream(rez::kMaxDecodedSize / 258 + 1);
+    e.compressed_size = static_cast<uint32_t>(bomb.size());
+    e.uncompressed_size = 0xFFFFFFFFu;
+    EXPECT_FALSE(rez::zip_extract_entry_in(bomb, e, out, err));
+    EXPECT_EQ(err, L"ZIP Deflate 解压失败");
+    EXPECT_TRUE(out.empty());
 }
 
 TEST(ZipReader, DamagedArchivesGiveTheirMessages) {
