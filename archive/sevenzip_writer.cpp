@@ -18,6 +18,13 @@ void put_u32(std::vector<uint8_t>& out, uint32_t v) {
     for (int i = 0; i < 4; i++) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
+// A CRC record with every item defined.
+void put_digests(std::vector<uint8_t>& out, const std::vector<uint32_t>& crcs) {
+    out.push_back(0x0A);  // CRC
+    out.push_back(0x01);  // all defined
+    for (uint32_t c : crcs) put_u32(out, c);
+}
+
 void store_u64(uint8_t* p, uint64_t v) {
     for (int i = 0; i < 8; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -108,9 +115,7 @@ bool sevenzip_create(const std::wstring& path, const std::vector<ArchiveItem>& i
         sevenzip_write_number(h, streams);
         h.push_back(0x09);
         for (uint64_t s : pack_sizes) sevenzip_write_number(h, s);
-        h.push_back(0x0A);
-        h.push_back(0x01);
-        for (uint32_t c : pack_crcs) put_u32(h, c);
+        put_digests(h, pack_crcs);
         h.push_back(0x00);
 
         h.push_back(0x07);  // UnpackInfo
@@ -142,9 +147,7 @@ bool sevenzip_create(const std::wstring& path, const std::vector<ArchiveItem>& i
             // data after the end.
             if (encrypt) sevenzip_write_number(h, data_sizes[i]);
         }
-        h.push_back(0x0A);
-        h.push_back(0x01);
-        for (uint32_t c : data_crcs) put_u32(h, c);
+        put_digests(h, data_crcs);
         h.push_back(0x00);
 
         h.push_back(0x08);  // SubStreamsInfo
