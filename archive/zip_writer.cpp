@@ -38,6 +38,21 @@ struct Written {
     uint32_t offset;
 };
 
+// The fields that the local header and the central record share, from the version needed
+// to the extra-field length: version 2.0, stored, the fixed date, no extra field.
+void put_shared_fields(std::vector<uint8_t>& buf, const Written& w) {
+    put16(buf, 20);
+    put16(buf, w.flags);
+    put16(buf, 0);  // stored
+    put16(buf, 0);
+    put16(buf, kDosDate);
+    put32(buf, w.crc);
+    put32(buf, w.stored_size);
+    put32(buf, w.size);
+    put16(buf, static_cast<uint32_t>(w.name.size()));
+    put16(buf, 0);
+}
+
 // Appends one local header with its stored bytes at the end of buf and remembers what the
 // central record needs.
 bool write_local(std::vector<uint8_t>& buf, const ArchiveItem& item, const std::string& password,
@@ -71,16 +86,7 @@ bool write_local(std::vector<uint8_t>& buf, const ArchiveItem& item, const std::
     w.offset = static_cast<uint32_t>(buf.size());
 
     put32(buf, 0x04034B50);
-    put16(buf, 20);
-    put16(buf, w.flags);
-    put16(buf, 0);  // stored
-    put16(buf, 0);
-    put16(buf, kDosDate);
-    put32(buf, w.crc);
-    put32(buf, w.stored_size);
-    put32(buf, w.size);
-    put16(buf, static_cast<uint32_t>(w.name.size()));
-    put16(buf, 0);
+    put_shared_fields(buf, w);
     buf.insert(buf.end(), w.name.begin(), w.name.end());
     buf.insert(buf.end(), stored.begin(), stored.end());
     written.push_back(std::move(w));
@@ -90,20 +96,11 @@ bool write_local(std::vector<uint8_t>& buf, const ArchiveItem& item, const std::
 void write_central(std::vector<uint8_t>& buf, const Written& w) {
     put32(buf, 0x02014B50);
     put16(buf, 20);  // made by: version 2.0, MS-DOS
-    put16(buf, 20);
-    put16(buf, w.flags);
-    put16(buf, 0);
-    put16(buf, 0);
-    put16(buf, kDosDate);
-    put32(buf, w.crc);
-    put32(buf, w.stored_size);
-    put32(buf, w.size);
-    put16(buf, static_cast<uint32_t>(w.name.size()));
-    put16(buf, 0);
-    put16(buf, 0);
-    put16(buf, 0);
-    put16(buf, 0);
-    put32(buf, 0);
+    put_shared_fields(buf, w);
+    put16(buf, 0);  // comment length
+    put16(buf, 0);  // disk
+    put16(buf, 0);  // internal attributes
+    put32(buf, 0);  // external attributes
     put32(buf, w.offset);
     buf.insert(buf.end(), w.name.begin(), w.name.end());
 }
