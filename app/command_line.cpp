@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 
-#include "app/messages.h"
-#include "app/window_helpers.h"
+#include "app/main_window/messages.h"
+#include "app/common/window_helpers.h"
 
 namespace rezui {
 namespace {

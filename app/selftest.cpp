@@ -9,10 +9,10 @@
 #include <cstdio>
 
 #include "app/app_state.h"
-#include "app/browser.h"
-#include "app/local_view.h"
-#include "app/open_archive.h"
-#include "app/window_helpers.h"
+#include "app/browser/browser.h"
+#include "app/browser/local_view.h"
+#include "app/operations/open_archive.h"
+#include "app/common/window_helpers.h"
 #include "archive/util.h"
 
 namespace rezui {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/browser.h"
-#include "app/list_icons.h"
-#include "app/preview_pane.h"
+#include "app/browser/browser.h"
+#include "app/browser/list_icons.h"
+#include "app/browser/preview_pane.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "app/browser.h"
-#include "app/list_icons.h"
-#include "app/messages.h"
-#include "app/open_archive.h"
-#include "app/preview_pane.h"
-#include "app/window_helpers.h"
+#include "app/browser/browser.h"
+#include "app/browser/list_icons.h"
+#include "app/main_window/messages.h"
+#include "app/operations/open_archive.h"
+#include "app/browser/preview_pane.h"
+#include "app/common/window_helpers.h"
 #include "window_probe.h"
 
 namespace h5test {

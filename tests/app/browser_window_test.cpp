@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/local_view.h"
+#include "app/browser/local_view.h"
 #include "browser_test_window.h"
 #include "test_support.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "app/main_window.h"
-#include "app/messages.h"
+#include "app/main_window/main_window.h"
+#include "app/main_window/messages.h"
 
 using rezui::CommandLine;
 using rezui::parse_command_line;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/local_view.h"
-#include "app/small_dialogs.h"
+#include "app/browser/local_view.h"
+#include "app/common/small_dialogs.h"
 #include "archive/util.h"
 #include "browser_test_window.h"
 #include "test_support.h"

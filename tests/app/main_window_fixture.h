@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/main_window.h"
-#include "app/window_helpers.h"
+#include "app/main_window/main_window.h"
+#include "app/common/window_helpers.h"
 #include "resources/resource.h"
 #include "window_probe.h"
 

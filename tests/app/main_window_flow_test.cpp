@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/browser.h"
-#include "app/list_icons.h"
-#include "app/open_archive.h"
+#include "app/browser/browser.h"
+#include "app/browser/list_icons.h"
+#include "app/operations/open_archive.h"
 #include "app/selftest.h"
-#include "app/small_dialogs.h"
+#include "app/common/small_dialogs.h"
 #include "archive/password.h"
 #include "archive/util.h"
 #include "main_window_fixture.h"

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "app/local_view.h"
-#include "app/rez_jobs.h"
-#include "app/task_ui.h"
+#include "app/browser/local_view.h"
+#include "app/operations/rez_jobs.h"
+#include "app/main_window/task_ui.h"
 #include "archive/password.h"
 #include "archive/util.h"
 #include "browser_test_window.h"

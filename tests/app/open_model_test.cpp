@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/open_archive.h"
+#include "app/operations/open_archive.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <commctrl.h>
 
-#include "app/dialog_look.h"
-#include "app/owner_buttons.h"
+#include "app/common/dialog_look.h"
+#include "app/common/owner_buttons.h"
 
 using rezui::button_colours;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/local_view.h"
+#include "app/browser/local_view.h"
 #include "archive/util.h"
 #include "browser_test_window.h"
 #include "test_support.h"

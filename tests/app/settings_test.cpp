@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/settings.h"
+#include "app/settings/settings.h"
 #include "archive/util.h"
 #include "test_support.h"
 

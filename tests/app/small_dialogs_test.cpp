@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/small_dialogs.h"
-#include "app/window_helpers.h"
+#include "app/common/small_dialogs.h"
+#include "app/common/window_helpers.h"
 #include "main_window_fixture.h"
 #include "resources/resource.h"
 

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "app/app_state.h"
-#include "app/messages.h"
-#include "app/task_ui.h"
+#include "app/main_window/messages.h"
+#include "app/main_window/task_ui.h"
 #include "main_window_fixture.h"
 #include "resources/resource.h"
 

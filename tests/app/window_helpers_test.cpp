@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "app/app_state.h"
-#include "app/folder_tree.h"
-#include "app/window_helpers.h"
+#include "app/browser/folder_tree.h"
+#include "app/common/window_helpers.h"
 #include "archive/util.h"
 #include "main_window_fixture.h"
 #include "resources/resource.h"

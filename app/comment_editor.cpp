@@ -1,9 +1,0 @@
-#include "app/comment_editor.h"
-
-#include "app/unavailable.h"
-
-namespace rezui {
-
-void show_comment_editor(HWND) { report_unavailable(L"注释编辑"); }
-
-}  // namespace rezui

@@ -1,9 +1,0 @@
-#include "app/header_editor.h"
-
-#include "app/unavailable.h"
-
-namespace rezui {
-
-void edit_rez_header(HWND, const std::wstring&) { report_unavailable(L"编辑资源包头"); }
-
-}  // namespace rezui

@@ -1,9 +1,0 @@
-#include "app/integrity_test.h"
-
-#include "app/unavailable.h"
-
-namespace rezui {
-
-void do_test() { report_unavailable(L"测试"); }
-
-}  // namespace rezui

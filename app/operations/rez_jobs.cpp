@@ -1,0 +1,88 @@
+// Whole-archive jobs on the open REZ archive: save and extract everything. Each runs on a
+// detached worker that reads rezui::app.archive while the busy state keeps every other
+// command away from it, and ends with one posted TaskResult.
+#include "app/operations/rez_jobs.h"
+
+#include <thread>
+
+#include "app/app_state.h"
+#include "app/operations/open_archive.h"
+#include "app/main_window/task_ui.h"
+#include "app/common/unavailable.h"
+#include "app/common/window_helpers.h"
+#include "app/operations/zip_7z_jobs.h"
+
+namespace rezui {
+
+namespace {
+
+// The REZ writer must never replace a ZIP or 7z file with REZ bytes: a model listed
+// from one is saved by the ZIP/7z rewrite, which is not available yet.
+bool refuse_member_save() {
+    if (!is_zip_or_7z_path(app.archive.path)) return false;
+    report_unavailable(L"保存 ZIP/7z 归档");
+    return true;
+}
+
+// The job frame on the user-interface thread: busy state, starting text, one detached
+// worker on a copy of its argument.
+void start_job(const wchar_t* text, void (*worker)(const std::wstring&), const std::wstring& argument) {
+    begin_busy();
+    set_progress(0, text);
+    std::thread(worker, argument).detach();
+}
+
+// Worker side: runs the operation and posts its outcome as one TaskResult.
+template <class Operation>
+void post_outcome(TaskKind kind, const std::wstring& path, Operation operation) {
+    auto* result = new TaskResult;
+    result->kind = kind;
+    result->path = path;
+    std::wstring err;
+    result->ok = operation(err);
+    if (!result->ok) result->error = err;
+    post_task_result(result);
+}
+
+}  // namespace
+
+void save_archive() {
+    if (!app.archive_loaded || app.busy) return;
+    if (!app.archive.path.empty()) {
+        start_save(app.archive.path);
+        return;
+    }
+    static const wchar_t filter[] = L"REZ 资源包 (*.rez)\0*.rez\0\0";
+    std::wstring chosen = pick_save_file(app.main_window, filter, L"另存为", L"new.rez");
+    if (chosen.empty()) return;
+    start_save(chosen);
+}
+
+void start_save(const std::wstring& path) {
+    if (app.busy || !app.archive_loaded) return;
+    if (refuse_member_save()) return;
+    start_job(L"正在保存...", save_worker, path);
+}
+
+void save_worker(const std::wstring& path) {
+    post_outcome(TASK_SAVED, path, [&](std::wstring& err) { return app.archive.save(path, err, post_progress); });
+}
+
+void extract_all() {
+    if (is_zip_or_7z_open()) {
+        extract_zip_7z({});
+        return;
+    }
+    if (!app.archive_loaded || app.busy) return;
+    std::wstring folder = pick_folder(app.main_window, L"选择解压目标文件夹");
+    if (folder.empty()) return;
+    append_log(L"开始解包到：" + folder);
+    start_job(L"正在解压...", extract_all_worker, folder);
+}
+
+void extract_all_worker(const std::wstring& folder) {
+    post_outcome(TASK_EXTRACTED, folder,
+                 [&](std::wstring& err) { return app.archive.extract_to_directory(folder, err, post_progress); });
+}
+
+}  // namespace rezui

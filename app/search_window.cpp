@@ -1,9 +1,0 @@
-#include "app/search_window.h"
-
-#include "app/unavailable.h"
-
-namespace rezui {
-
-void show_search_window(HWND) { report_unavailable(L"查找"); }
-
-}  // namespace rezui

@@ -1,9 +1,0 @@
-#include "app/settings_dialog.h"
-
-#include "app/unavailable.h"
-
-namespace rezui {
-
-void show_settings(HWND) { report_unavailable(L"程序设置"); }
-
-}  // namespace rezui

@@ -1,9 +1,0 @@
-#include "app/sfx_builder.h"
-
-#include "app/unavailable.h"
-
-namespace rezui {
-
-void show_sfx_builder(HWND) { report_unavailable(L"自解压包"); }
-
-}  // namespace rezui
