@@ -23,7 +23,7 @@ qvl_build() {
 # Wine takes the ANSI code page from it (936 under zh_CN, as on a Simplified Chinese
 # Windows) and maps Chinese file names through it; scripts/setup generates it.
 qvl_wine_start() {
-  unset LC_ALL
+  unset LC_ALL LC_CTYPE  # either would override LANG
   export LANG=zh_CN.UTF-8
   export WINEPREFIX="$QVL_BUILD/wineprefix" WINEDEBUG=-all WINEARCH=win64
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
