@@ -58,6 +58,22 @@ Entry* ensure_directory(Entry& root, const std::string& path, std::string& out_p
     return cur;
 }
 
+// The deepest directory of a chain that already exists, without making any; `whole` says
+// whether the chain exists to its end.
+const Entry& existing_directory_chain(const Entry& root, const std::string& path, bool& whole) {
+    const Entry* cur = &root;
+    whole = false;
+    for (const std::string& part : split_archive_path(path)) {
+        const std::string n = apply_rez_name_case(part);
+        const auto next = std::find_if(cur->children.begin(), cur->children.end(),
+                                       [&n](const Entry& c) { return c.is_dir && iequals_ascii(c.name, n); });
+        if (next == cur->children.end()) return *cur;
+        cur = &*next;
+    }
+    whole = true;
+    return *cur;
+}
+
 std::wstring format_file_time(const FILETIME& ft) {
     FILETIME local{};
     SYSTEMTIME st{};
@@ -406,16 +422,26 @@ bool RezFile::replace_entry(const std::string& entry_path, const std::wstring& d
 }
 
 bool RezFile::move_entries(const std::string& entry_path, const std::string& target_dir) {
-    // The target first: making it may add folders (and move entries in memory).
+    // Every refusal is found before the target is made, so a refused move adds no folders.
+    {
+        Pick p;
+        if (!pick_parent(*this, entry_path, p) || p.parent->children.empty()) return false;
+        const size_t i = picked_index(p);
+        if (i == std::string::npos) return false;
+        bool whole = false;
+        const Entry& reached = existing_directory_chain(root, target_dir, whole);
+        // Into itself or its own subtree: there is no place left to put it.
+        if (contains(p.parent->children[i], &reached)) return false;
+        if (whole && has_conflict(reached, p.parent->children[i])) return false;
+    }
+    // Making the target may add folders and so move entries in memory: pick the source again.
     std::string t_path;
     Entry* target = ensure_directory(root, target_dir, t_path);
     Pick p;
     if (!pick_parent(*this, entry_path, p) || p.parent->children.empty()) return false;
     const size_t i = picked_index(p);
     if (i == std::string::npos) return false;
-    if (!target->is_dir) return false;
-    // Into itself or its own subtree: there is no place left to put it.
-    if (contains(p.parent->children[i], target)) return false;
+    if (!target->is_dir || contains(p.parent->children[i], target)) return false;
 
     // Taking the entry out shifts its later siblings, so the target is found again by
     // its child indices rather than by a pointer or a path that may now mean another entry.

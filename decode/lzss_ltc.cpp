@@ -1,6 +1,5 @@
 #include "decode/lzss_ltc.h"
 
-#include <algorithm>
 #include <array>
 
 namespace rezui {
@@ -43,9 +42,9 @@ std::optional<std::vector<uint8_t>> lzss_decompress_ltc(const std::vector<uint8_
     ring.fill(0x20);
     size_t w = 0;
     LtcBitReader reader{in.data(), n, 32};
+    // Grown as bytes are produced: most candidate buffers handed in are refused within a few
+    // tokens, and room taken in advance for a large entry could fail a preview on memory.
     std::vector<uint8_t> out;
-    // Text streams usually expand two- to threefold; saves most of the regrowth copies.
-    out.reserve(std::min<size_t>(n * 2, kLtcLzssOutputCap));
 
     for (;;) {
         if (read_bit(reader)) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "archive/util.h"
+#include "decode/korean_reading.h"
 #include "decode/text_codepage.h"
 
 namespace rezui {
@@ -125,6 +126,15 @@ std::string try_candidate(const uint8_t* data, size_t size, unsigned code_page) 
     return rez::to_utf8(wide);
 }
 
+// The candidate's text when it passes every check, else empty.
+std::string accepted_reading(const uint8_t* data, size_t size, unsigned code_page) {
+    std::string text = try_candidate(data, size, code_page);
+    if (text.empty()) return text;
+    if (text.size() >= 3 && text.find("\xEF\xBF\xBD") != std::string::npos) return std::string();
+    if (!passes_text_check(text)) return std::string();
+    return text;
+}
+
 // Every candidate text keeps the control bytes that stand at a character boundary (the
 // byte before them is ASCII), and no code page makes more than 3 UTF-8 bytes of one input
 // byte. More such bytes than the text check allows for 3 * size therefore rule out every
@@ -157,10 +167,14 @@ OptionalTextPair decode_text_auto(const uint8_t* data, size_t size) {
 
     if (candidates_cannot_pass(data, n)) return std::nullopt;
     for (const Candidate& c : kCandidates) {
-        std::string text = try_candidate(data, n, c.code_page);
+        std::string text = accepted_reading(data, n, c.code_page);
         if (text.empty()) continue;
-        if (text.size() >= 3 && text.find("\xEF\xBF\xBD") != std::string::npos) continue;
-        if (!passes_text_check(text)) continue;
+        // Code page 949 also reads most GB2312 text; Chinese comes out as rare Hangul and
+        // Hanja, and is then taken as GB18030 when that reads it too.
+        if (c.code_page == 949 && !plausible_korean_reading(text)) {
+            std::string chinese = accepted_reading(data, n, kCodePageGb18030);
+            if (!chinese.empty()) return std::make_pair(std::move(chinese), std::string("GB18030"));
+        }
         return std::make_pair(std::move(text), std::string(c.label));
     }
     return std::nullopt;

@@ -19,7 +19,12 @@ qvl_build() {
 
 # A Wine prefix private to this build folder, with a CJK font standing in for the
 # Windows UI fonts and real folders in place of the links into the host's home.
+# Everything started after it (tests, the program, benchmarks) runs in the users' locale:
+# Wine takes the ANSI code page from it (936 under zh_CN, as on a Simplified Chinese
+# Windows) and maps Chinese file names through it; scripts/setup generates it.
 qvl_wine_start() {
+  unset LC_ALL LC_CTYPE  # either would override LANG
+  export LANG=zh_CN.UTF-8
   export WINEPREFIX="$QVL_BUILD/wineprefix" WINEDEBUG=-all WINEARCH=win64
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   if [ ! -f "$WINEPREFIX/.qvl-ready" ]; then

@@ -243,6 +243,29 @@ TEST(RezEdit, Move) {
     EXPECT_FALSE(m.move_entries("nothing", "B"));
 }
 
+// A refused move leaves the folders as they were: the target named is not made.
+TEST(RezEdit, RefusedMoveMakesNoFolders) {
+    struct Case {
+        const char* source;
+        const char* target;
+    };
+    const Case cases[] = {
+        {"nothing", "Fresh\\Sub"},  // no such source
+        {"A\\none.dat", "Fresh"},   // no such file in an existing folder
+        {"A", "A\\Inside"},         // below itself
+        {"C", "C\\Deeper\\Still"},  // below itself, two levels
+        {"A\\one.dat", "B"},        // B holds one.dat already
+    };
+    for (const Case& c : cases) {
+        rez::RezFile m = sample();
+        const rez::Stats before = m.stats();
+        const std::vector<std::string> top = names(m.root);
+        EXPECT_FALSE(m.move_entries(c.source, c.target)) << c.source << " -> " << c.target;
+        EXPECT_EQ(names(m.root), top) << c.target;
+        EXPECT_EQ(m.stats().dirs, before.dirs) << c.source << " -> " << c.target;
+    }
+}
+
 TEST(RezEdit, Copy) {
     rez::RezFile m = sample();
     EXPECT_TRUE(m.copy_entries("A", "C"));

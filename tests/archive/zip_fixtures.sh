@@ -49,6 +49,24 @@ for bits in 128 192 256; do
   7z a -tzip -psecret -mem=AES$bits aes$bits.zip src >/dev/null
 done
 
+# Made on a Simplified Chinese Windows: names in GBK, the UTF-8 flag (bit 11) clear. Built
+# by hand, as zipfile and Info-ZIP here would write UTF-8. "籠" ends in the byte 0x5C ("\\").
+python3 - <<'PY'
+import struct, zlib
+entries = [("中文目录/", b""), ("中文目录/说明文件.txt", b"GBK names\n"),
+           ("中文目录/籠.txt", b"trail byte 5C\n"), ("压缩包.txt", b"top\n")]
+local, central = b"", b""
+for name, data in entries:
+    raw = name.encode("gbk")
+    crc = zlib.crc32(data)
+    head = struct.pack("<HHHHHIIIH", 20, 0, 0, 0x6000, 0x5A21, crc, len(data), len(data), len(raw))
+    central += (struct.pack("<IH", 0x02014B50, 20) + head + struct.pack("<HHHHII", 0, 0, 0, 0,
+                0x10 if name.endswith("/") else 0x20, len(local)) + raw)
+    local += struct.pack("<I", 0x04034B50) + head + struct.pack("<H", 0) + raw + data
+end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), len(local), 0)
+open("gbk_names.zip", "wb").write(local + central + end)
+PY
+
 # Leading data in front of an unchanged ZIP (offsets not adjusted).
 head -c 1000 big.bin > stub.zip
 cat tree.zip >> stub.zip

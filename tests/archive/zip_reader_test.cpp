@@ -6,6 +6,7 @@
 
 #include "archive/crypto.h"
 #include "archive/lzma.h"
+#include "archive/member_extract.h"
 #include "archive/password.h"
 #include "archive/util.h"
 #include "archive/zip_reader.h"
@@ -106,6 +107,41 @@ TEST(ZipReader, PeerArchivesListAndExtract) {
     rez::ZipEocd eocd;
     ASSERT_TRUE(rez::zip_find_eocd(bytes, eocd));
     EXPECT_EQ(eocd.base_offset, 1000u);
+}
+
+// The users' Windows is Simplified Chinese (ANSI code page 936); the tests run in its locale.
+TEST(ZipReader, RunsUnderTheUsersAnsiCodePage) { EXPECT_EQ(GetACP(), 936u); }
+
+// A ZIP made on the users' Windows: GBK names without the UTF-8 flag list as Chinese, and
+// the files extracted carry those names, "籠" (its second GBK byte is "\\") included.
+TEST(ZipReader, GbkNamesWithoutTheUtf8Flag) {
+    const std::wstring archive = zfix(L"gbk_names.zip");
+    std::vector<std::string> listed;
+    std::vector<rez::ZipEntry> entries;
+    std::wstring comment, err;
+    ASSERT_TRUE(rez::zip_list_entries(archive, entries, comment, err)) << rez::to_utf8(err);
+    for (const rez::ZipEntry& e : entries) {
+        EXPECT_EQ(e.flags & 0x0800, 0) << e.name;
+        listed.push_back(e.name);
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{rez::to_utf8(L"中文目录/"), rez::to_utf8(L"中文目录/说明文件.txt"),
+                                                rez::to_utf8(L"中文目录/籠.txt"), rez::to_utf8(L"压缩包.txt")}));
+
+    qvltest::ScratchDir dir(L"gbkzip");
+    ASSERT_TRUE(rez::extract_archive_to_dir(archive, dir / L"out", err, {}, {})) << rez::to_utf8(err);
+    const struct {
+        const wchar_t* path;
+        const char* text;
+    } files[] = {
+        {L"中文目录\\说明文件.txt", "GBK names\n"},
+        {L"中文目录\\籠.txt", "trail byte 5C\n"},
+        {L"压缩包.txt", "top\n"},
+    };
+    for (const auto& f : files) {
+        std::vector<uint8_t> data;
+        EXPECT_TRUE(rez::read_file(dir / (std::wstring(L"out\\") + f.path), data)) << rez::to_utf8(f.path);
+        EXPECT_EQ(std::string(data.begin(), data.end()), f.text) << rez::to_utf8(f.path);
+    }
 }
 
 TEST(ZipReader, EncryptedEntriesOfEachKind) {

@@ -72,6 +72,27 @@ TEST(LzssLtc, RefusesIncompleteStreams) {
     for (const auto& [what, stream] : cases) EXPECT_FALSE(lzss_decompress_ltc(stream)) << what;
 }
 
+// A large buffer says nothing about how much its stream produces: the output takes room
+// only for the bytes it holds, also when the end marker comes early.
+TEST(LzssLtc, OutputRoomFollowsWhatIsProduced) {
+    const size_t junk = 32u << 20;
+    struct Case {
+        const char* what;
+        Bytes stream;
+        std::string expected;
+    };
+    Case cases[] = {
+        {"end marker at once", Bytes(6, 0), ""},
+        {"two words", LzssWriter().text("menu ").copy(1, 4).end().bytes(), "menu menu"},
+    };
+    for (Case& c : cases) {
+        c.stream.resize(c.stream.size() + junk, 0xA5);  // bytes after the end marker are never read
+        const auto out = lzss_decompress_ltc(c.stream);
+        EXPECT_EQ(as_text(out), c.expected) << c.what;
+        if (out) EXPECT_LT(out->capacity(), size_t{1} << 16) << c.what;
+    }
+}
+
 TEST(LzssLtc, OutputCapIsExact) {
     // 'a' then copies of 17 bytes from ring position 1 (all 'a' by then). Eight copy tokens
     // take 136 bits, a whole 17 bytes, so the body is one 17-byte pattern repeated.

@@ -64,6 +64,57 @@ TEST(DecodeTextAuto, Gb18030TextFromTheReferenceCodec) {
     EXPECT_EQ(r->first, rez::vector_to_string(utf8));
 }
 
+std::string encoded(const std::wstring& text, unsigned code_page) {
+    const int n = WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                        nullptr);
+    return out;
+}
+
+bool code_page_accepts(const std::string& bytes, unsigned code_page) {
+    return MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                               nullptr, 0) > 0;
+}
+
+// Code page 949 reads most GB2312 byte pairs and GB18030 reads the Hangul rows of 949, so
+// both accept either text: Korean stays Korean, Chinese is read as Chinese.
+TEST(DecodeTextAuto, KoreanAndChineseBothReadAsThemselves) {
+    const struct {
+        const wchar_t* text;
+        unsigned code_page;
+        const char* label;
+    } cases[] = {
+        {L"겨울이 지나고 따뜻한 봄바람이 불어오면 마을 앞 개울에도 물이 다시 흐른다.\n"
+         L"할머니는 마당에 앉아 손주들에게 옛날 이야기를 들려주셨다.\n"
+         L"이 창에서 압축 파일의 내용을 미리 볼 수 있습니다.\n",
+         949, "CP949"},
+        {L"这是一个中文文本文件，用来测试编码的自动识别。\n"
+         L"第二行是游戏的说明：玩家需要完成任务才能获得奖励。\n"
+         L"我们今天去公园，天气很好，大家都很开心。\n",
+         936, "GB18030"},
+        // One or two words.
+        {L"안녕", 949, "CP949"},
+        {L"파일 설정", 949, "CP949"},
+        {L"비밀번호", 949, "CP949"},
+        {L"게임 종료", 949, "CP949"},
+        {L"你好", 936, "GB18030"},
+        {L"中文", 936, "GB18030"},
+        {L"打开", 936, "GB18030"},
+        {L"保存 密码", 936, "GB18030"},
+        {L"游戏任务", 936, "GB18030"},
+    };
+    for (const auto& c : cases) {
+        const std::string bytes = encoded(c.text, c.code_page);
+        ASSERT_TRUE(code_page_accepts(bytes, 949) && code_page_accepts(bytes, 936)) << shown(bytes);
+        const auto r = detect(bytes);
+        ASSERT_TRUE(r.has_value()) << shown(bytes);
+        EXPECT_EQ(r->first, rez::to_utf8(c.text)) << shown(bytes);
+        EXPECT_EQ(r->second, c.label) << shown(bytes);
+    }
+}
+
 TEST(DecodeTextAuto, Refusals) {
     using namespace std::string_literals;
     const std::string refused[] = {
