@@ -330,6 +330,47 @@ TEST(MainWindow, PasswordRequestIsAnsweredFromTheTextDialog) {
     rez::set_current_password(L"");
 }
 
+// Shrinking the window stops where the list and the status bar are still usable, with the
+// log box shown or not.
+TEST(MainWindow, ShrinkingStopsWhereTheListAndStatusPartsStayReadable) {
+    const struct {
+        int w, h;
+    } sizes[] = {{100, 100}, {450, 700}, {900, 220}};
+    for (bool log : {true, false}) {
+        for (bool move : {false, true}) {
+            for (const auto& s : sizes) {
+                SCOPED_TRACE(std::to_string(s.w) + "x" + std::to_string(s.h) + (log ? " log" : "") +
+                             (move ? " MoveWindow" : " SetWindowPos"));
+                MainWindow w;
+                rezui::app.show_log_box = log;
+                rezui::apply_log_box_setting();
+                ShowWindow(w.hwnd(), SW_SHOWNOACTIVATE);
+                if (move)
+                    MoveWindow(w.hwnd(), 0, 0, s.w, s.h, TRUE);
+                else
+                    SetWindowPos(w.hwnd(), nullptr, 0, 0, s.w, s.h, SWP_NOZORDER | SWP_NOACTIVATE);
+                h4test::pump();
+                RECT list{}, client{};
+                GetClientRect(w.hwnd(), &client);
+                ASSERT_TRUE(GetWindowRect(rezui::app.list_view, &list));
+                EXPECT_TRUE(IsWindowVisible(rezui::app.list_view));
+                EXPECT_GE(list.right - list.left, 300);
+                EXPECT_GE(list.bottom - list.top, 100);
+                int parts[3] = {};
+                ASSERT_EQ(SendMessageW(rezui::app.status_bar, SB_GETPARTS, 3, reinterpret_cast<LPARAM>(parts)), 3);
+                EXPECT_GE(parts[0], 100);
+                EXPECT_GE(parts[1] - parts[0], 100);  // the middle part keeps room for its text
+                EXPECT_GE(client.right - parts[1], 100);
+                // The task buttons stay inside their host.
+                RECT host{}, pause{};
+                GetWindowRect(GetDlgItem(w.hwnd(), IDC_BUTTON_HOST), &host);
+                GetWindowRect(rezui::app.pause_button, &pause);
+                EXPECT_GE(pause.left, host.left);
+            }
+        }
+    }
+}
+
 TEST(MainWindow, CloseToTrayHidesAndDoubleClickShows) {
     MainWindow w;
     ShowWindow(w.hwnd(), SW_SHOW);
