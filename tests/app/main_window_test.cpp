@@ -299,26 +299,28 @@ TEST(MainWindow, AHandedOverFolderIsShownNotOpenedAsAnArchive) {
     EXPECT_TRUE(h4test::boxes.empty());
 }
 
-TEST(MainWindow, PasswordRequestIsAnsweredFromTheTextDialog) {
+TEST(MainWindow, PasswordRequestIsAnsweredFromThePasswordPrompt) {
     MainWindow w;
     for (bool accept : {true, false}) {
         auto request = std::make_shared<rezui::OpenPwdRequest>();
         request->prompt = L"归档已加密，请输入密码以打开：";
+        request->title = L"密码";
         rezui::pending_password_request.store(request);
-        std::wstring seen_prompt;
-        const std::wstring* seen_title = &request->title;
-        h4test::dialog_script = [&](int id, DLGPROC) -> INT_PTR {
-            EXPECT_EQ(id, IDD_INPUT_TEXT);
-            seen_prompt = *rezui::input_prompt;
-            seen_title = rezui::input_title;
-            *rezui::input_text = L"s3cret";
+        std::wstring seen_prompt, seen_title;
+        h4test::dialog_script = [&](int id, DLGPROC proc) -> INT_PTR {
+            EXPECT_EQ(id, IDD_PASSWORD_PROMPT);
+            EXPECT_EQ(proc, &rezui::password_prompt_proc);
+            if (!rezui::pwd_prompt_text || !rezui::pwd_prompt_title || !rezui::pwd_prompt_result) return 0;
+            seen_prompt = *rezui::pwd_prompt_text;
+            seen_title = *rezui::pwd_prompt_title;
+            *rezui::pwd_prompt_result = L"s3cret";
             return accept ? 1 : 0;
         };
         rez::set_current_password(L"");
         PostMessageW(w.hwnd(), rezui::WM_PASSWORD_REQUEST, 0, 0);
         h4test::pump();
         EXPECT_EQ(seen_prompt, request->prompt);
-        EXPECT_EQ(seen_title, nullptr);  // the request's title is not shown
+        EXPECT_EQ(seen_title, request->title);
         EXPECT_TRUE(request->done);
         EXPECT_EQ(request->cancelled, !accept);
         EXPECT_EQ(request->password, accept ? L"s3cret" : L"");
