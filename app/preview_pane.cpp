@@ -1,5 +1,6 @@
 // The side panel's comment tab and the preview tab's table: CSV parsing, column titles
-// and widths, and which pane each tab shows.
+// and widths, which pane each tab shows, and the subclass that hands the panel's
+// child messages to the main window.
 #include "app/preview_pane.h"
 
 #include <windows.h>
@@ -309,6 +310,24 @@ void free_preview_bitmap() {
     }
     if (preview_bitmap) DeleteObject(preview_bitmap);
     preview_bitmap = nullptr;
+}
+
+LRESULT CALLBACK side_panel_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR) {
+    switch (message) {
+    case WM_NOTIFY:
+    case WM_COMMAND:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+        return SendMessageW(GetParent(window), message, wparam, lparam);
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(window, side_panel_proc, id);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wparam, lparam);
 }
 
 }  // namespace rezui

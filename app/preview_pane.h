@@ -40,4 +40,9 @@ void free_preview_bitmap();
 void show_side_panel();
 void relayout_main_window();
 
+// Subclass procedure of the side panel (id 3): a STATIC keeps its children's messages to
+// itself, so the tab switch, the edits' commands and their colour questions are handed on
+// to the main window.
+LRESULT CALLBACK side_panel_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR ref);
+
 }  // namespace rezui
