@@ -52,6 +52,8 @@ void on_opened(HWND window, TaskResult& r) {
         app.current_folder.clear();
         // Display paths repeat across archives, so old thumbnails would show wrong pictures.
         clear_thumbnail_cache();
+        // The preview shows an entry of the archive that was replaced.
+        clear_preview();
         append_log(L"描述：" + rez::from_utf8(app.archive.user_title));
         append_log(L"根条目数：" + std::to_wstring(app.archive.root.children.size()));
     }

@@ -1,7 +1,9 @@
-// The side panel inside the real main window: its tabs answer a mouse click and its
-// children are painted in the view colours.
+// The side panel inside the real main window: its tabs answer a mouse click, its children
+// are painted in the view colours, and it forgets the last preview when another archive
+// opens or the local-folder view is shown.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "app/browser.h"
@@ -24,6 +26,16 @@ bool open_and_wait(const std::wstring& path) {
 bool shown(HWND window) { return (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 int selected_tab() { return static_cast<int>(SendMessageW(rezui::app.preview_tabs, TCM_GETCURSEL, 0, 0)); }
+
+std::wstring tab_title(int index) {
+    wchar_t buf[600] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = buf;
+    item.cchTextMax = 600;
+    SendMessageW(rezui::app.preview_tabs, TCM_GETITEMW, index, reinterpret_cast<LPARAM>(&item));
+    return buf;
+}
 
 // A left click at the middle of a tab, as the mouse delivers it to the tab control.
 void click_tab(int index) {
@@ -86,6 +98,54 @@ TEST(SidePanel, ItsChildrenAreColouredLikeTheViews) {
         }
     }
     ReleaseDC(panel, dc);
+}
+
+// What the preview tab holds after it was cleared: nothing of the last entry.
+void expect_preview_cleared(const std::string& when) {
+    SCOPED_TRACE(when);
+    EXPECT_EQ(tab_title(1), L"预览");
+    EXPECT_EQ(rezui::get_window_text(rezui::app.preview_edit), L"");
+    EXPECT_EQ(SendMessageW(rezui::app.preview_table, LVM_GETITEMCOUNT, 0, 0), 0);
+    EXPECT_EQ(rezui::preview_bitmap, nullptr);
+    EXPECT_EQ(SendMessageW(rezui::app.preview_image, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+    EXPECT_FALSE(rezui::preview_is_image);
+    EXPECT_FALSE(rezui::preview_is_table);
+    EXPECT_EQ(selected_tab(), 0);
+    EXPECT_FALSE(shown(rezui::app.preview_edit));
+    EXPECT_FALSE(shown(rezui::app.preview_image));
+    EXPECT_FALSE(shown(rezui::app.preview_table));
+}
+
+TEST(SidePanel, AnotherArchiveOrTheLocalViewForgetsTheLastPreview) {
+    qvltest::ScratchDir dir(L"sidepanel");
+    const struct {
+        const char* name;
+        std::function<bool()> leave;
+    } cases[] = {
+        {"another archive", [] { return open_and_wait(fx(L"selftest\\engine.rez")); }},
+        {"local folder", [&dir] {
+             rezui::open_local_folder(dir.path());
+             return rezui::app.fs_mode;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        h4test::MainWindow w;
+        ASSERT_TRUE(open_and_wait(fx(L"preview\\engine.rez")));
+        // A comment as the comment editor leaves it, then a table, a picture and a text.
+        rezui::app.archive.comment = L"旧注释";
+        rezui::show_comment_box();
+        for (const wchar_t* row : {L"T.csv", L"P.tga", L"M.txt"}) ASSERT_NO_FATAL_FAILURE(preview_row(w, row));
+        ASSERT_EQ(tab_title(1), L"M.txt");
+        ASSERT_NE(rezui::preview_bitmap, nullptr);
+
+        ASSERT_TRUE(c.leave());
+        expect_preview_cleared(c.name);
+        // Neither the new archive nor a folder has a comment: the panel goes.
+        EXPECT_EQ(rezui::get_window_text(rezui::app.comment_box), L"(无注释)");
+        EXPECT_FALSE(rezui::app.comment_panel_visible);
+        EXPECT_TRUE(h4test::boxes.empty());
+    }
 }
 
 }  // namespace
