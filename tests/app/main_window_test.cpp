@@ -339,14 +339,16 @@ TEST(MainWindow, ShrinkingStopsWhereTheListAndStatusPartsStayReadable) {
         int w, h;
     } sizes[] = {{100, 100}, {450, 700}, {900, 220}};
     for (bool log : {true, false}) {
+        MainWindow w;
+        rezui::app.show_log_box = log;
+        rezui::apply_log_box_setting();
+        ShowWindow(w.hwnd(), SW_SHOWNOACTIVATE);
         for (bool move : {false, true}) {
             for (const auto& s : sizes) {
                 SCOPED_TRACE(std::to_string(s.w) + "x" + std::to_string(s.h) + (log ? " log" : "") +
                              (move ? " MoveWindow" : " SetWindowPos"));
-                MainWindow w;
-                rezui::app.show_log_box = log;
-                rezui::apply_log_box_setting();
-                ShowWindow(w.hwnd(), SW_SHOWNOACTIVATE);
+                MoveWindow(w.hwnd(), 0, 0, 1080, 820, TRUE);  // each shrink starts from the usual size
+                h4test::pump();
                 if (move)
                     MoveWindow(w.hwnd(), 0, 0, s.w, s.h, TRUE);
                 else
