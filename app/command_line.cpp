@@ -128,6 +128,14 @@ bool forward_to_running_instance(const CommandLine& cl) {
         if (!window) return false;
     }
     std::vector<HandOver> items = build_hand_over(cl);
+    // The running instance may bring its own windows forward (a box it shows for the
+    // handed-over file) once this process has passed its foreground right on.
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner) AllowSetForegroundWindow(owner);
+    // Raised before the hand-over, never after it: a box the running instance shows for
+    // the file must not end up behind its own disabled window.
+    if (!cl.files.empty() || items.empty()) raise_window(window);
     for (const HandOver& item : items) {
         std::vector<wchar_t> payload = copydata_payload(item.text);
         COPYDATASTRUCT cds = {};
@@ -136,18 +144,13 @@ bool forward_to_running_instance(const CommandLine& cl) {
         cds.lpData = payload.data();
         SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
     }
-    // A plain second start (nothing to hand over) means "show me the program". The running
-    // instance raises itself on an empty hand-over, which the foreground rules allow once
-    // this process has passed its right on.
+    // A plain second start (nothing to hand over) means "show me the program": the running
+    // instance raises itself on an empty hand-over.
     if (items.empty()) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner) AllowSetForegroundWindow(owner);
         COPYDATASTRUCT cds = {};
         cds.dwData = COPYDATA_OPEN;
         SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
     }
-    if (!cl.files.empty() || items.empty()) raise_window(window);
     return true;
 }
 

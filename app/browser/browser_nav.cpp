@@ -9,6 +9,7 @@
 #include "app/app_state.h"
 #include "app/browser/browser.h"
 #include "app/browser/folder_tree.h"
+#include "app/browser/preview_pane.h"
 #include "app/common/window_helpers.h"
 #include "archive/rez_model.h"
 #include "archive/util.h"
@@ -155,6 +156,7 @@ void open_local_folder(const std::wstring& given) {
     app.local_root = path;
     app.local_subdir.clear();
     app.archive_loaded = false;
+    clear_side_panel();
     if (app.path_combo) SetWindowTextW(app.path_combo, current_local_path().c_str());
     if (app.main_window) SetWindowTextW(app.main_window, (L"Marrowind Quarvel - " + path).c_str());
     fill_tree();

@@ -1,5 +1,6 @@
 // The side panel's comment tab and the preview tab's table: CSV parsing, column titles
-// and widths, and which pane each tab shows.
+// and widths, which pane each tab shows, the clearing of a stale preview, and the
+// subclass that hands the panel's child messages to the main window.
 #include "app/browser/preview_pane.h"
 
 #include <windows.h>
@@ -309,6 +310,45 @@ void free_preview_bitmap() {
     }
     if (preview_bitmap) DeleteObject(preview_bitmap);
     preview_bitmap = nullptr;
+}
+
+void clear_preview() {
+    reset_preview_table();
+    free_preview_bitmap();
+    preview_is_image = false;
+    preview_is_table = false;
+    if (app.preview_edit) SetWindowTextW(app.preview_edit, L"");
+    if (!app.preview_tabs) return;
+    SendMessageW(app.preview_tabs, TCM_SETCURSEL, 0, 0);
+    set_preview_tabs(L"预览");
+    show_preview_tab();
+}
+
+void clear_side_panel() {
+    clear_preview();
+    if (app.comment_box) SetWindowTextW(app.comment_box, L"(无注释)");
+    if (!app.comment_panel_visible) return;
+    app.comment_panel_visible = false;
+    if (app.comment_panel) ShowWindow(app.comment_panel, SW_HIDE);
+    relayout_main_window();
+}
+
+LRESULT CALLBACK side_panel_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR) {
+    switch (message) {
+    case WM_NOTIFY:
+    case WM_COMMAND:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+        return SendMessageW(GetParent(window), message, wparam, lparam);
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(window, side_panel_proc, id);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wparam, lparam);
 }
 
 }  // namespace rezui

@@ -39,5 +39,15 @@ void free_preview_bitmap();
 // Shows the side panel when it is hidden and lays the main window out again.
 void show_side_panel();
 void relayout_main_window();
+// Forgets the entry preview (text, table, picture and the tab's title) and turns to the
+// comment tab: what it showed belongs to an archive that is no longer shown.
+void clear_preview();
+// The local-folder view has no archive: no preview, no comment, no panel.
+void clear_side_panel();
+
+// Subclass procedure of the side panel (id 3): a STATIC keeps its children's messages to
+// itself, so the tab switch, the edits' commands and their colour questions are handed on
+// to the main window.
+LRESULT CALLBACK side_panel_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR ref);
 
 }  // namespace rezui

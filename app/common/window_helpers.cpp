@@ -139,8 +139,12 @@ INT_PTR run_dialog(int resource_id, HWND owner, DLGPROC proc, LPARAM param) {
 
 void raise_window(HWND window) {
     ShowWindow(window, SW_RESTORE);
-    SetForegroundWindow(window);
-    BringWindowToTop(window);
+    // While the window shows a box it is disabled: raising the window alone would put the
+    // box behind it and leave the program looking frozen.
+    HWND front = GetLastActivePopup(window);
+    if (!front || !IsWindowVisible(front) || !IsWindowEnabled(front)) front = window;
+    SetForegroundWindow(front);
+    BringWindowToTop(front);
 }
 
 std::vector<std::wstring> split_nonempty(const std::wstring& text, wchar_t separator) {

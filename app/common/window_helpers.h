@@ -47,7 +47,8 @@ HINSTANCE shell_execute(HWND owner, const wchar_t* verb, const wchar_t* file, co
                         const wchar_t* directory, int show);
 INT_PTR run_dialog(int resource_id, HWND owner, DLGPROC proc, LPARAM param = 0);
 
-// Restores a window and brings it to the foreground and to the top.
+// Restores a window and brings it to the foreground and to the top; when it shows a popup
+// (a message box or dialog it owns) that popup is the one brought forward.
 void raise_window(HWND window);
 // The pieces of text between separators, empty pieces dropped.
 std::vector<std::wstring> split_nonempty(const std::wstring& text, wchar_t separator);

@@ -46,6 +46,7 @@ void create_side_panel(HWND window, int th) {
     HMODULE module = GetModuleHandleW(nullptr);
     app.comment_panel = make_child(window, L"STATIC", L"", 0, 0, 0, th + 38, 260, 300, IDC_SIDE_PANEL);
     HWND panel = app.comment_panel;
+    if (panel) SetWindowSubclass(panel, side_panel_proc, 3, 0);
     app.preview_tabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | TCS_HOTTRACK, 2, 2, 256, 24, panel,
                                        reinterpret_cast<HMENU>(IDC_PREVIEW_TABS), module, nullptr);
     if (app.preview_tabs) {

@@ -21,6 +21,22 @@ void place(HWND window, const Box& b) {
 
 HWND child(HWND window, int id) { return GetDlgItem(window, id); }
 
+// Below these the list or the status bar's middle part (the last log line) is no longer
+// usable.
+constexpr int kMinBrowserHeight = 120;
+constexpr int kMinStatusMiddleWidth = 100;
+
+int toolbar_window_height() {
+    if (!app.toolbar) return 0;
+    RECT rc;
+    if (!GetWindowRect(app.toolbar, &rc)) return 0;
+    return rc.bottom - rc.top;
+}
+
+bool has_nav_row(HWND window) {
+    return child(window, IDM_UP) && child(window, IDM_DESKTOP) && child(window, IDM_REFRESH);
+}
+
 // Widens the last visible column so that the columns fill the list.
 void fill_list_columns() {
     HWND list = app.list_view;
@@ -91,14 +107,28 @@ MainLayout compute_main_layout(int w, int h, int toolbar_window_height, bool has
     return l;
 }
 
+SIZE min_main_client_size(int toolbar_window_height, bool has_toolbar, bool has_nav) {
+    // Measured on the layout of an empty client area with the log box on, which leaves the
+    // list the least room: whatever is negative there is what the fixed rows take.
+    MainLayout zero = compute_main_layout(0, 0, toolbar_window_height, has_toolbar, has_nav, true, false, 0);
+    SIZE size;
+    size.cx = zero.status_parts[0] + kMinStatusMiddleWidth - zero.status_parts[1];
+    size.cy = kMinBrowserHeight - zero.browser.h;
+    return size;
+}
+
+POINT main_window_min_track_size(HWND window) {
+    const bool ours = window == app.main_window;
+    SIZE client = min_main_client_size(ours ? toolbar_window_height() : 0, ours && app.toolbar, has_nav_row(window));
+    RECT rc = {0, 0, client.cx, client.cy};
+    AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), GetMenu(window) != nullptr,
+                       static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
 void layout_main_window(HWND window, int w, int h) {
-    int toolbar_height = 0;
-    if (app.toolbar) {
-        RECT rc;
-        GetWindowRect(app.toolbar, &rc);
-        toolbar_height = rc.bottom - rc.top;
-    }
-    bool has_nav = child(window, IDM_UP) && child(window, IDM_DESKTOP) && child(window, IDM_REFRESH);
+    int toolbar_height = toolbar_window_height();
+    bool has_nav = has_nav_row(window);
     MainLayout l = compute_main_layout(w, h, toolbar_height, app.toolbar != nullptr, has_nav, app.show_log_box,
                                        app.comment_panel_visible, side_panel_width);
     if (app.comment_panel_visible) side_panel_width = l.panel_width;

@@ -52,6 +52,8 @@ void on_opened(HWND window, TaskResult& r) {
         app.current_folder.clear();
         // Display paths repeat across archives, so old thumbnails would show wrong pictures.
         clear_thumbnail_cache();
+        // The preview shows an entry of the archive that was replaced.
+        clear_preview();
         append_log(L"描述：" + rez::from_utf8(app.archive.user_title));
         append_log(L"根条目数：" + std::to_wstring(app.archive.root.children.size()));
     }
@@ -168,15 +170,15 @@ void on_password_request(HWND window) {
     std::shared_ptr<OpenPwdRequest> request = pending_password_request.load();
     if (!request) return;
     std::wstring answer;
-    // The request's title is not shown: the question keeps the dialog's own caption.
-    const bool ok = ask_text(window, L"", request->prompt, answer);
+    // The password prompt masks what is typed, unlike the plain text question.
+    const bool ok = ask_password(window, request->title, request->prompt, answer);
     {
         std::lock_guard<std::mutex> lock(request->mutex);
         request->cancelled = !ok;
         request->password = ok ? answer : std::wstring();
         request->done = true;
     }
-    request->cv.notify_one();
+    request->cv.notify_all();
     if (ok && !answer.empty()) rez::set_current_password(answer);
 }
 

@@ -63,6 +63,11 @@ int clamp_side_panel_width(int width, int client_width);
 MainLayout compute_main_layout(int w, int h, int toolbar_window_height, bool has_toolbar, bool has_nav, bool log_on,
                                bool panel_visible, int side_width);
 void layout_main_window(HWND window, int w, int h);
+// The smallest client area at which the list keeps a usable height (with the log box
+// shown) and the status bar's parts do not run into each other.
+SIZE min_main_client_size(int toolbar_window_height, bool has_toolbar, bool has_nav);
+// The same with the window's frame and menu bar added (WM_GETMINMAXINFO).
+POINT main_window_min_track_size(HWND window);
 bool splitter_hit_test(int x, int y);
 
 // ---- procedure --------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/app_state.h"
@@ -81,6 +82,13 @@ void on_size(HWND window, LPARAM lparam) {
     app.client_width = LOWORD(lparam);
     app.client_height = HIWORD(lparam);
     layout_main_window(window, app.client_width, app.client_height);
+}
+
+void on_get_min_max_info(HWND window, MINMAXINFO* info) {
+    if (!info) return;
+    POINT least = main_window_min_track_size(window);
+    info->ptMinTrackSize.x = std::max(info->ptMinTrackSize.x, least.x);
+    info->ptMinTrackSize.y = std::max(info->ptMinTrackSize.y, least.y);
 }
 
 void on_splitter_press(HWND window, LPARAM lparam) {
@@ -199,6 +207,7 @@ LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
     case WM_DESTROY: destroy_main_window_resources(window); break;
     case WM_NCDESTROY: forget_main_window_handles(); break;
     case WM_SIZE: on_size(window, lparam); break;
+    case WM_GETMINMAXINFO: on_get_min_max_info(window, reinterpret_cast<MINMAXINFO*>(lparam)); return 0;
     case WM_CLOSE: on_close(window); return 0;
     case WM_SETCURSOR:
         if (on_set_cursor(window, wparam)) return TRUE;

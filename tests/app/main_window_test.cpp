@@ -299,26 +299,28 @@ TEST(MainWindow, AHandedOverFolderIsShownNotOpenedAsAnArchive) {
     EXPECT_TRUE(h4test::boxes.empty());
 }
 
-TEST(MainWindow, PasswordRequestIsAnsweredFromTheTextDialog) {
+TEST(MainWindow, PasswordRequestIsAnsweredFromThePasswordPrompt) {
     MainWindow w;
     for (bool accept : {true, false}) {
         auto request = std::make_shared<rezui::OpenPwdRequest>();
         request->prompt = L"归档已加密，请输入密码以打开：";
+        request->title = L"密码";
         rezui::pending_password_request.store(request);
-        std::wstring seen_prompt;
-        const std::wstring* seen_title = &request->title;
-        h4test::dialog_script = [&](int id, DLGPROC) -> INT_PTR {
-            EXPECT_EQ(id, IDD_INPUT_TEXT);
-            seen_prompt = *rezui::input_prompt;
-            seen_title = rezui::input_title;
-            *rezui::input_text = L"s3cret";
+        std::wstring seen_prompt, seen_title;
+        h4test::dialog_script = [&](int id, DLGPROC proc) -> INT_PTR {
+            EXPECT_EQ(id, IDD_PASSWORD_PROMPT);
+            EXPECT_EQ(proc, &rezui::password_prompt_proc);
+            if (!rezui::pwd_prompt_text || !rezui::pwd_prompt_title || !rezui::pwd_prompt_result) return 0;
+            seen_prompt = *rezui::pwd_prompt_text;
+            seen_title = *rezui::pwd_prompt_title;
+            *rezui::pwd_prompt_result = L"s3cret";
             return accept ? 1 : 0;
         };
         rez::set_current_password(L"");
         PostMessageW(w.hwnd(), rezui::WM_PASSWORD_REQUEST, 0, 0);
         h4test::pump();
         EXPECT_EQ(seen_prompt, request->prompt);
-        EXPECT_EQ(seen_title, nullptr);  // the request's title is not shown
+        EXPECT_EQ(seen_title, request->title);
         EXPECT_TRUE(request->done);
         EXPECT_EQ(request->cancelled, !accept);
         EXPECT_EQ(request->password, accept ? L"s3cret" : L"");
@@ -328,6 +330,49 @@ TEST(MainWindow, PasswordRequestIsAnsweredFromTheTextDialog) {
     PostMessageW(w.hwnd(), rezui::WM_PASSWORD_REQUEST, 0, 0);  // empty slot: ignored
     h4test::pump();
     rez::set_current_password(L"");
+}
+
+// Shrinking the window stops where the list and the status bar are still usable, with the
+// log box shown or not.
+TEST(MainWindow, ShrinkingStopsWhereTheListAndStatusPartsStayReadable) {
+    const struct {
+        int w, h;
+    } sizes[] = {{100, 100}, {450, 700}, {900, 220}};
+    for (bool log : {true, false}) {
+        MainWindow w;
+        rezui::app.show_log_box = log;
+        rezui::apply_log_box_setting();
+        ShowWindow(w.hwnd(), SW_SHOWNOACTIVATE);
+        for (bool move : {false, true}) {
+            for (const auto& s : sizes) {
+                SCOPED_TRACE(std::to_string(s.w) + "x" + std::to_string(s.h) + (log ? " log" : "") +
+                             (move ? " MoveWindow" : " SetWindowPos"));
+                MoveWindow(w.hwnd(), 0, 0, 1080, 820, TRUE);  // each shrink starts from the usual size
+                h4test::pump();
+                if (move)
+                    MoveWindow(w.hwnd(), 0, 0, s.w, s.h, TRUE);
+                else
+                    SetWindowPos(w.hwnd(), nullptr, 0, 0, s.w, s.h, SWP_NOZORDER | SWP_NOACTIVATE);
+                h4test::pump();
+                RECT list{}, client{};
+                GetClientRect(w.hwnd(), &client);
+                ASSERT_TRUE(GetWindowRect(rezui::app.list_view, &list));
+                EXPECT_TRUE(IsWindowVisible(rezui::app.list_view));
+                EXPECT_GE(list.right - list.left, 300);
+                EXPECT_GE(list.bottom - list.top, 100);
+                int parts[3] = {};
+                ASSERT_EQ(SendMessageW(rezui::app.status_bar, SB_GETPARTS, 3, reinterpret_cast<LPARAM>(parts)), 3);
+                EXPECT_GE(parts[0], 100);
+                EXPECT_GE(parts[1] - parts[0], 100);  // the middle part keeps room for its text
+                EXPECT_GE(client.right - parts[1], 100);
+                // The task buttons stay inside their host.
+                RECT host{}, pause{};
+                GetWindowRect(GetDlgItem(w.hwnd(), IDC_BUTTON_HOST), &host);
+                GetWindowRect(rezui::app.pause_button, &pause);
+                EXPECT_GE(pause.left, host.left);
+            }
+        }
+    }
 }
 
 TEST(MainWindow, CloseToTrayHidesAndDoubleClickShows) {

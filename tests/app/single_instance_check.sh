@@ -41,6 +41,15 @@ code=$?
 wine "$probe" wait-visible 10 || fail "a plain second start did not show the running window"
 kill -0 "$first_pid" 2>/dev/null || fail "the first instance ended"
 
+# A hand-over of a file that cannot be opened: the running instance shows its error box,
+# and that box is in front, not hidden behind the window it disables.
+(cd "$archive_dir" && timeout 60 wine "$exe" missing.rez </dev/null >/dev/null 2>&1)
+code=$?
+[ "$code" -eq 0 ] || fail "second start with a missing file exited with $code"
+wine "$probe" wait-box-front 20 || fail "the error box of the handed-over file is not in front"
+wine "$probe" close-box || fail "no error box to close"
+sleep 1
+
 # Closing the running window ends the first instance with 0.
 wine "$probe" close || fail "no window to close"
 for _ in $(seq 100); do kill -0 "$first_pid" 2>/dev/null || break; sleep 0.2; done

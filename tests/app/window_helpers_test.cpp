@@ -163,3 +163,48 @@ TEST(WindowHelpers, ArchiveTreeMarksEncryptedFoldersUntilUnlocked) {
     }
     rezui::archive_unlocked = false;
 }
+
+// A modal box shown by the running window must not end up behind its disabled owner when
+// a second start raises that window.
+TEST(WindowHelpers, RaisingAWindowBringsItsActivePopupToTheFront) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = instance;
+    wc.lpszClassName = L"QvlRaiseTest";
+    RegisterClassW(&wc);
+    auto make = [&](DWORD style, HWND owner, int x) {
+        return CreateWindowExW(0, L"QvlRaiseTest", L"raise", style | WS_VISIBLE, x, 40, 300, 200, owner, nullptr,
+                               instance, nullptr);
+    };
+    HWND owner = make(WS_OVERLAPPEDWINDOW, nullptr, 20);
+    HWND popup = make(WS_POPUP | WS_CAPTION, owner, 60);
+    HWND other = make(WS_OVERLAPPEDWINDOW, nullptr, 100);
+    ASSERT_TRUE(owner && popup && other);
+    SetForegroundWindow(popup);
+    h4test::pump();
+    ASSERT_EQ(GetLastActivePopup(owner), popup);
+    EnableWindow(owner, FALSE);  // as while the popup runs modally
+    SetForegroundWindow(other);
+    h4test::pump();
+    ASSERT_EQ(GetForegroundWindow(), other);
+
+    rezui::raise_window(owner);
+    h4test::pump();
+    EXPECT_EQ(GetForegroundWindow(), popup);
+    bool popup_above_owner = false;
+    for (HWND w = GetWindow(popup, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (w == owner) popup_above_owner = true;
+    EXPECT_TRUE(popup_above_owner);
+
+    // Without a popup the window itself comes forward.
+    EnableWindow(owner, TRUE);
+    DestroyWindow(popup);
+    SetForegroundWindow(other);
+    h4test::pump();
+    rezui::raise_window(owner);
+    h4test::pump();
+    EXPECT_EQ(GetForegroundWindow(), owner);
+    DestroyWindow(other);
+    DestroyWindow(owner);
+}
