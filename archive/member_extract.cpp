@@ -93,6 +93,7 @@ bool extract_sevenzip(const std::wstring& source, const std::wstring& target, st
         const SevenZipEntry& entry = entries[index];
         out.clear();
         if (entry.size == 0) return true;
+        if (!sevenzip_check_entry_size(db, entry, e)) return false;
         if (entry.folder != cached_folder) {
             cached_folder = kSevenZipNoFolder;
             if (!sevenzip_unpack_folder(file, db, entry.folder, decoded, e)) return false;

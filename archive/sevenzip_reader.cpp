@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "archive/crc32.h"
+#include "archive/lzma.h"
 #include "archive/password.h"
 #include "archive/util.h"
 
@@ -201,6 +202,11 @@ bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipData
     }
     const size_t start = static_cast<size_t>(32 + offset);
     const SevenZipFolder& folder = db.folders[static_cast<size_t>(folder_index)];
+    const uint64_t limited = sevenzip_folder_limited_size(folder);
+    if (limited > kMaxDecodedSize) {
+        err = L"7z 压缩块过大，无法在此解压 (" + format_byte_size(limited) + L")";
+        return false;
+    }
     if (!sevenzip_decode_folder_span(folder, file.data() + start, static_cast<size_t>(length), decoded)) {
         // Encrypted data that does not decode is a password matter first, not damage.
         if (sevenzip_folder_is_encrypted(folder))
@@ -210,6 +216,19 @@ bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipData
         return false;
     }
     return true;
+}
+
+bool sevenzip_check_entry_size(const SevenZipDatabase& db, const SevenZipEntry& entry, std::wstring& err) {
+    if (entry.folder >= db.folders.size()) return true;
+    const uint64_t limited = sevenzip_folder_limited_size(db.folders[static_cast<size_t>(entry.folder)]);
+    if (limited <= kMaxDecodedSize) return true;
+    // A small file of a large solid folder is refused for the folder's size, not its own.
+    if (entry.size > kMaxDecodedSize)
+        err = L"条目过大，无法在此解压: " + from_utf8(entry.name) + L" (" + format_byte_size(entry.size) + L")";
+    else
+        err = L"条目所在的压缩块过大，无法在此解压: " + from_utf8(entry.name) + L" (" + format_byte_size(limited) +
+              L")";
+    return false;
 }
 
 bool sevenzip_slice_entry(const SevenZipDatabase& db, const SevenZipEntry& entry, const std::vector<uint8_t>& decoded,
@@ -278,6 +297,7 @@ bool sevenzip_extract_entry(const std::wstring& path, const SevenZipEntry& entry
     // Directories and files without a stream hold nothing; they must never pick up the
     // bytes of the folder their zeroed location would point at.
     if (entry.is_dir || entry.size == 0) return true;
+    if (!sevenzip_check_entry_size(db, entry, err)) return false;
     std::vector<uint8_t> decoded;
     if (!sevenzip_unpack_folder(file, db, entry.folder, decoded, err)) return false;
     return sevenzip_slice_entry(db, entry, decoded, out, err);

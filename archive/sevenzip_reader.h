@@ -101,6 +101,12 @@ bool sevenzip_needs_password(const std::wstring& path);
 
 // True when a coder of the folder is 7z AES.
 bool sevenzip_folder_is_encrypted(const SevenZipFolder& folder);
+// The largest output the header asks of a decoder that works in memory (LZMA, LZMA2,
+// Deflate), which must stay within kMaxDecodedSize; 0 when the folder has none.
+uint64_t sevenzip_folder_limited_size(const SevenZipFolder& folder);
+// False, with a message naming the entry and the size, when the entry or the folder that
+// holds it is too large to be decoded in memory.
+bool sevenzip_check_entry_size(const SevenZipDatabase& db, const SevenZipEntry& entry, std::wstring& err);
 // The listing of an opened database (one entry per file, header order).
 std::vector<SevenZipEntry> sevenzip_entries_of(const SevenZipDatabase& db);
 // The comment trailer at the end of the file, or empty.
