@@ -127,6 +127,13 @@ bool sevenzip_folder_is_encrypted(const SevenZipFolder& folder) {
                        [](const SevenZipCoder& c) { return is_method(c, kIdAes); });
 }
 
+bool sevenzip_folder_is_supported(const SevenZipFolder& folder) {
+    return std::all_of(folder.coders.begin(), folder.coders.end(), [](const SevenZipCoder& c) {
+        return is_method(c, kIdCopy) || is_method(c, kIdLzma) || is_method(c, kIdLzma2) || is_method(c, kIdDeflate) ||
+               is_method(c, kIdAes);
+    });
+}
+
 uint64_t sevenzip_folder_limited_size(const SevenZipFolder& folder) {
     uint64_t largest = 0;
     for (size_t i = 0; i < folder.coders.size(); i++) {

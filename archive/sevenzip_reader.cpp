@@ -103,6 +103,8 @@ bool decode_encoded_header(const std::vector<uint8_t>& file, SevenZipByteReader&
     if (!ok) {
         if (sevenzip_folder_is_encrypted(folder))
             err = get_current_password().empty() ? L"该 7z 的文件列表已加密，请先设置密码" : L"7z 密码错误或文件损坏";
+        else if (sevenzip_folder_is_supported(folder))
+            err = L"7z 编码头解压失败（文件已损坏）";
         else
             err = L"7z 编码头解压失败（不支持的压缩方法）";
         return false;
@@ -303,18 +305,34 @@ bool sevenzip_extract_entry(const std::wstring& path, const SevenZipEntry& entry
     return sevenzip_slice_entry(db, entry, decoded, out, err);
 }
 
+namespace {
+
+// 1 when the encoded header's folder has an AES coder, 0 when the file has another kind of
+// header, -1 when its encoded header cannot be parsed.
+int encoded_header_encryption(const std::vector<uint8_t>& file) {
+    NextHeader next;
+    if (locate_next_header(file, next) != 0 || next.size == 0 || file[next.offset] != 23) return 0;
+    SevenZipByteReader r{file.data() + next.offset, next.size, 1, false};
+    SevenZipDatabase hdb;
+    if (!sevenzip_read_streams_info(r, hdb)) return -1;
+    for (const auto& f : hdb.folders)
+        if (sevenzip_folder_is_encrypted(f)) return 1;
+    return 0;
+}
+
+}  // namespace
+
+bool sevenzip_header_is_encrypted(const std::wstring& path) {
+    std::vector<uint8_t> file;
+    return read_file(path, file) && encoded_header_encryption(file) == 1;
+}
+
 bool sevenzip_needs_password(const std::wstring& path) {
     std::vector<uint8_t> file;
     if (!read_file(path, file)) return false;
-    NextHeader next;
-    if (locate_next_header(file, next) == 0 && next.size > 0 && file[next.offset] == 23) {
-        SevenZipByteReader r{file.data() + next.offset, next.size, 1, false};
-        SevenZipDatabase hdb;
-        if (!sevenzip_read_streams_info(r, hdb)) return false;
-        for (const auto& f : hdb.folders)
-            if (sevenzip_folder_is_encrypted(f)) return true;
-        // A plain compressed header can still describe encrypted data: look at the folders.
-    }
+    const int header = encoded_header_encryption(file);
+    if (header != 0) return header > 0;
+    // A plain or compressed header can still describe encrypted data: look at the folders.
     SevenZipDatabase db;
     std::wstring err;
     if (!sevenzip_open(file, db, err)) return false;

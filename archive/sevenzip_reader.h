@@ -96,11 +96,17 @@ bool sevenzip_list_entries(const std::wstring& path, std::vector<SevenZipEntry>&
 bool sevenzip_extract_entry(const std::wstring& path, const SevenZipEntry& entry, std::vector<uint8_t>& out,
                             std::wstring& err);
 bool sevenzip_needs_password(const std::wstring& path);
+// True only when the file list itself is encrypted: the header is an encoded header whose
+// folder has a 7z AES coder. Then, and only then, a listing can fail for want of a password;
+// any other listing failure is damage or not a 7z at all.
+bool sevenzip_header_is_encrypted(const std::wstring& path);
 
 // ---- in-memory forms, so a caller that walks a whole archive reads and parses it once ----
 
 // True when a coder of the folder is 7z AES.
 bool sevenzip_folder_is_encrypted(const SevenZipFolder& folder);
+// True when every coder of the folder is one this reader decodes.
+bool sevenzip_folder_is_supported(const SevenZipFolder& folder);
 // The largest output the header asks of a decoder that works in memory (LZMA, LZMA2,
 // Deflate), which must stay within kMaxDecodedSize; 0 when the folder has none.
 uint64_t sevenzip_folder_limited_size(const SevenZipFolder& folder);

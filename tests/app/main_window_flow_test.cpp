@@ -149,6 +149,31 @@ TEST(MainWindowFlow, DoubleClickOnAnEncryptedEntryAsksForThePasswordFirst) {
     rez::set_current_password(L"");
 }
 
+// A 7z whose file list is plain but whose data is encrypted opens without any question; the
+// password is asked for when an encrypted member is first read.
+TEST(MainWindowFlow, SevenZipWithEncryptedDataAsksOnlyWhenAMemberIsRead) {
+    h4test::MainWindow w;
+    rez::set_current_password(L"");
+    std::vector<int> dialogs;
+    h4test::dialog_script = [&dialogs](int id, DLGPROC) -> INT_PTR {
+        dialogs.push_back(id);
+        return 0;
+    };
+    ASSERT_TRUE(open_and_wait(fx(L"data_locked.7z")));
+    ASSERT_TRUE(rezui::app.archive_loaded);
+    EXPECT_TRUE(dialogs.empty());
+    EXPECT_TRUE(h4test::boxes.empty());
+    h4test::dialog_script = nullptr;
+
+    rezui::navigate_vdir(L"a\\b");
+    PasswordScript script;
+    script.answers = {L"pw"};
+    double_click_row(w, L"c.txt");
+    EXPECT_EQ(script.prompts, std::vector<std::wstring>{L"该归档已加密，请输入密码以解压："});
+    EXPECT_NE(preview_text().find(L"c text"), std::wstring::npos);
+    rez::set_current_password(L"");
+}
+
 TEST(MainWindowFlow, SelfTestPassesLogsAndTakesTheWindowDown) {
     h4test::MainWindow w;
     PrivateTemp temp;

@@ -108,6 +108,10 @@ TEST(SevenZipReader, PasswordsAreAskedForNotCalledDamage) {
         EXPECT_TRUE(rez::sevenzip_needs_password(fx(L"aes_copy.7z")));
         EXPECT_FALSE(rez::sevenzip_needs_password(fx(L"lzma2.7z")));
         EXPECT_FALSE(rez::sevenzip_needs_password(fx(L"lzma_enc.7z")));
+        // Only an encrypted file list makes the listing itself depend on a password.
+        EXPECT_TRUE(rez::sevenzip_header_is_encrypted(fx(L"aes_header.7z")));
+        for (const wchar_t* name : {L"aes_data.7z", L"aes_copy.7z", L"lzma_enc.7z", L"small.txt", L"missing.7z"})
+            EXPECT_FALSE(rez::sevenzip_header_is_encrypted(fx(name))) << rez::to_utf8(name);
     }
     PasswordScope wrong(L"wrong");
     EXPECT_FALSE(rez::sevenzip_list_entries(fx(L"aes_header.7z"), entries, comment, err));
