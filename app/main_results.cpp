@@ -17,6 +17,7 @@
 #include "app/task_ui.h"
 #include "app/window_helpers.h"
 #include "archive/password.h"
+#include "archive/sevenzip_reader.h"
 #include "archive/util.h"
 
 namespace rezui {
@@ -52,6 +53,8 @@ void on_opened(HWND window, TaskResult& r) {
         app.current_folder.clear();
         // Display paths repeat across archives, so old thumbnails would show wrong pictures.
         clear_thumbnail_cache();
+        // The previous archive's decoded 7z folder is of no more use and may be large.
+        rez::sevenzip_drop_cache();
         append_log(L"描述：" + rez::from_utf8(app.archive.user_title));
         append_log(L"根条目数：" + std::to_wstring(app.archive.root.children.size()));
     }
@@ -115,6 +118,7 @@ void on_task_result(HWND window, LPARAM lparam) {
                 open_file(r->path);
                 break;
             case TASK_REWRITTEN:
+                rez::sevenzip_drop_cache();
                 archive_unlocked = true;
                 reopen_archive();
                 report_done(L"归档已更新", r->path);

@@ -1,6 +1,7 @@
 // Opening, listing and extracting 7z archives.
 #include "archive/sevenzip_reader.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "archive/crc32.h"
@@ -178,6 +179,14 @@ std::vector<SevenZipEntry> sevenzip_entries_of(const SevenZipDatabase& db) {
     return entries;
 }
 
+namespace {
+
+std::atomic<uint64_t> folders_decoded{0};
+
+}  // namespace
+
+uint64_t sevenzip_folders_decoded() { return folders_decoded.load(); }
+
 bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipDatabase& db, uint64_t folder_index,
                             std::vector<uint8_t>& decoded, std::wstring& err) {
     decoded.clear();
@@ -209,6 +218,7 @@ bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipData
         err = L"7z 压缩块过大，无法在此解压 (" + format_byte_size(limited) + L")";
         return false;
     }
+    folders_decoded++;
     if (!sevenzip_decode_folder_span(folder, file.data() + start, static_cast<size_t>(length), decoded)) {
         // Encrypted data that does not decode is a password matter first, not damage.
         if (sevenzip_folder_is_encrypted(folder))
@@ -288,21 +298,6 @@ bool sevenzip_list_entries(const std::wstring& path, std::vector<SevenZipEntry>&
     comment = sevenzip_comment_of(file);
     entries = sevenzip_entries_of(db);
     return true;
-}
-
-bool sevenzip_extract_entry(const std::wstring& path, const SevenZipEntry& entry, std::vector<uint8_t>& out,
-                            std::wstring& err) {
-    out.clear();
-    std::vector<uint8_t> file;
-    SevenZipDatabase db;
-    if (!read_and_open(path, file, db, err)) return false;
-    // Directories and files without a stream hold nothing; they must never pick up the
-    // bytes of the folder their zeroed location would point at.
-    if (entry.is_dir || entry.size == 0) return true;
-    if (!sevenzip_check_entry_size(db, entry, err)) return false;
-    std::vector<uint8_t> decoded;
-    if (!sevenzip_unpack_folder(file, db, entry.folder, decoded, err)) return false;
-    return sevenzip_slice_entry(db, entry, decoded, out, err);
 }
 
 namespace {

@@ -44,3 +44,9 @@ bad = bytearray(members)
 bad[32 + next_offset - 6] ^= 0x55
 save("flipped_packed_header.7z", bad)
 PY
+
+# Pictures in one solid LZMA folder, as game texture packs come.
+rm -f "$out/pics.7z"
+mkdir -p "$work/pics"
+for i in 1 2 3 4; do convert -size 24x16 "xc:rgb($((i * 60)),40,90)" "$work/pics/p$i.tga"; done
+(cd "$work/pics" && 7z a -bd -y -ms=on -m0=LZMA "$out/pics.7z" . >/dev/null)
