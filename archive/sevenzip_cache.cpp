@@ -96,16 +96,18 @@ bool extract_cached(const std::wstring& path, const PickEntry& pick, std::vector
     FileStamp stamp;
     if (stamp_of(path, stamp)) state = cached(path, stamp, password);
     std::vector<uint8_t> file;  // read only when the cache cannot answer
+    FileStamp file_stamp;       // of the bytes in file
     SevenZipEntry entry;
     for (;;) {
         if (!state) {
-            auto fresh = std::make_shared<CachedArchive>();
-            if (!read_stamped(path, file, fresh->stamp)) {
+            if (file.empty() && !read_stamped(path, file, file_stamp)) {
                 err = L"无法读取 7z 文件";
                 return false;
             }
+            auto fresh = std::make_shared<CachedArchive>();
             if (!sevenzip_open(file, fresh->db, err)) return false;
             fresh->path = path;
+            fresh->stamp = file_stamp;
             fresh->password = password;
             fresh->entries = sevenzip_entries_of(fresh->db);
             state = fresh;
@@ -120,13 +122,12 @@ bool extract_cached(const std::wstring& path, const PickEntry& pick, std::vector
         if (!sevenzip_check_entry_size(state->db, entry, err)) return false;
         if (state->folder == entry.folder) break;
         if (file.empty()) {
-            FileStamp now;
-            if (!read_stamped(path, file, now)) {
+            if (!read_stamped(path, file, file_stamp)) {
                 err = L"无法读取 7z 文件";
                 return false;
             }
             // Changed since the cached header was read: parse these bytes afresh.
-            if (!(now == state->stamp)) {
+            if (!(file_stamp == state->stamp)) {
                 state.reset();
                 continue;
             }
