@@ -93,6 +93,7 @@ bool extract_sevenzip(const std::wstring& source, const std::wstring& target, st
         const SevenZipEntry& entry = entries[index];
         out.clear();
         if (entry.size == 0) return true;
+        if (!sevenzip_check_entry_size(db, entry, e)) return false;
         if (entry.folder != cached_folder) {
             cached_folder = kSevenZipNoFolder;
             if (!sevenzip_unpack_folder(file, db, entry.folder, decoded, e)) return false;
@@ -135,14 +136,9 @@ bool extract_archive_entry(const ArchiveMember& member, std::vector<uint8_t>& ou
         err = L"ZIP 中未找到条目: " + from_utf8(member.member_name);
         return false;
     }
-    std::vector<SevenZipEntry> entries;
-    std::wstring comment;
-    if (!sevenzip_list_entries(member.archive_path, entries, comment, err)) return false;
-    for (const auto& e : entries) {
-        if (e.name == member.member_name) return sevenzip_extract_entry(member.archive_path, e, out, err);
-    }
-    err = L"7z 中未找到条目: " + from_utf8(member.member_name);
-    return false;
+    // Through the 7z reader's kept folder: previews and thumbnails of a solid archive read
+    // member after member of one folder.
+    return sevenzip_extract_member(member.archive_path, member.member_name, out, err);
 }
 
 bool extract_archive_to_dir(const std::wstring& source, const std::wstring& target, std::wstring& err,

@@ -127,6 +127,25 @@ bool sevenzip_folder_is_encrypted(const SevenZipFolder& folder) {
                        [](const SevenZipCoder& c) { return is_method(c, kIdAes); });
 }
 
+bool sevenzip_folder_is_supported(const SevenZipFolder& folder) {
+    return std::all_of(folder.coders.begin(), folder.coders.end(), [](const SevenZipCoder& c) {
+        return is_method(c, kIdCopy) || is_method(c, kIdLzma) || is_method(c, kIdLzma2) || is_method(c, kIdDeflate) ||
+               is_method(c, kIdAes);
+    });
+}
+
+uint64_t sevenzip_folder_limited_size(const SevenZipFolder& folder) {
+    uint64_t largest = 0;
+    for (size_t i = 0; i < folder.coders.size(); i++) {
+        const SevenZipCoder& c = folder.coders[i];
+        if (!is_method(c, kIdLzma) && !is_method(c, kIdLzma2) && !is_method(c, kIdDeflate)) continue;
+        const uint64_t out_index = first_out_stream(folder, i);
+        if (out_index < folder.unpack_sizes.size())
+            largest = std::max(largest, folder.unpack_sizes[static_cast<size_t>(out_index)]);
+    }
+    return largest;
+}
+
 bool sevenzip_aes_decrypt(const SevenZipCoder& coder, const std::vector<uint8_t>& input, uint64_t unpack_size,
                           std::vector<uint8_t>& out) {
     return aes_decrypt_span(coder, input.data(), input.size(), unpack_size, out);

@@ -1,9 +1,11 @@
 // Opening, listing and extracting 7z archives.
 #include "archive/sevenzip_reader.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "archive/crc32.h"
+#include "archive/lzma.h"
 #include "archive/password.h"
 #include "archive/util.h"
 
@@ -102,6 +104,8 @@ bool decode_encoded_header(const std::vector<uint8_t>& file, SevenZipByteReader&
     if (!ok) {
         if (sevenzip_folder_is_encrypted(folder))
             err = get_current_password().empty() ? L"该 7z 的文件列表已加密，请先设置密码" : L"7z 密码错误或文件损坏";
+        else if (sevenzip_folder_is_supported(folder))
+            err = L"7z 编码头解压失败（文件已损坏）";
         else
             err = L"7z 编码头解压失败（不支持的压缩方法）";
         return false;
@@ -175,6 +179,14 @@ std::vector<SevenZipEntry> sevenzip_entries_of(const SevenZipDatabase& db) {
     return entries;
 }
 
+namespace {
+
+std::atomic<uint64_t> folders_decoded{0};
+
+}  // namespace
+
+uint64_t sevenzip_folders_decoded() { return folders_decoded.load(); }
+
 bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipDatabase& db, uint64_t folder_index,
                             std::vector<uint8_t>& decoded, std::wstring& err) {
     decoded.clear();
@@ -201,6 +213,12 @@ bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipData
     }
     const size_t start = static_cast<size_t>(32 + offset);
     const SevenZipFolder& folder = db.folders[static_cast<size_t>(folder_index)];
+    const uint64_t limited = sevenzip_folder_limited_size(folder);
+    if (limited > kMaxDecodedSize) {
+        err = L"7z 压缩块过大，无法在此解压 (" + format_byte_size(limited) + L")";
+        return false;
+    }
+    folders_decoded++;
     if (!sevenzip_decode_folder_span(folder, file.data() + start, static_cast<size_t>(length), decoded)) {
         // Encrypted data that does not decode is a password matter first, not damage.
         if (sevenzip_folder_is_encrypted(folder))
@@ -210,6 +228,19 @@ bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipData
         return false;
     }
     return true;
+}
+
+bool sevenzip_check_entry_size(const SevenZipDatabase& db, const SevenZipEntry& entry, std::wstring& err) {
+    if (entry.folder >= db.folders.size()) return true;
+    const uint64_t limited = sevenzip_folder_limited_size(db.folders[static_cast<size_t>(entry.folder)]);
+    if (limited <= kMaxDecodedSize) return true;
+    // A small file of a large solid folder is refused for the folder's size, not its own.
+    if (entry.size > kMaxDecodedSize)
+        err = L"条目过大，无法在此解压: " + from_utf8(entry.name) + L" (" + format_byte_size(entry.size) + L")";
+    else
+        err = L"条目所在的压缩块过大，无法在此解压: " + from_utf8(entry.name) + L" (" + format_byte_size(limited) +
+              L")";
+    return false;
 }
 
 bool sevenzip_slice_entry(const SevenZipDatabase& db, const SevenZipEntry& entry, const std::vector<uint8_t>& decoded,
@@ -269,32 +300,34 @@ bool sevenzip_list_entries(const std::wstring& path, std::vector<SevenZipEntry>&
     return true;
 }
 
-bool sevenzip_extract_entry(const std::wstring& path, const SevenZipEntry& entry, std::vector<uint8_t>& out,
-                            std::wstring& err) {
-    out.clear();
+namespace {
+
+// 1 when the encoded header's folder has an AES coder, 0 when the file has another kind of
+// header, -1 when its encoded header cannot be parsed.
+int encoded_header_encryption(const std::vector<uint8_t>& file) {
+    NextHeader next;
+    if (locate_next_header(file, next) != 0 || next.size == 0 || file[next.offset] != 23) return 0;
+    SevenZipByteReader r{file.data() + next.offset, next.size, 1, false};
+    SevenZipDatabase hdb;
+    if (!sevenzip_read_streams_info(r, hdb)) return -1;
+    for (const auto& f : hdb.folders)
+        if (sevenzip_folder_is_encrypted(f)) return 1;
+    return 0;
+}
+
+}  // namespace
+
+bool sevenzip_header_is_encrypted(const std::wstring& path) {
     std::vector<uint8_t> file;
-    SevenZipDatabase db;
-    if (!read_and_open(path, file, db, err)) return false;
-    // Directories and files without a stream hold nothing; they must never pick up the
-    // bytes of the folder their zeroed location would point at.
-    if (entry.is_dir || entry.size == 0) return true;
-    std::vector<uint8_t> decoded;
-    if (!sevenzip_unpack_folder(file, db, entry.folder, decoded, err)) return false;
-    return sevenzip_slice_entry(db, entry, decoded, out, err);
+    return read_file(path, file) && encoded_header_encryption(file) == 1;
 }
 
 bool sevenzip_needs_password(const std::wstring& path) {
     std::vector<uint8_t> file;
     if (!read_file(path, file)) return false;
-    NextHeader next;
-    if (locate_next_header(file, next) == 0 && next.size > 0 && file[next.offset] == 23) {
-        SevenZipByteReader r{file.data() + next.offset, next.size, 1, false};
-        SevenZipDatabase hdb;
-        if (!sevenzip_read_streams_info(r, hdb)) return false;
-        for (const auto& f : hdb.folders)
-            if (sevenzip_folder_is_encrypted(f)) return true;
-        // A plain compressed header can still describe encrypted data: look at the folders.
-    }
+    const int header = encoded_header_encryption(file);
+    if (header != 0) return header > 0;
+    // A plain or compressed header can still describe encrypted data: look at the folders.
     SevenZipDatabase db;
     std::wstring err;
     if (!sevenzip_open(file, db, err)) return false;

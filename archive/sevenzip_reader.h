@@ -1,7 +1,8 @@
 // Reading 7z archives: the signature header, the plain or encoded header, listing with the
 // program's comment trailer, and extraction of one file by decoding its folder. Coders read:
-// Copy, LZMA, LZMA2, Deflate and 7z AES-256. Every function reads the whole file and keeps
-// nothing between calls; failures are false plus one Chinese message.
+// Copy, LZMA, LZMA2, Deflate and 7z AES-256. Listing reads the whole file each time; reading
+// members keeps the last decoded folder (see sevenzip_extract_entry). Failures are false plus
+// one Chinese message.
 #pragma once
 
 #include <cstddef>
@@ -93,14 +94,37 @@ bool sevenzip_aes_decrypt(const SevenZipCoder& coder, const std::vector<uint8_t>
 
 bool sevenzip_list_entries(const std::wstring& path, std::vector<SevenZipEntry>& entries, std::wstring& comment,
                            std::wstring& err);
+// One file's bytes. The parsed header and the last decoded folder of the last archive read
+// are kept (sevenzip_cache.cpp), so the files of one solid folder, read one after another,
+// cost one decode; a changed file or another held password is read afresh.
 bool sevenzip_extract_entry(const std::wstring& path, const SevenZipEntry& entry, std::vector<uint8_t>& out,
                             std::wstring& err);
+// The same for the first file whose listed name equals name byte for byte.
+bool sevenzip_extract_member(const std::wstring& path, const std::string& name, std::vector<uint8_t>& out,
+                             std::wstring& err);
+// Lets the kept folder go; called when another archive is opened or the open one is closed
+// or rewritten.
+void sevenzip_drop_cache();
+// Folders decoded since the program started, each decode counted once whoever asked.
+uint64_t sevenzip_folders_decoded();
 bool sevenzip_needs_password(const std::wstring& path);
+// True only when the file list itself is encrypted: the header is an encoded header whose
+// folder has a 7z AES coder. Then, and only then, a listing can fail for want of a password;
+// any other listing failure is damage or not a 7z at all.
+bool sevenzip_header_is_encrypted(const std::wstring& path);
 
 // ---- in-memory forms, so a caller that walks a whole archive reads and parses it once ----
 
 // True when a coder of the folder is 7z AES.
 bool sevenzip_folder_is_encrypted(const SevenZipFolder& folder);
+// True when every coder of the folder is one this reader decodes.
+bool sevenzip_folder_is_supported(const SevenZipFolder& folder);
+// The largest output the header asks of a decoder that works in memory (LZMA, LZMA2,
+// Deflate), which must stay within kMaxDecodedSize; 0 when the folder has none.
+uint64_t sevenzip_folder_limited_size(const SevenZipFolder& folder);
+// False, with a message naming the entry and the size, when the entry or the folder that
+// holds it is too large to be decoded in memory.
+bool sevenzip_check_entry_size(const SevenZipDatabase& db, const SevenZipEntry& entry, std::wstring& err);
 // The listing of an opened database (one entry per file, header order).
 std::vector<SevenZipEntry> sevenzip_entries_of(const SevenZipDatabase& db);
 // The comment trailer at the end of the file, or empty.

@@ -107,6 +107,18 @@ bool ends_with(const std::string& text, const std::string& suffix) {
     return suffix.size() <= text.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+std::wstring format_byte_size(uint64_t bytes) {
+    if (bytes < 1024) return std::to_wstring(bytes) + L" 字节";
+    char buf[64];
+    if (bytes < 1048576ull)
+        format(buf, sizeof buf, "%.1f KB", static_cast<double>(bytes) / 1024.0);
+    else if (bytes < 1073741824ull)
+        format(buf, sizeof buf, "%.1f MB", static_cast<double>(bytes) / 1048576.0);
+    else
+        format(buf, sizeof buf, "%.2f GB", static_cast<double>(bytes) / 1073741824.0);
+    return std::wstring(buf, buf + std::char_traits<char>::length(buf));
+}
+
 std::string format_float(float value) {
     if (value == 0.0f) return "0";
     if (!std::isfinite(value)) return {};

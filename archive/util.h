@@ -38,6 +38,8 @@ std::string trim(const std::string& text);
 bool ends_with(const std::string& text, const std::string& suffix);
 
 std::string format_float(float value);
+// A byte count as the program shows sizes: "512 字节", "1.5 KB", "600.0 MB", "1.25 GB".
+std::wstring format_byte_size(uint64_t bytes);
 std::string hex_dump(const uint8_t* data, size_t total, size_t max_shown);
 
 // ---- archive paths ("\" separated, "/" accepted) ----------------------------

@@ -85,17 +85,7 @@ void preload_child_counts(std::vector<rez::Entry*>& children, rez::FileHandle& f
 
 }  // namespace
 
-std::wstring format_size(uint64_t bytes) {
-    char buf[64];
-    if (bytes < 1024) return std::to_wstring(bytes) + L" 字节";
-    if (bytes < 1048576ull)
-        std::snprintf(buf, sizeof buf, "%.1f KB", static_cast<double>(bytes) / 1024.0);
-    else if (bytes < 1073741824ull)
-        std::snprintf(buf, sizeof buf, "%.1f MB", static_cast<double>(bytes) / 1048576.0);
-    else
-        std::snprintf(buf, sizeof buf, "%.2f GB", static_cast<double>(bytes) / 1073741824.0);
-    return ascii_to_wide(buf);
-}
+std::wstring format_size(uint64_t bytes) { return rez::format_byte_size(bytes); }
 
 std::wstring entry_display_path(const rez::Entry& entry, const std::wstring& folder) {
     std::wstring name = rez::from_utf8(entry.name);

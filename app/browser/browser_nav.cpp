@@ -12,6 +12,7 @@
 #include "app/browser/preview_pane.h"
 #include "app/common/window_helpers.h"
 #include "archive/rez_model.h"
+#include "archive/sevenzip_reader.h"
 #include "archive/util.h"
 
 namespace rezui {
@@ -157,6 +158,7 @@ void open_local_folder(const std::wstring& given) {
     app.local_subdir.clear();
     app.archive_loaded = false;
     clear_side_panel();
+    rez::sevenzip_drop_cache();  // the archive is closed; its decoded folder goes with it
     if (app.path_combo) SetWindowTextW(app.path_combo, current_local_path().c_str());
     if (app.main_window) SetWindowTextW(app.main_window, (L"Marrowind Quarvel - " + path).c_str());
     fill_tree();

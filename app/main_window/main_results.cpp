@@ -17,6 +17,7 @@
 #include "app/main_window/task_ui.h"
 #include "app/common/window_helpers.h"
 #include "archive/password.h"
+#include "archive/sevenzip_reader.h"
 #include "archive/util.h"
 
 namespace rezui {
@@ -54,6 +55,8 @@ void on_opened(HWND window, TaskResult& r) {
         clear_thumbnail_cache();
         // The preview shows an entry of the archive that was replaced.
         clear_preview();
+        // The previous archive's decoded 7z folder is of no more use and may be large.
+        rez::sevenzip_drop_cache();
         append_log(L"描述：" + rez::from_utf8(app.archive.user_title));
         append_log(L"根条目数：" + std::to_wstring(app.archive.root.children.size()));
     }
@@ -117,6 +120,7 @@ void on_task_result(HWND window, LPARAM lparam) {
                 open_file(r->path);
                 break;
             case TASK_REWRITTEN:
+                rez::sevenzip_drop_cache();
                 archive_unlocked = true;
                 reopen_archive();
                 report_done(L"归档已更新", r->path);

@@ -67,6 +67,13 @@ void run_member_open_job(OpenJob* job) {
         std::wstring comment;
         result->error.clear();
         if (!rez::sevenzip_list_entries(job->path, entries, comment, result->error)) {
+            // Only an encrypted file list can fail for want of a password; anything else is
+            // damage (or no 7z at all), and a password would not help.
+            if (!rez::sevenzip_header_is_encrypted(job->path)) {
+                result->ok = false;
+                finish_job(job, result);
+                return;
+            }
             if (rez::get_current_password().empty() && !request_open_password()) {
                 result->ok = false;
                 result->error = L"已取消打开（需要密码）";
@@ -112,7 +119,6 @@ void run_member_open_job(OpenJob* job) {
 bool verify_archive_password(const std::wstring& path, std::wstring& err, uint32_t* reason) {
     if (reason) *reason = 0;
     const std::string ext = archive_ext_lower(path);
-    const bool no_password = rez::get_current_password().empty();
     if (ext == "zip") {
         const bool needs = rez::zip_needs_password(path);
         std::vector<rez::ZipEntry> entries;
@@ -137,8 +143,11 @@ bool verify_archive_password(const std::wstring& path, std::wstring& err, uint32
         std::vector<rez::SevenZipEntry> entries;
         std::wstring comment;
         if (!rez::sevenzip_list_entries(path, entries, comment, err)) {
-            if (needs || no_password) err = L"该 7z 归档已加密，需要正确密码才能读取。";
-            classify(path, needs, err, reason);
+            // A listing fails for a password only when the file list is encrypted; any
+            // other failure is damage, whatever the data folders hold.
+            const bool locked_list = rez::sevenzip_header_is_encrypted(path);
+            if (locked_list) err = L"该 7z 归档已加密，需要正确密码才能读取。";
+            if (reason) *reason = locked_list ? 1 : 2;
             return false;
         }
         const rez::SevenZipEntry* pick = nullptr;

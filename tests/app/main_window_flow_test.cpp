@@ -12,7 +12,10 @@
 #include "app/operations/open_archive.h"
 #include "app/selftest.h"
 #include "app/common/small_dialogs.h"
+#include "app/browser/preview_pane.h"
+#include "archive/member_extract.h"
 #include "archive/password.h"
+#include "archive/sevenzip_reader.h"
 #include "archive/util.h"
 #include "main_window_fixture.h"
 #include "resources/resource.h"
@@ -176,6 +179,53 @@ TEST(MainWindowFlow, OpeningAnEncryptedHeaderAsksWithAMaskedEdit) {
     EXPECT_TRUE(h4test::boxes.empty());
     h4test::dialog_script = nullptr;
     rez::set_current_password(L"");
+}
+
+// A 7z whose file list is plain but whose data is encrypted opens without any question; the
+// password is asked for when an encrypted member is first read.
+TEST(MainWindowFlow, SevenZipWithEncryptedDataAsksOnlyWhenAMemberIsRead) {
+    h4test::MainWindow w;
+    rez::set_current_password(L"");
+    std::vector<int> dialogs;
+    h4test::dialog_script = [&dialogs](int id, DLGPROC) -> INT_PTR {
+        dialogs.push_back(id);
+        return 0;
+    };
+    ASSERT_TRUE(open_and_wait(fx(L"data_locked.7z")));
+    ASSERT_TRUE(rezui::app.archive_loaded);
+    EXPECT_TRUE(dialogs.empty());
+    EXPECT_TRUE(h4test::boxes.empty());
+    h4test::dialog_script = nullptr;
+
+    rezui::navigate_vdir(L"a\\b");
+    PasswordScript script;
+    script.answers = {L"pw"};
+    double_click_row(w, L"c.txt");
+    EXPECT_EQ(script.prompts, std::vector<std::wstring>{L"该归档已加密，请输入密码以解压："});
+    EXPECT_NE(preview_text().find(L"c text"), std::wstring::npos);
+    rez::set_current_password(L"");
+}
+
+// A folder of pictures in one solid 7z folder: the thumbnails and a preview decode the folder
+// once; it is let go when another archive opens.
+TEST(MainWindowFlow, PicturesOfASolidSevenZipDecodeTheirFolderOnce) {
+    h4test::MainWindow w;
+    rez::set_current_password(L"");
+    rez::sevenzip_drop_cache();
+    const uint64_t start = rez::sevenzip_folders_decoded();
+    ASSERT_TRUE(open_and_wait(fx(L"pics.7z")));
+    for (const wchar_t* name : {L"p1.tga", L"p2.tga", L"p3.tga", L"p4.tga"})
+        EXPECT_EQ(rezui::thumb_cache.count(name), 1u) << rez::to_utf8(name);
+    double_click_row(w, L"p3.tga");
+    EXPECT_TRUE(rezui::preview_is_image);
+    EXPECT_EQ(rez::sevenzip_folders_decoded() - start, 1u);
+
+    ASSERT_TRUE(open_and_wait(fx(L"members.7z")));
+    std::vector<uint8_t> bytes;
+    std::wstring err;
+    ASSERT_TRUE(rez::extract_archive_entry(rez::ArchiveMember{fx(L"pics.7z"), "p1.tga", false}, bytes, err));
+    EXPECT_EQ(rez::sevenzip_folders_decoded() - start, 2u);
+    EXPECT_TRUE(h4test::boxes.empty());
 }
 
 TEST(MainWindowFlow, SelfTestPassesLogsAndTakesTheWindowDown) {

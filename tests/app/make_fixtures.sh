@@ -18,3 +18,35 @@ rm -f "$out/members.zip" "$out/members.7z" "$out/locked.7z" "$out/locked.zip"
 (cd "$work/src" && 7z a -bd -y "$out/members.7z" a dir Data DATA >/dev/null)
 (cd "$work/src" && 7z a -bd -y -ppw -mhe=on "$out/locked.7z" a >/dev/null)
 (cd "$work/src" && zip -q -P pw "$out/locked.zip" a/b/c.txt Data/x)
+
+# A 7z whose file list is readable but whose data is encrypted, and damaged 7z archives
+# that hold no encryption at all: random bytes behind the signature, a cut-off archive, a
+# flipped byte in the header and one in the compressed header.
+rm -rf "$out/damaged7z" "$out/data_locked.7z"
+mkdir -p "$out/damaged7z"
+(cd "$work/src" && 7z a -bd -y -ppw "$out/data_locked.7z" a Data >/dev/null)
+(cd "$work/src" && 7z a -bd -y -mhc=off "$work/plain_header.7z" a dir Data >/dev/null)
+python3 - "$out" "$work" <<'PY'
+import random, struct, sys
+out, work = sys.argv[1], sys.argv[2]
+def save(name, data):
+    open(out + "/damaged7z/" + name, "wb").write(bytes(data))
+members = open(out + "/members.7z", "rb").read()
+plain = open(work + "/plain_header.7z", "rb").read()
+save("random.7z", b"7z\xbc\xaf\x27\x1c" + random.Random(8).randbytes(400))
+save("truncated.7z", members[:-9])
+bad = bytearray(plain)
+bad[-4] ^= 0x20
+save("flipped_header.7z", bad)
+# The compressed header's packed bytes lie just before the header that describes them.
+next_offset = struct.unpack_from("<Q", members, 12)[0]
+bad = bytearray(members)
+bad[32 + next_offset - 6] ^= 0x55
+save("flipped_packed_header.7z", bad)
+PY
+
+# Pictures in one solid LZMA folder, as game texture packs come.
+rm -f "$out/pics.7z"
+mkdir -p "$work/pics"
+for i in 1 2 3 4; do convert -size 24x16 "xc:rgb($((i * 60)),40,90)" "$work/pics/p$i.tga"; done
+(cd "$work/pics" && 7z a -bd -y -ms=on -m0=LZMA "$out/pics.7z" . >/dev/null)

@@ -161,6 +161,55 @@ TEST(OpenJobs, EncryptedHeaderAsksOnceCancelThenWrongThenRight) {
     rez::set_current_password(L"");
 }
 
+// A damaged 7z is not taken for an encrypted one: with no password held or with one held,
+// no password is asked for, the reader's own message about the damage is the result, and the
+// held password is kept. The extraction password check calls it damage too.
+TEST(OpenJobs, DamagedSevenZipIsReportedAsDamageWithoutAPasswordQuestion) {
+    BrowserWindow w;
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"random.7z", L"7z 起始头 CRC 校验失败"},
+        {L"truncated.7z", L"7z 下一头超出文件范围"},
+        {L"flipped_header.7z", L"7z 下一头 CRC 校验失败"},
+        {L"flipped_packed_header.7z", L"7z 编码头解压失败（文件已损坏）"},
+    };
+    for (const wchar_t* held : {L"", L"pw"}) {
+        for (const auto& [name, message] : cases) {
+            const std::wstring path = fx(std::wstring(L"damaged7z\\") + name);
+            SCOPED_TRACE(rez::to_utf8(path) + " held '" + rez::to_utf8(held) + "'");
+            rez::set_current_password(held);
+            h5test::password_requests = 0;
+            last_result.reset();
+            rezui::open_file(path);
+            ASSERT_TRUE(wait_for_result());
+            EXPECT_FALSE(last_result->ok);
+            EXPECT_EQ(last_result->error, message);
+            EXPECT_EQ(h5test::password_requests, 0);
+            EXPECT_EQ(rez::get_current_password(), held);
+
+            std::wstring err;
+            uint32_t reason = 0;
+            EXPECT_FALSE(rezui::verify_archive_password(path, err, &reason));
+            EXPECT_EQ(err, message);
+            EXPECT_EQ(reason, 2u);
+        }
+    }
+    rez::set_current_password(L"");
+}
+
+// Data encrypted under a readable file list: the archive opens without a question and its
+// encrypted members are marked.
+TEST(OpenJobs, SevenZipWithOnlyItsDataEncryptedOpensWithoutAPassword) {
+    BrowserWindow w;
+    rez::set_current_password(L"");
+    rezui::open_file(fx(L"data_locked.7z"));
+    ASSERT_TRUE(wait_for_result());
+    ASSERT_TRUE(last_result->ok) << last_result->error;
+    EXPECT_EQ(h5test::password_requests, 0);
+    const rez::Entry* c = last_result->archive->find_entry("a\\b\\c.txt");
+    ASSERT_NE(c, nullptr);
+    EXPECT_TRUE(c->encrypted);
+}
+
 TEST(OpenJobs, PasswordCheckReadsTheSmallestEncryptedMember) {
     rez::set_current_password(L"");
     std::wstring err;

@@ -53,6 +53,8 @@ seven() { 7z a -bd -bso0 -bsp0 "$@" >/dev/null; }
 (cd tree && seven -m0=Copy -pSecret1 -mhc=off ../aes_copy.7z .)
 seven -m0=LZMA2 -mx=1 big_lzma2.7z random3m.bin mixed.bin
 seven -ms=on -m0=LZMA solid3.7z small.txt mixed.bin tree/a.txt
+# 7z's own extraction of the solid archive, to compare member reads against.
+7z x -bd -bso0 -bsp0 -y -osolid3_out solid3.7z >/dev/null
 seven -mhc=off -m0=Copy -ms=on small_plain.7z small.txt tree/a.txt tree/sub/deeper tree/emptydir tree/empty.txt
 # Refused methods, filter and multi-volume.
 seven -m0=BZip2 bzip2.7z small.txt

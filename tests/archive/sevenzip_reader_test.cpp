@@ -4,6 +4,8 @@
 
 #include <map>
 
+#include "archive/crc32.h"
+#include "archive/member_extract.h"
 #include "archive/password.h"
 #include "archive/sevenzip_reader.h"
 #include "archive/util.h"
@@ -106,6 +108,10 @@ TEST(SevenZipReader, PasswordsAreAskedForNotCalledDamage) {
         EXPECT_TRUE(rez::sevenzip_needs_password(fx(L"aes_copy.7z")));
         EXPECT_FALSE(rez::sevenzip_needs_password(fx(L"lzma2.7z")));
         EXPECT_FALSE(rez::sevenzip_needs_password(fx(L"lzma_enc.7z")));
+        // Only an encrypted file list makes the listing itself depend on a password.
+        EXPECT_TRUE(rez::sevenzip_header_is_encrypted(fx(L"aes_header.7z")));
+        for (const wchar_t* name : {L"aes_data.7z", L"aes_copy.7z", L"lzma_enc.7z", L"small.txt", L"missing.7z"})
+            EXPECT_FALSE(rez::sevenzip_header_is_encrypted(fx(name))) << rez::to_utf8(name);
     }
     PasswordScope wrong(L"wrong");
     EXPECT_FALSE(rez::sevenzip_list_entries(fx(L"aes_header.7z"), entries, comment, err));
@@ -182,6 +188,95 @@ TEST(SevenZipReader, HostileSizesAreRefusedWithoutHugeAllocations) {
     folder.coders[0].method_id = {0x00};  // Copy takes only what is there
     ASSERT_TRUE(rez::sevenzip_decode_folder(folder, packed, out));
     EXPECT_EQ(out.size(), 64u);
+}
+
+// A 7z number: leading one bits of the first byte count the little-endian bytes after it.
+void put_number(std::vector<uint8_t>& out, uint64_t v) {
+    int extra = 0;
+    while (extra < 8 && v >= (uint64_t{1} << (7 * (extra + 1)))) extra++;
+    if (extra == 8) {
+        out.push_back(0xFF);
+    } else {
+        out.push_back(static_cast<uint8_t>((0xFF00u >> extra) & 0xFF) | static_cast<uint8_t>(v >> (8 * extra)));
+    }
+    for (int i = 0; i < extra; i++) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// A small 7z whose one LZMA folder states `folder_size` unpacked bytes, split into files of
+// the given sizes (the last takes the rest); the packed bytes are only a few zeros.
+std::vector<uint8_t> lzma_folder_archive(uint64_t folder_size, const std::vector<std::string>& names,
+                                         const std::vector<uint64_t>& leading_sizes) {
+    const std::vector<uint8_t> packed(16, 0);
+    std::vector<uint8_t> h = {0x01, 0x04, 0x06};  // Header, MainStreamsInfo, PackInfo
+    put_number(h, 0);
+    put_number(h, 1);
+    h.push_back(0x09);
+    put_number(h, packed.size());
+    h.push_back(0x00);
+    h.insert(h.end(), {0x07, 0x0B, 0x01, 0x00});  // UnpackInfo, Folder, one, not external
+    h.insert(h.end(), {0x01, 0x23, 0x03, 0x01, 0x01, 0x05, 0x5D, 0x00, 0x00, 0x10, 0x00});
+    h.push_back(0x0C);
+    put_number(h, folder_size);
+    h.push_back(0x00);
+    h.insert(h.end(), {0x08, 0x0D});  // SubStreamsInfo, NumUnpackStream
+    put_number(h, names.size());
+    if (!leading_sizes.empty()) {
+        h.push_back(0x09);
+        for (uint64_t size : leading_sizes) put_number(h, size);
+    }
+    h.insert(h.end(), {0x00, 0x00});  // ends of SubStreamsInfo and MainStreamsInfo
+    h.push_back(0x05);
+    put_number(h, names.size());
+    std::vector<uint8_t> utf16 = {0x00};
+    for (const std::string& n : names) {
+        for (char c : n) utf16.insert(utf16.end(), {static_cast<uint8_t>(c), 0});
+        utf16.insert(utf16.end(), {0, 0});
+    }
+    h.push_back(0x11);
+    put_number(h, utf16.size());
+    h.insert(h.end(), utf16.begin(), utf16.end());
+    h.insert(h.end(), {0x00, 0x00});  // ends of FilesInfo and Header
+
+    std::vector<uint8_t> file = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C, 0x00, 0x04};
+    file.resize(32, 0);
+    const uint64_t fields[2] = {packed.size(), h.size()};
+    for (int f = 0; f < 2; f++)
+        for (int i = 0; i < 8; i++) file[12 + 8 * f + i] = static_cast<uint8_t>(fields[f] >> (8 * i));
+    rez::store_u32le(file.data() + 28, rez::crc32(h.data(), h.size()));
+    rez::store_u32le(file.data() + 8, rez::crc32(file.data() + 12, 20));
+    file.insert(file.end(), packed.begin(), packed.end());
+    file.insert(file.end(), h.begin(), h.end());
+    return file;
+}
+
+// A file, or the solid folder it lies in, too large to be unpacked in memory is refused by
+// its size with the entry's name, not called damage; member reading and whole-archive
+// extraction alike.
+TEST(SevenZipReader, EntryOverTheDecodingLimitIsRefusedBySize) {
+    qvltest::ScratchDir dir(L"7zbig");
+    struct Case {
+        const wchar_t* file;
+        std::vector<std::string> names;
+        std::vector<uint64_t> leading_sizes;
+        std::wstring message;
+    };
+    const Case cases[] = {
+        {L"one.7z", {"big.bin"}, {}, L"条目过大，无法在此解压: big.bin (768.0 MB)"},
+        {L"solid.7z", {"small.txt", "big.bin"}, {10}, L"条目所在的压缩块过大，无法在此解压: small.txt (768.0 MB)"},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> bytes = lzma_folder_archive(0x30000000, c.names, c.leading_sizes);
+        ASSERT_TRUE(rez::write_file(dir / c.file, bytes.data(), bytes.size()));
+        std::vector<rez::SevenZipEntry> entries;
+        std::wstring comment, err;
+        ASSERT_TRUE(rez::sevenzip_list_entries(dir / c.file, entries, comment, err)) << rez::to_utf8(err);
+        ASSERT_EQ(entries.size(), c.names.size());
+        std::vector<uint8_t> out;
+        EXPECT_FALSE(rez::sevenzip_extract_entry(dir / c.file, entries[0], out, err));
+        EXPECT_EQ(err, c.message);
+        EXPECT_FALSE(rez::extract_archive_to_dir(dir / c.file, dir / L"out", err, {}, {}));
+        EXPECT_EQ(err, c.message);
+    }
 }
 
 TEST(SevenZipReader, MutatedHeadersNeverCrash) {

@@ -294,10 +294,61 @@ TEST(ZipReader, DeflateOutputStopsAtTheCommonLimit) {
 
     const std::vector<uint8_t> bomb = zero_run_stream(rez::kMaxDecodedSize / 258 + 1);
     e.compressed_size = static_cast<uint32_t>(bomb.size());
-    e.uncompressed_size = 0xFFFFFFFFu;
+    e.uncompressed_size = static_cast<uint32_t>(rez::kMaxDecodedSize);
     EXPECT_FALSE(rez::zip_extract_entry_in(bomb, e, out, err));
     EXPECT_EQ(err, L"ZIP Deflate 解压失败");
     EXPECT_TRUE(out.empty());
+}
+
+// One Deflate entry whose local and central headers both state `claimed` unpacked bytes.
+std::vector<uint8_t> one_deflate_entry_zip(const std::string& name, const std::vector<uint8_t>& stream,
+                                           uint32_t claimed) {
+    std::vector<uint8_t> z;
+    auto u16 = [&z](uint32_t v) {
+        z.push_back(static_cast<uint8_t>(v));
+        z.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    auto u32 = [&](uint32_t v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
+    auto sizes = [&] {  // CRC (never reached), packed and unpacked size
+        u32(0x12345678);
+        u32(static_cast<uint32_t>(stream.size()));
+        u32(claimed);
+    };
+    u32(0x04034B50), u16(20), u16(0), u16(8), u16(0), u16(0x5A21);
+    sizes();
+    u16(static_cast<uint32_t>(name.size())), u16(0);
+    z.insert(z.end(), name.begin(), name.end());
+    z.insert(z.end(), stream.begin(), stream.end());
+    const uint32_t directory = static_cast<uint32_t>(z.size());
+    u32(0x02014B50), u16(20), u16(20), u16(0), u16(8), u16(0), u16(0x5A21);
+    sizes();
+    u16(static_cast<uint32_t>(name.size())), u16(0), u16(0), u16(0), u16(0), u32(0), u32(0);
+    z.insert(z.end(), name.begin(), name.end());
+    const uint32_t directory_size = static_cast<uint32_t>(z.size()) - directory;
+    u32(0x06054B50), u16(0), u16(0), u16(1), u16(1), u32(directory_size), u32(directory), u16(0);
+    return z;
+}
+
+// An entry too large to be unpacked in memory says so, with its name and size, instead of
+// calling a sound archive damaged; one member read and whole-archive extraction alike.
+TEST(ZipReader, EntryOverTheDecodingLimitIsRefusedBySize) {
+    qvltest::ScratchDir dir(L"zipbig");
+    const std::vector<uint8_t> bytes = one_deflate_entry_zip("big.bin", zero_run_stream(4), 0x30000000u);
+    ASSERT_TRUE(rez::write_file(dir / L"big.zip", bytes.data(), bytes.size()));
+    std::vector<rez::ZipEntry> entries;
+    std::wstring comment, err;
+    ASSERT_TRUE(rez::zip_list_entries(dir / L"big.zip", entries, comment, err)) << rez::to_utf8(err);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].uncompressed_size, 0x30000000u);
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(rez::zip_extract_entry(dir / L"big.zip", entries[0], out, err));
+    EXPECT_EQ(err, L"条目过大，无法在此解压: big.bin (768.0 MB)");
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(rez::extract_archive_to_dir(dir / L"big.zip", dir / L"out", err, {}, {}));
+    EXPECT_EQ(err, L"条目过大，无法在此解压: big.bin (768.0 MB)");
 }
 
 TEST(ZipReader, DamagedArchivesGiveTheirMessages) {
@@ -328,11 +379,11 @@ TEST(ZipReader, DamagedArchivesGiveTheirMessages) {
     ASSERT_TRUE(rez::zip_extract_entry_in(good, unsized, out, err));
     EXPECT_EQ(rez::vector_to_string(out), "hello\n");
 
-    // A Deflate entry claiming 4 GiB: decoded to its real size, then refused on the mismatch.
+    // A Deflate entry claiming 512 MiB: decoded to its real size, then refused on the mismatch.
     auto tree = list_ok(zfix(L"tree.zip"));
     rez::ZipEntry inflated = tree["src/sub/n.txt"];
     ASSERT_EQ(inflated.method, 8u);
-    inflated.uncompressed_size = 0xFFFFFFFFu;
+    inflated.uncompressed_size = static_cast<uint32_t>(rez::kMaxDecodedSize);
     EXPECT_FALSE(rez::zip_extract_entry(zfix(L"tree.zip"), inflated, out, err));
     EXPECT_EQ(err, L"ZIP 解压大小不匹配");
     EXPECT_TRUE(out.empty());
