@@ -11,6 +11,7 @@
 #include "app/drag_out.h"
 #include "app/folder_tree.h"
 #include "app/header_editor.h"
+#include "app/job_workers.h"
 #include "app/list_icons.h"
 #include "app/main_window.h"
 #include "app/messages.h"
@@ -253,6 +254,9 @@ void create_main_children(HWND window) {
 }
 
 void destroy_main_window_resources(HWND window) {
+    // The exits stop jobs before they get here; whatever else takes the window down must not
+    // leave a worker reading the model either.
+    stop_workers(window, false);
     // Before the quit is posted: the drain would otherwise meet the quit first.
     free_queued_payloads(window);
     if (app.tray_icon_added) {

@@ -11,6 +11,7 @@
 #include "app/app_state.h"
 #include "app/command_line.h"
 #include "app/elevation.h"
+#include "app/job_workers.h"
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/selftest.h"
@@ -255,6 +256,8 @@ int run_quarvel(HINSTANCE instance, int show_command) {
     } else {
         run_message_loop();
     }
+    // A quit that came without the window going (a headless run) still waits for the job.
+    stop_workers(app.main_window, false);
     close_mutex();
     return finish(code);
 }
