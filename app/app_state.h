@@ -2,7 +2,8 @@
 // whole program, and the few process-wide values that live beside it.
 // Every field belongs to the user-interface thread, except: paused and cancel (atomic, read
 // by workers), archive (read by a worker while busy is set, when nothing else touches it)
-// and main_window (workers post to it).
+// and main_window (workers post to it). The worker threads themselves are listed in
+// workers until they have ended (app/job_workers.h), so that exit can wait for them.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "archive/rez_model.h"
+#include "archive/win_handle.h"
 
 namespace rezui {
 
@@ -70,6 +72,7 @@ struct AppState {
     bool tray_icon_added = false;
     std::atomic<bool> paused{false};
     std::atomic<bool> cancel{false};
+    std::vector<rez::unique_kernel> workers;  // threads of jobs, kept until they have ended
     HBRUSH background_brush = nullptr;
     COLORREF text_colour = 0x141414;
     COLORREF background_colour = 0xFCFCFC;

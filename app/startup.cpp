@@ -13,6 +13,7 @@
 #include "app/shell/elevation.h"
 #include "app/main_window/main_window.h"
 #include "app/main_window/messages.h"
+#include "app/operations/job_workers.h"
 #include "app/selftest.h"
 #include "app/tools/sfx_container.h"
 #include "app/tools/sfx_run_window.h"
@@ -38,9 +39,14 @@ DWORD embedded_pid(const std::wstring& name, size_t start) {
     return i == start ? 0 : pid;
 }
 
-bool remove_tree(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+// A junction or symbolic link inside a leftover is removed itself, never followed: what it
+// points to belongs to someone else. Its attributes are not touched either, since setting
+// them through the link would change its target.
+bool remove_entry(const std::wstring& path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryW(path.c_str()) != FALSE;
+        return DeleteFileW(path.c_str()) != FALSE;
+    }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         return DeleteFileW(path.c_str()) != FALSE;
@@ -52,12 +58,18 @@ bool remove_tree(const std::wstring& path) {
         do {
             std::wstring n = fd.cFileName;
             if (n == L"." || n == L"..") continue;
-            if (!remove_tree(path + L"\\" + n)) ok = false;
+            if (!remove_entry(path + L"\\" + n, fd.dwFileAttributes)) ok = false;
         } while (ok && FindNextFileW(find, &fd));
         FindClose(find);
         if (!ok) return false;
     }
     return RemoveDirectoryW(path.c_str()) != FALSE;
+}
+
+bool remove_tree(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    return remove_entry(path, attributes);
 }
 
 bool is_text_field(HWND window) {
@@ -244,6 +256,8 @@ int run_quarvel(HINSTANCE instance, int show_command) {
     } else {
         run_message_loop();
     }
+    // A quit that came without the window going (a headless run) still waits for the job.
+    stop_workers(app.main_window, false);
     close_mutex();
     return finish(code);
 }

@@ -15,12 +15,6 @@ namespace {
 const wchar_t kCancelled[] = L"操作已取消";
 const wchar_t kUnsafe[] = L"条目路径不安全，已拒绝: ";
 
-std::wstring to_backslashes(std::wstring s) {
-    for (auto& c : s)
-        if (c == L'/') c = L'\\';
-    return s;
-}
-
 // One archive member, whatever its format, as the extraction loop needs it.
 struct Member {
     std::string name;
@@ -28,7 +22,9 @@ struct Member {
     size_t index = 0;  // into the reader's own listing
 };
 
-// Writes the archive's members in listing order. decode(index, bytes, err) reads one file.
+// Writes the archive's members in listing order under their sanitised paths; a member whose
+// path would still leave the target is skipped and logged, and the run then ends false with
+// the count. decode(index, bytes, err) reads one file.
 template <typename Decode>
 bool extract_members(const std::vector<Member>& members, const std::wstring& target, std::wstring& err,
                      const ProgressFn& progress, const LogFn& log, Decode decode) {
@@ -36,16 +32,21 @@ bool extract_members(const std::vector<Member>& members, const std::wstring& tar
     for (const auto& m : members)
         if (!m.is_dir) file_count++;
     size_t done = 0;
+    std::vector<std::string> refused;
+    auto percent = [&] { return file_count ? static_cast<int>(done * 100 / file_count) : 100; };
     for (const auto& m : members) {
         if (!m.is_dir && progress && !progress(0, L"")) {
             err = kCancelled;
             return false;
         }
-        if (!is_safe_relative_path(m.name)) {
-            err = kUnsafe + from_utf8(m.name);
-            return false;
+        std::string safe;
+        if (!sanitize_relative_path(m.name, safe)) {
+            refused.push_back(m.name);
+            if (!m.is_dir) done++;
+            if (log) log(percent(), kUnsafe + from_utf8(m.name));
+            continue;
         }
-        const std::wstring relative = to_backslashes(from_utf8(m.name));
+        const std::wstring relative = from_utf8(safe);
         const std::wstring path = target + L"\\" + relative;
         if (m.is_dir) {
             // Empty folders of the archive come out as folders too.
@@ -68,9 +69,11 @@ bool extract_members(const std::vector<Member>& members, const std::wstring& tar
             return false;
         }
         done++;
-        if (log) log(static_cast<int>(done * 100 / file_count), relative);
+        if (log) log(percent(), relative);
     }
-    return true;
+    if (refused.empty()) return true;
+    err = refused_entries_message(refused);
+    return false;
 }
 
 bool extract_sevenzip(const std::wstring& source, const std::wstring& target, std::wstring& err,

@@ -15,8 +15,10 @@ bool extract_archive_entry(const ArchiveMember& member, std::vector<uint8_t>& ou
 
 // Unpacks the whole archive (chosen by its extension: rez, zip or 7z) below target, which is
 // created with its parents. progress(0, "") is asked before each file (false cancels); log
-// gets the percentage of files done and each relative name. Entry paths that would leave the
-// target are refused. Either callback may be empty.
+// gets the percentage of files done and each relative name. Entry paths are sanitised
+// component by component; one that would still leave the target is skipped (and logged),
+// the rest are written, and the result is then false with the count of skipped entries.
+// Either callback may be empty.
 bool extract_archive_to_dir(const std::wstring& source, const std::wstring& target, std::wstring& err,
                             ProgressFn progress, LogFn log);
 

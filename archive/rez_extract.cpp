@@ -1,6 +1,8 @@
 // Writing entries of the model to disk: the whole archive, one entry or one subtree.
 // Archive data is streamed through a per-thread 4 MiB buffer; entries whose bytes come
-// from elsewhere (a ZIP/7z member, a disk file not saved yet) are read whole.
+// from elsewhere (a ZIP/7z member, a disk file not saved yet) are read whole. Names are
+// sanitised on the way; an entry that would still leave its folder is skipped, and the
+// request reports how many were.
 #include <windows.h>
 
 #include <algorithm>
@@ -9,20 +11,13 @@
 
 namespace rez {
 
-namespace detail {
-
-bool unsafe_component(const std::string& name) {
-    if (name.empty() || name.find(':') != std::string::npos) return true;
-    // Names of dots and spaces only ("." "..", ".. ") resolve to this folder or a parent.
-    return name.find_first_not_of(". ") == std::string::npos;
-}
-
-}  // namespace detail
-
 namespace {
 
 constexpr size_t kCopyPiece = 0x400000;
 constexpr const wchar_t* kCancelled = L"操作已取消";
+constexpr const wchar_t* kRefused = L"条目路径不安全，已拒绝: ";
+// Names listed in the failure text of a request that skipped entries; the rest is counted.
+constexpr size_t kRefusedNamesShown = 10;
 
 std::vector<uint8_t>& copy_buffer(size_t want) {
     thread_local std::vector<uint8_t> buffer;
@@ -44,6 +39,16 @@ std::string join(const std::string& dir, const std::string& name) { return dir.e
 bool bytes_elsewhere(const Entry& e) { return e.member || (e.source_path && e.pos == 0); }
 
 }  // namespace
+
+std::wstring refused_entries_message(const std::vector<std::string>& names) {
+    std::wstring text = L"条目路径不安全，已拒绝 " + std::to_wstring(names.size()) + L" 项，其余条目已解压: ";
+    for (size_t i = 0; i < names.size() && i < kRefusedNamesShown; ++i) {
+        if (i > 0) text += L"、";
+        text += from_utf8(names[i]);
+    }
+    if (names.size() > kRefusedNamesShown) text += L" 等";
+    return text;
+}
 
 int extract_percent(const ExtractTotals& t) {
     if (t.total_bytes > 0) return t.done_bytes < t.total_bytes ? static_cast<int>(t.done_bytes * 100 / t.total_bytes) : 100;
@@ -175,15 +180,33 @@ bool extract_file(RezFile& model, const Entry& e, FileHandle& file, const std::w
     return true;
 }
 
-// Target of a child below a folder, refused when its name could leave that folder.
-bool child_target(const Entry& child, const std::wstring& dest_dir, std::wstring& target, std::wstring& err) {
-    const std::string name = child.name_with_ext();
-    if (detail::unsafe_component(name)) {
-        err = L"条目路径不安全，已拒绝: " + from_utf8(name);
+// Target of a child below a folder under its sanitised name; false when even that name
+// would leave the folder.
+bool child_target(const Entry& child, const std::wstring& dest_dir, std::wstring& target) {
+    const std::string name = sanitize_file_name(child.name_with_ext());
+    if (is_dots_only_name(name)) return false;
+    target = dest_dir + L"\\" + from_utf8(name);
+    return true;
+}
+
+// An entry whose name would leave its folder is skipped, not the whole request: it is noted
+// in the totals and shown through progress. False only when progress asks to stop.
+bool refuse_entry(const std::string& path, ProgressFn* progress, ExtractTotals& totals, std::wstring& err) {
+    totals.refused.push_back(path);
+    if (has_progress(progress) && !(*progress)(extract_percent(totals), kRefused + from_utf8(path))) {
+        err = kCancelled;
         return false;
     }
-    target = dest_dir + L"\\" + from_utf8(sanitize_file_name(name));
     return true;
+}
+
+// A request that skipped entries has not done what was asked, even when the rest went well.
+bool fail_if_refused(const ExtractTotals& totals, size_t refused_before, std::wstring& err) {
+    if (totals.refused.size() <= refused_before) return true;
+    err = refused_entries_message(
+        std::vector<std::string>(totals.refused.begin() + static_cast<std::ptrdiff_t>(refused_before),
+                                 totals.refused.end()));
+    return false;
 }
 
 // The recursive step, on entries rather than paths: no lookup per file.
@@ -202,7 +225,10 @@ bool extract_node(RezFile& model, Entry& e, const std::string& e_path, const std
     for (size_t i = 0; i < e.children.size(); ++i) {
         Entry& c = e.children[i];
         std::wstring t;
-        if (!child_target(c, target, t, err)) return false;
+        if (!child_target(c, target, t)) {
+            if (!refuse_entry(join(e_path, c.name_with_ext()), progress, totals, err)) return false;
+            continue;
+        }
         if (!extract_node(model, c, join(e_path, c.name), t, anc, err, progress, totals, file)) return false;
     }
     anc.pop_back();
@@ -220,10 +246,15 @@ bool RezFile::extract_tree(const std::string& entry_path, const std::wstring& de
         err = L"条目不存在: " + from_utf8(entry_path);
         return false;
     }
+    const size_t refused_before = t.refused.size();
     std::wstring target = dest_dir;
-    if (e != &root && !child_target(*e, dest_dir, target, err)) return false;
+    if (e != &root && !child_target(*e, dest_dir, target)) {
+        if (!refuse_entry(entry_path, progress, t, err)) return false;
+        return fail_if_refused(t, refused_before, err);
+    }
     detail::Ancestors anc = detail::ancestors_of(*this, entry_path);
-    return extract_node(*this, *e, entry_path, target, anc, err, progress, t, file);
+    if (!extract_node(*this, *e, entry_path, target, anc, err, progress, t, file)) return false;
+    return fail_if_refused(t, refused_before, err);
 }
 
 bool RezFile::extract_to_directory(const std::wstring& dir, std::wstring& err, ProgressFn progress) {
@@ -271,14 +302,18 @@ bool RezFile::extract_entries(const std::string& entry_path, const std::wstring&
         err = L"无法创建目录";
         return false;
     }
+    const size_t refused_before = t.refused.size();
     anc.push_back(e->pos);
     for (size_t i = 0; i < e->children.size(); ++i) {
         Entry& c = e->children[i];
         std::wstring target;
-        if (!child_target(c, dest, target, err)) return false;
+        if (!child_target(c, dest, target)) {
+            if (!refuse_entry(join(entry_path, c.name_with_ext()), &progress, t, err)) return false;
+            continue;
+        }
         if (!extract_node(*this, c, join(entry_path, c.name), target, anc, err, &progress, t, file)) return false;
     }
-    return true;
+    return fail_if_refused(t, refused_before, err);
 }
 
 }  // namespace rez

@@ -33,9 +33,5 @@ Ancestors ancestors_of(const RezFile& model, const std::string& path);
 // too deep; then loads it like RezFile::load_directory_block.
 bool load_nested(RezFile& model, FileHandle& file, Entry* dir, const Ancestors& ancestors, std::wstring& err);
 
-// Unsafe as one file-name component below an extraction folder: empty, made of dots and
-// spaces only, or holding a colon.
-bool unsafe_component(const std::string& name);
-
 }  // namespace detail
 }  // namespace rez

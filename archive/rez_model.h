@@ -65,6 +65,9 @@ struct ExtractTotals {
     uint64_t done_bytes = 0;
     uint64_t total_files = 0;
     uint64_t done_files = 0;
+    // Archive paths of entries skipped because even their sanitised names would leave the
+    // target folder ("..", "." and names Windows reads as them).
+    std::vector<std::string> refused;
 };
 
 // Percentage 0-100 and a text; false asks the running operation to stop ("操作已取消").
@@ -211,6 +214,9 @@ public:
                                    DirectoryLayout& list, bool engine_layout = false);
 
     // ---- extraction
+    // Entries are written under their sanitised names. One whose name would still leave its
+    // folder is skipped (noted in the totals, shown through progress) and the others go on;
+    // the request then ends false with refused_entries_message.
     bool count_extract_totals(const std::string& entry_path, ExtractTotals& totals, std::wstring& err);
     std::vector<std::string> list_child_paths(const Entry& dir, const std::string& dir_path) const;
     bool extract_entry_to_file(FileHandle& file, uint64_t pos, uint64_t size, const std::wstring& dest,
@@ -232,5 +238,8 @@ private:
 
 // Percentage of an extraction's counters (bytes first, else files).
 int extract_percent(const ExtractTotals& totals);
+// The failure text of an extraction that skipped these entries (their count, the first few
+// names).
+std::wstring refused_entries_message(const std::vector<std::string>& names);
 
 }  // namespace rez

@@ -213,6 +213,17 @@ std::string extension_of(const std::string& path) {
     return name.substr(dot + 1);
 }
 
+// Windows reads the part before the first dot, less trailing spaces, as the name; these
+// names open a device whatever the extension or case.
+static bool is_device_name(const std::string& name) {
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    base = to_upper_ascii(base);
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
 std::string sanitize_file_name(const std::string& name) {
     std::string out = name;
     for (char& c : out) {
@@ -230,7 +241,29 @@ std::string sanitize_file_name(const std::string& name) {
         }
     }
     out = trim(out);
-    return out.empty() ? "unnamed" : out;
+    if (out.empty()) return "unnamed";
+    // Opening CON, NUL.txt or "com1 .x" reaches a device, so the data would never land in a
+    // file: such names get a leading underscore.
+    if (is_device_name(out)) out.insert(out.begin(), '_');
+    return out;
+}
+
+bool is_dots_only_name(const std::string& name) {
+    return !name.empty() && name.find_first_not_of(". ") == std::string::npos;
+}
+
+bool sanitize_relative_path(const std::string& path, std::string& out) {
+    std::vector<std::string> parts = split_archive_path(path);
+    if (parts.empty()) parts.push_back("");
+    for (std::string& part : parts) {
+        part = sanitize_file_name(part);
+        if (is_dots_only_name(part)) {
+            out.clear();
+            return false;
+        }
+    }
+    out = join_archive_path(parts);
+    return true;
 }
 
 // Windows drops trailing dots and spaces from a path component, so ".. " or ". ." reach

@@ -48,8 +48,18 @@ std::vector<std::string> split_archive_path(const std::string& path);
 std::string join_archive_path(const std::vector<std::string>& parts);
 std::string file_name_of(const std::string& path);
 std::string extension_of(const std::string& path);
+// One entry name as a usable Windows file name: forbidden characters become "_", spaces
+// are trimmed, an empty name is "unnamed", a device name (CON, nul.txt, ...) gets a leading
+// "_". Dots stay.
 std::string sanitize_file_name(const std::string& name);
 bool is_safe_relative_path(const std::string& path);
+// True for a name of dots and spaces only: Windows reads it as the folder itself or its
+// parent ("..", ". .", "...").
+bool is_dots_only_name(const std::string& name);
+// An archive member path made relative and sanitised component by component ("/" and ""
+// both separate; empty components are dropped; no component at all gives "unnamed"); out
+// is ""-joined. False (out empty) when a component still names a folder or its parent.
+bool sanitize_relative_path(const std::string& path, std::string& out);
 
 // ---- files ------------------------------------------------------------------
 

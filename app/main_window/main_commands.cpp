@@ -164,7 +164,7 @@ void on_command(HWND window, WPARAM wparam, LPARAM lparam) {
     case IDM_OPEN: open_picked_archive(window); break;
     case IDM_SAVE: save_archive(); break;
     case IDM_NEW_ARCHIVE: show_wizard(window, L""); break;
-    case IDM_EXIT: DestroyWindow(window); break;
+    case IDM_EXIT: exit_program(window); break;
     case IDM_EXTRACT_ALL: extract_all(); break;
     case IDM_EXTRACT_SELECTED: extract_selected(); break;
     case IDM_ADD_FILES: add_files(); break;

@@ -20,6 +20,7 @@
 #include "app/browser/preview_pane.h"
 #include "app/settings/settings.h"
 #include "app/common/window_helpers.h"
+#include "app/operations/job_workers.h"
 #include "archive/rez_model.h"
 #include "archive/util.h"
 #include "resources/resource.h"
@@ -254,6 +255,9 @@ void create_main_children(HWND window) {
 }
 
 void destroy_main_window_resources(HWND window) {
+    // The exits stop jobs before they get here; whatever else takes the window down must not
+    // leave a worker reading the model either.
+    stop_workers(window, false);
     // Before the quit is posted: the drain would otherwise meet the quit first.
     free_queued_payloads(window);
     if (app.tray_icon_added) {

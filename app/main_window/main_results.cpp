@@ -150,6 +150,18 @@ void on_test_done(HWND window, LPARAM lparam) {
     update_status_summary();
 }
 
+bool free_worker_payload(const MSG& msg) {
+    if (msg.message == WM_TASK_PROGRESS)
+        delete reinterpret_cast<std::wstring*>(msg.lParam);
+    else if (msg.message == WM_TASK_RESULT)
+        delete reinterpret_cast<TaskResult*>(msg.lParam);
+    else if (msg.message == WM_TEST_DONE)
+        delete reinterpret_cast<TestDoneMsg*>(msg.lParam);
+    else
+        return false;
+    return true;
+}
+
 void free_queued_payloads(HWND window) {
     static_assert(WM_TASK_RESULT == WM_TASK_PROGRESS + 1 && WM_TEST_DONE == WM_TASK_RESULT + 1,
                   "the worker messages form one range");
@@ -161,12 +173,7 @@ void free_queued_payloads(HWND window) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        if (msg.message == WM_TASK_PROGRESS)
-            delete reinterpret_cast<std::wstring*>(msg.lParam);
-        else if (msg.message == WM_TASK_RESULT)
-            delete reinterpret_cast<TaskResult*>(msg.lParam);
-        else if (msg.message == WM_TEST_DONE)
-            delete reinterpret_cast<TestDoneMsg*>(msg.lParam);
+        free_worker_payload(msg);
     }
 }
 

@@ -83,6 +83,12 @@ void on_test_done(HWND window, LPARAM lparam);
 // Frees the payloads of worker messages still queued for the window when it goes: once
 // it is destroyed nobody would receive them.
 void free_queued_payloads(HWND window);
+// Frees the payload of one worker message (progress, result, test summary); false when the
+// message is none of them.
+bool free_worker_payload(const MSG& msg);
+// Every way out of the program (window close, File > Exit, the tray's exit) comes here: a
+// running job is stopped and its worker waited for before the window goes.
+void exit_program(HWND window);
 void on_password_request(HWND window);
 void on_copy_data(HWND window, const COPYDATASTRUCT* cds);
 void on_tray_notify(HWND window, LPARAM lparam);

@@ -17,6 +17,7 @@
 #include "app/tools/pack_dialog.h"
 #include "app/main_window/task_ui.h"
 #include "app/common/window_helpers.h"
+#include "app/operations/job_workers.h"
 #include "resources/resource.h"
 
 namespace rezui {
@@ -37,7 +38,7 @@ void on_close(HWND window) {
         ShowWindow(window, SW_HIDE);
         return;
     }
-    DestroyWindow(window);
+    exit_program(window);
 }
 
 bool is_side_panel_child(HWND control) {
@@ -130,6 +131,16 @@ bool on_set_cursor(HWND window, WPARAM wparam) {
 
 }  // namespace
 
+void exit_program(HWND window) {
+    // The tray menu stays usable while a job winds down: a second exit is the same exit.
+    static bool leaving = false;
+    if (leaving) return;
+    leaving = true;
+    stop_workers(window, true);
+    leaving = false;
+    DestroyWindow(window);
+}
+
 std::vector<std::wstring> split_hand_over_lines(const std::wstring& text) { return split_nonempty(text, L'\n'); }
 
 void on_copy_data(HWND window, const COPYDATASTRUCT* cds) {
@@ -183,7 +194,7 @@ void on_tray_notify(HWND window, LPARAM lparam) {
         PostMessageW(window, WM_NULL, 0, 0);
         DestroyMenu(menu);
         if (choice == IDM_TRAY_SHOW) toggle_tray(window);
-        else if (choice == IDM_TRAY_EXIT) DestroyWindow(window);
+        else if (choice == IDM_TRAY_EXIT) exit_program(window);
     } else if (event == WM_LBUTTONDBLCLK) {
         toggle_tray(window);
     }

@@ -4,12 +4,11 @@
 
 #include <windows.h>
 
-#include <thread>
-
 #include "app/app_state.h"
 #include "app/main_window/messages.h"
 #include "app/main_window/task_ui.h"
 #include "app/common/window_helpers.h"
+#include "app/operations/job_workers.h"
 #include "archive/password.h"
 #include "archive/util.h"
 
@@ -80,7 +79,7 @@ void open_file(const std::wstring& path) {
     if (task_running.exchange(true)) return;
     begin_busy();
     show_opening(L"正在打开…");
-    std::thread(rez_open_job, path).detach();
+    start_worker([path] { rez_open_job(path); });
 }
 
 void open_zip_7z(const std::wstring& path, const std::wstring& folder_to_show) {
@@ -89,7 +88,7 @@ void open_zip_7z(const std::wstring& path, const std::wstring& folder_to_show) {
     auto* job = new OpenJob{path, folder_to_show, archive_ext_lower(path)};
     begin_busy();
     show_opening(L"正在打开归档…");
-    std::thread([job] { run_member_open_job(job); }).detach();
+    start_worker([job] { run_member_open_job(job); });
 }
 
 bool request_open_password() {

@@ -1,9 +1,7 @@
 // Whole-archive jobs on the open REZ archive: save and extract everything. Each runs on a
-// detached worker that reads rezui::app.archive while the busy state keeps every other
-// command away from it, and ends with one posted TaskResult.
+// tracked worker (app/operations/job_workers.h) that reads rezui::app.archive while the busy state keeps
+// every other command away from it, and ends with one posted TaskResult.
 #include "app/operations/rez_jobs.h"
-
-#include <thread>
 
 #include "app/app_state.h"
 #include "app/operations/open_archive.h"
@@ -11,6 +9,7 @@
 #include "app/common/unavailable.h"
 #include "app/common/window_helpers.h"
 #include "app/operations/zip_7z_jobs.h"
+#include "app/operations/job_workers.h"
 
 namespace rezui {
 
@@ -24,12 +23,12 @@ bool refuse_member_save() {
     return true;
 }
 
-// The job frame on the user-interface thread: busy state, starting text, one detached
-// worker on a copy of its argument.
+// The job frame on the user-interface thread: busy state, starting text, one worker on a
+// copy of its argument.
 void start_job(const wchar_t* text, void (*worker)(const std::wstring&), const std::wstring& argument) {
     begin_busy();
     set_progress(0, text);
-    std::thread(worker, argument).detach();
+    start_worker([worker, argument] { worker(argument); });
 }
 
 // Worker side: runs the operation and posts its outcome as one TaskResult.

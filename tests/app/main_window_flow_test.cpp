@@ -16,6 +16,7 @@
 #include "archive/member_extract.h"
 #include "archive/password.h"
 #include "archive/sevenzip_reader.h"
+#include "archive/rez_test_util.h"
 #include "archive/util.h"
 #include "main_window_fixture.h"
 #include "resources/resource.h"
@@ -77,6 +78,28 @@ TEST(MainWindowFlow, SaveCommandOnAZipLeavesTheFileAlone) {
     ASSERT_TRUE(rez::read_file(copy, after));
     EXPECT_EQ(before, after);
     EXPECT_NE(h4test::log_text().find(L"尚未提供"), std::wstring::npos);
+}
+
+TEST(MainWindowFlow, ExtractAllWritesOddNamesSanitisedAndReportsSkippedOnesAsAFailure) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"h5odd");
+    const std::wstring archive = dir / L"odd.rez";
+    reztest::write(archive, reztest::odd_names_rez({{"a:b", ""}, {"..", ""}, {"CON", "TXT"}, {"ok", "TXT"}}, {". ."}));
+    ASSERT_TRUE(open_and_wait(archive));
+    ASSERT_TRUE(rezui::app.archive_loaded);
+    h4test::folder_answers = {dir / L"out"};
+    w.command(IDM_EXTRACT_ALL);
+    ASSERT_TRUE(h4test::pump_until([] { return !rezui::app.busy; }));
+
+    EXPECT_EQ(reztest::read_text(dir / L"out\\a_b"), "<a:b>");
+    EXPECT_EQ(reztest::read_text(dir / L"out\\_CON.txt"), "<CON>");
+    EXPECT_EQ(reztest::read_text(dir / L"out\\ok.txt"), "<ok>");
+    const std::wstring failure = L"条目路径不安全，已拒绝 2 项，其余条目已解压: ..、. .";
+    EXPECT_NE(h4test::log_text().find(L"操作失败: " + failure), std::wstring::npos);
+    EXPECT_EQ(h4test::log_text().find(L"解压完成"), std::wstring::npos);
+    ASSERT_EQ(h4test::boxes.size(), 1u);
+    EXPECT_EQ(h4test::boxes[0].text, failure);
+    EXPECT_EQ(h4test::boxes[0].caption, L"操作失败");
 }
 
 // Answers the password prompts from a list (an empty answer cancels) and records the

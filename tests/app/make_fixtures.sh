@@ -50,3 +50,14 @@ rm -f "$out/pics.7z"
 mkdir -p "$work/pics"
 for i in 1 2 3 4; do convert -size 24x16 "xc:rgb($((i * 60)),40,90)" "$work/pics/p$i.tga"; done
 (cd "$work/pics" && 7z a -bd -y -ms=on -m0=LZMA "$out/pics.7z" . >/dev/null)
+# A leftover drag-out folder of an ended run that holds a link to a folder outside it: the
+# start-up clean-up must take the link away, never what it points to. Made from this side
+# because Wine's CreateSymbolicLinkW makes nothing; Wine shows a Unix link to a folder as a
+# directory reparse point. Made afresh for every run, since the clean-up consumes it.
+links="$out/stale_links"
+rm -rf "$links"
+mkdir -p "$links/temp/qvl_dragout_4000000000/sub" "$links/kept/inner"
+printf 'keep' >"$links/kept/keep.txt"
+printf 'inner' >"$links/kept/inner/deep.txt"
+printf 'x' >"$links/temp/qvl_dragout_4000000000/sub/x.dat"
+ln -s "$links/kept" "$links/temp/qvl_dragout_4000000000/dirlink"

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/startup.h"
@@ -57,6 +58,29 @@ TEST(Startup, CleanupRemovesOnlyLeftoversOfEndedRuns) {
     EXPECT_NE(GetFileAttributesW(live_folder.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(rez::file_exists(dir / (L"rez_sfx_" + own_pid() + L".rez")));
     EXPECT_TRUE(rez::file_exists(dir / L"other.txt"));
+}
+
+TEST(Startup, CleanupTakesLinksInsideLeftoversButNeverWhatTheyPointTo) {
+    // app_make_fixtures makes this afresh for each run: a leftover holding a Unix link to a
+    // folder beside it.
+    const std::wstring root = qvltest::fixture(L"app\\stale_links");
+    const std::wstring link = root + L"\\temp\\qvl_dragout_4000000000\\dirlink";
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "made by app_make_fixtures";
+    ASSERT_EQ(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY),
+              DWORD{FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY});
+
+    rezui::cleanup_stale_temp(root + L"\\temp");
+
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(rez::read_file(root + L"\\kept\\keep.txt", bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "keep");
+    ASSERT_TRUE(rez::read_file(root + L"\\kept\\inner\\deep.txt", bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "inner");
+    // Where the platform can remove a link itself it is gone; where it cannot (Wine removes
+    // through it) it is still a link to the untouched folder.
+    const DWORD after = GetFileAttributesW(link.c_str());
+    EXPECT_TRUE(after == INVALID_FILE_ATTRIBUTES || (after & FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 TEST(Startup, AcceleratorsLeaveTypingKeysToEditFieldsAndTheSearchWindow) {

@@ -1,8 +1,11 @@
 // Member reading by listed name and whole-archive extraction of 7z, ZIP and REZ archives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "archive/member_extract.h"
 #include "archive/password.h"
+#include "archive/sevenzip_writer.h"
 #include "archive/util.h"
 #include "test_support.h"
 
@@ -74,27 +77,108 @@ TEST(MemberExtract, CancelUnsupportedAndUnsafePaths) {
     EXPECT_EQ(err, L"不支持的源格式");
     EXPECT_TRUE(is_dir(dir / L"u"));
 
+    // An escaping entry is skipped; those after it are still written, and the run fails.
     EXPECT_FALSE(rez::extract_archive_to_dir(fx(L"member\\parent.zip"), dir / L"p\\in", err, {}, {}));
-    EXPECT_EQ(err, L"条目路径不安全，已拒绝: ../evil.txt");
+    EXPECT_EQ(err, L"条目路径不安全，已拒绝 1 项，其余条目已解压: ../evil.txt");
     EXPECT_EQ(slurp(dir / L"p\\in\\good.txt"), "good\n");
     EXPECT_FALSE(rez::file_exists(dir / L"p\\evil.txt"));
-    EXPECT_FALSE(rez::file_exists(dir / L"p\\in\\after.txt"));
+    EXPECT_EQ(slurp(dir / L"p\\in\\after.txt"), "after\n");
+    // Absolute and drive paths are made relative to the target; a parent step is refused.
     const struct {
         const wchar_t* archive;
-        const wchar_t* name;
-    } unsafe[] = {{L"absolute.zip", L"/abs.txt"},
-                  {L"backslash.zip", L"\\abs.txt"},
-                  {L"drive.zip", L"C:/drive.txt"},
-                  {L"inner_parent.zip", L"a/../../x.txt"}};
-    for (const auto& c : unsafe) {
-        EXPECT_FALSE(rez::extract_archive_to_dir(fx(std::wstring(L"member\\") + c.archive), dir / L"x", err, {}, {}));
-        EXPECT_EQ(err, std::wstring(L"条目路径不安全，已拒绝: ") + c.name);
+        const wchar_t* written;  // null: refused
+    } rooted[] = {{L"absolute.zip", L"abs.txt"},
+                  {L"backslash.zip", L"abs.txt"},
+                  {L"drive.zip", L"C_\\drive.txt"},
+                  {L"inner_parent.zip", nullptr}};
+    for (const auto& c : rooted) {
+        qvltest::ScratchDir::remove_tree(dir / L"x");
+        const bool ok = rez::extract_archive_to_dir(fx(std::wstring(L"member\\") + c.archive), dir / L"x", err, {}, {});
+        EXPECT_EQ(ok, c.written != nullptr) << rez::to_utf8(c.archive);
+        if (c.written) {
+            EXPECT_EQ(slurp(dir / L"x\\" + c.written), "x") << rez::to_utf8(c.archive);
+        } else {
+            EXPECT_EQ(err, L"条目路径不安全，已拒绝 1 项，其余条目已解压: a/../../x.txt");
+        }
     }
     EXPECT_FALSE(rez::file_exists(dir / L"x.txt"));
     // A damaged archive keeps its reader's message.
     EXPECT_FALSE(rez::extract_archive_to_dir(fx(L"multivol.7z.001"), dir / L"m", err, {}, {}));
     EXPECT_FALSE(rez::extract_archive_to_dir(dir / L"nothing.7z", dir / L"m", err, {}, {}));
     EXPECT_EQ(err, L"无法读取 7z 文件");
+}
+
+std::vector<std::wstring> listing(const std::wstring& folder) {
+    std::vector<std::wstring> out;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do {
+        const std::wstring n = fd.cFileName;
+        if (n != L"." && n != L"..") out.push_back(n);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Member names (also in odd_names.zip of the fixture script; a trailing "/" is a folder) and
+// where whole-archive extraction puts them; null: skipped as escaping the target.
+const struct {
+    const char* name;
+    const wchar_t* written;
+} kOddNames[] = {
+    {"good.txt", L"good.txt"},       {"a:b.txt", L"a_b.txt"},           {"CON", L"_CON"},
+    {"sub/nul.txt", L"sub\\_nul.txt"}, {"Com1 .x", L"_Com1 .x"},          {"/abs.txt", L"abs.txt"},
+    {"C:/drive.txt", L"C_\\drive.txt"}, {"../evil.txt", nullptr},          {"x/../../y", nullptr},
+    {"...", nullptr},                {"d/. ./f.txt", nullptr},           {"aux/", L"_aux"},
+    {"../up/", nullptr},             {"keep/", L"keep"},                {"prn.d/in.txt", L"_prn.d\\in.txt"},
+};
+
+TEST(MemberExtract, OddNamesAreSanitisedAndOnlyEscapingOnesSkipped) {
+    qvltest::ScratchDir dir(L"mxodd");
+    // No peer tool writes such names into a 7z: our own writer makes that copy of the table.
+    std::vector<rez::ArchiveItem> items;
+    for (const auto& c : kOddNames) {
+        const std::string n = c.name;
+        const std::string content = n.back() == '/' ? "" : "<" + n + ">";
+        items.push_back({n, std::vector<uint8_t>(content.begin(), content.end())});
+    }
+    std::wstring err;
+    ASSERT_TRUE(rez::sevenzip_create(dir / L"odd.7z", items, L"", err)) << rez::to_utf8(err);
+
+    for (const std::wstring& source : {fx(L"member\\odd_names.zip"), dir / L"odd.7z"}) {
+        SCOPED_TRACE(rez::to_utf8(source));
+        const std::wstring target = dir / L"box\\in";
+        std::vector<std::wstring> logged;
+        EXPECT_FALSE(rez::extract_archive_to_dir(source, target, err, {},
+                                                 [&](int, const std::wstring& t) { logged.push_back(t); }));
+        // The 7z listing drops a folder's trailing "/".
+        EXPECT_EQ(err.rfind(L"条目路径不安全，已拒绝 5 项，其余条目已解压: ../evil.txt、x/../../y、...、d/. ./f.txt、../up", 0),
+                  0u)
+            << rez::to_utf8(err);
+        for (const auto& c : kOddNames) {
+            std::string name = c.name;
+            const bool folder = name.back() == '/';
+            if (!c.written) {
+                if (folder) name.pop_back();
+                const std::wstring line = L"条目路径不安全，已拒绝: " + rez::from_utf8(name);
+                EXPECT_TRUE(std::any_of(logged.begin(), logged.end(),
+                                        [&](const std::wstring& t) { return t.rfind(line, 0) == 0; }))
+                    << name;
+            } else if (folder) {
+                EXPECT_TRUE(is_dir(target + L"\\" + c.written)) << name;
+            } else {
+                EXPECT_EQ(slurp(target + L"\\" + c.written), "<" + name + ">") << name;
+            }
+        }
+        EXPECT_EQ(listing(target), (std::vector<std::wstring>{L"C_", L"_CON", L"_Com1 .x", L"_aux", L"_prn.d", L"a_b.txt",
+                                                               L"abs.txt", L"good.txt", L"keep", L"sub"}));
+        // Nothing beside the target or above it.
+        EXPECT_EQ(listing(dir / L"box"), (std::vector<std::wstring>{L"in"}));
+        EXPECT_EQ(listing(dir.path()), (std::vector<std::wstring>{L"box", L"odd.7z"}));
+        qvltest::ScratchDir::remove_tree(dir / L"box");
+    }
 }
 
 TEST(MemberExtract, MembersAreFoundByExactName) {

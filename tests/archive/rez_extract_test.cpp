@@ -1,6 +1,8 @@
 // Extraction: whole archive, one entry, progress and cancel, and hostile entry names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "archive/rez_model.h"
 #include "rez_test_util.h"
 #include "test_support.h"
@@ -132,58 +134,67 @@ TEST(RezExtract, CancelInsideALargeFileDeletesIt) {
     EXPECT_EQ(read(f / L"big.out").size(), big.size());
 }
 
-// An archive whose root holds one folder named `name` with a file inside, and a file
-// named `name` with type txt.
-Bytes hostile(const std::string& name, bool as_file) {
-    const std::string payload = "pwned";
-    const uint32_t data_pos = 168;
-    const Bytes inner = file_record(data_pos, static_cast<uint32_t>(payload.size()), 1, 0x00747874, "evil");
-    const uint32_t root_pos = data_pos + static_cast<uint32_t>(payload.size());
-    Bytes root;
-    if (as_file) {
-        root = file_record(data_pos, static_cast<uint32_t>(payload.size()), 2, 0, name);
-    } else {
-        const uint32_t root_len = static_cast<uint32_t>(dir_record(0, 0, name).size());
-        root = dir_record(root_pos + root_len, static_cast<uint32_t>(inner.size()), name);
-    }
-    const uint32_t root_len = static_cast<uint32_t>(root.size());
-    Bytes out = cat({header(root_pos, root_len), Bytes(payload.begin(), payload.end()), scramble(root, root_pos)});
-    if (!as_file) out = cat({out, scramble(inner, root_pos + root_len)});
-    return out;
-}
-
-TEST(RezExtract, HostileNamesAreRefused) {
-    struct Case {
+TEST(RezExtract, OddNamesAreSanitisedAndOnlyEscapingOnesSkipped) {
+    // {name, type text, name written; null: skipped as escaping the target}
+    const struct {
+        std::string name, type;
+        const wchar_t* written;
+    } files[] = {
+        {"a:b", "", L"a_b"},       {"", "", L"unnamed"},          {"..", "", nullptr},
+        {"CON", "", L"_CON"},      {"nul", "TXT", L"_nul.txt"},   {"Com1 ", "X", L"_Com1 .x"},
+        {"x/../../y", "", L"x_.._.._y"}, {"...", "", nullptr},    {".. ", "", nullptr},
+        {"C:", "", L"C_"},         {" ", "TXT", L".txt"},
+    };
+    const struct {
         std::string name;
-        bool as_file;
-    } cases[] = {{"..", false}, {".", false}, {".. ", false}, {"", false}, {"...", false},
-                 {"C:", false},  {"..", true},  {"a:b", true}, {" ", true}};
-    for (const Case& c : cases) {
-        Fixture f;
-        write(f / L"h.rez", hostile(c.name, c.as_file));
-        rez::RezFile m;
-        std::wstring err;
-        ASSERT_TRUE(rez::RezFile::open(f / L"h.rez", m, err)) << c.name;
-        const std::wstring target = f / L"box\\target";
-        EXPECT_FALSE(m.extract_to_directory(target, err)) << c.name;
-        EXPECT_EQ(err, L"条目路径不安全，已拒绝: " + rez::from_utf8(c.name)) << c.name;
-        // Nothing beside the target folder, nothing above it.
-        EXPECT_EQ(listing(f / L"box"), (std::vector<std::wstring>{L"target"})) << c.name;
-        EXPECT_EQ(listing(f.path()), (std::vector<std::wstring>{L"box", L"h.rez"})) << c.name;
-        EXPECT_TRUE(listing(target).empty()) << c.name;
-        // The same through one-entry extraction of the root's content.
-        err.clear();
-        EXPECT_FALSE(m.extract_entries("", f / L"box\\t2", err)) << c.name;
-        EXPECT_EQ(err.rfind(L"条目路径不安全，已拒绝: ", 0), 0u) << c.name;
-    }
-    // Names that only look odd are fine.
+        const wchar_t* written;
+    } folders[] = {{"..", nullptr}, {". .", nullptr}, {"aux", L"_aux"}, {"..name", L"..name"}, {".", nullptr}};
+    std::vector<std::pair<std::string, std::string>> file_list;
+    for (const auto& c : files) file_list.push_back({c.name, c.type});
+    std::vector<std::string> folder_list;
+    for (const auto& c : folders) folder_list.push_back(c.name);
+    const std::wstring refused = L"条目路径不安全，已拒绝 6 项，其余条目已解压: ..、...、.. 、..、. .、.";
+
     Fixture f;
-    write(f / L"h.rez", hostile("..name", false));
+    write(f / L"h.rez", odd_names_rez(file_list, folder_list));
     rez::RezFile m;
     std::wstring err;
-    ASSERT_TRUE(rez::RezFile::open(f / L"h.rez", m, err));
-    ASSERT_TRUE(m.extract_to_directory(f / L"ok", err)) << rez::to_utf8(err);
-    EXPECT_EQ(read_text(f / L"ok\\..name\\evil.txt"), "pwned");
+    ASSERT_TRUE(rez::RezFile::open(f / L"h.rez", m, err)) << rez::to_utf8(err);
+    const std::wstring target = f / L"box\\target";
+    std::vector<std::wstring> texts;
+    EXPECT_FALSE(m.extract_to_directory(target, err, [&](int, const std::wstring& t) {
+        texts.push_back(t);
+        return true;
+    }));
+    EXPECT_EQ(err, refused);
+    for (const char* name : {"..", "...", ".. ", ". .", "."})
+        EXPECT_NE(std::find(texts.begin(), texts.end(), L"条目路径不安全，已拒绝: " + rez::from_utf8(name)), texts.end())
+            << name;
+
+    // The same through one-entry extraction of the root's content.
+    const std::wstring again = f / L"box\\t2";
+    EXPECT_FALSE(m.extract_entries("", again, err));
+    EXPECT_EQ(err, refused);
+
+    std::vector<std::wstring> expected;
+    for (const auto& c : files)
+        if (c.written) expected.push_back(c.written);
+    for (const auto& c : folders)
+        if (c.written) expected.push_back(c.written);
+    std::sort(expected.begin(), expected.end());
+    for (const std::wstring& out : {target, again}) {
+        EXPECT_EQ(listing(out), expected);
+        for (const auto& c : files) {
+            if (c.written) {
+                EXPECT_EQ(read_text(out + L"\\" + c.written), "<" + c.name + ">") << c.name;
+            }
+        }
+        EXPECT_EQ(read_text(out + L"\\_aux\\f.txt"), "in aux");
+        EXPECT_EQ(read_text(out + L"\\..name\\f.txt"), "in ..name");
+    }
+    // Nothing beside the targets, nothing above them.
+    EXPECT_EQ(listing(f / L"box"), (std::vector<std::wstring>{L"t2", L"target"}));
+    EXPECT_EQ(listing(f.path()), (std::vector<std::wstring>{L"box", L"h.rez"}));
 }
 
 TEST(RezExtract, Percent) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/rez_model.h"
@@ -107,5 +108,40 @@ inline std::string read_text(const std::wstring& path) {
 }
 
 inline bool exists_any(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A REZ made from the file layout alone: the root holds `files` ({name, type text}) and then
+// `folders`, each folder one file "f" of type txt. A root file holds "<" + name + ">", a
+// folder's file "in " + the folder's name.
+inline Bytes odd_names_rez(const std::vector<std::pair<std::string, std::string>>& files,
+                           const std::vector<std::string>& folders) {
+    Bytes payload;
+    uint32_t pos = 168;
+    auto add = [&](const std::string& data) {
+        payload.insert(payload.end(), data.begin(), data.end());
+        const std::pair<uint32_t, uint32_t> at{pos, static_cast<uint32_t>(data.size())};
+        pos += at.second;
+        return at;
+    };
+    std::vector<std::pair<uint32_t, uint32_t>> file_at, inner_at;
+    for (const auto& f : files) file_at.push_back(add("<" + f.first + ">"));
+    for (const auto& d : folders) inner_at.push_back(add("in " + d));
+    const uint32_t root_pos = pos;
+    uint32_t id = 1;
+    Bytes root;
+    for (size_t i = 0; i < files.size(); ++i)
+        root = cat({root, file_record(file_at[i].first, file_at[i].second, id++, rez::type_text_to_u32(files[i].second),
+                                      files[i].first)});
+    uint32_t root_len = static_cast<uint32_t>(root.size());
+    for (const auto& d : folders) root_len += static_cast<uint32_t>(dir_record(0, 0, d).size());
+    uint32_t block_pos = root_pos + root_len;
+    Bytes blocks;
+    for (size_t i = 0; i < folders.size(); ++i) {
+        const Bytes inner = file_record(inner_at[i].first, inner_at[i].second, id++, 0x00747874, "f");
+        root = cat({root, dir_record(block_pos, static_cast<uint32_t>(inner.size()), folders[i])});
+        blocks = cat({blocks, scramble(inner, block_pos)});
+        block_pos += static_cast<uint32_t>(inner.size());
+    }
+    return cat({header(root_pos, root_len), payload, scramble(root, root_pos), blocks});
+}
 
 }  // namespace reztest

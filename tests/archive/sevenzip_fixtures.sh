@@ -79,4 +79,9 @@ make("absolute.zip", [("/abs.txt", b"x")])
 make("backslash.zip", [("\\abs.txt", b"x")])
 make("drive.zip", [("C:/drive.txt", b"x")])
 make("inner_parent.zip", [("a/../../x.txt", b"x")])
+# Odd names for the extraction's sanitising (the table is in member_extract_test.cpp): each
+# file holds its own name in angle brackets; names ending in "/" are folders.
+odd = ["good.txt", "a:b.txt", "CON", "sub/nul.txt", "Com1 .x", "/abs.txt", "C:/drive.txt", "../evil.txt",
+       "x/../../y", "...", "d/. ./f.txt", "aux/", "../up/", "keep/", "prn.d/in.txt"]
+make("odd_names.zip", [(n, b"" if n.endswith("/") else ("<" + n + ">").encode()) for n in odd])
 PY

@@ -36,6 +36,37 @@ TEST(ArchivePath, SanitizeFileName) {
     EXPECT_EQ(rez::sanitize_file_name("\tname "), "_name");
     EXPECT_EQ(rez::sanitize_file_name("x<>|\"*/\\y"), "x_______y");
     EXPECT_EQ(rez::sanitize_file_name("\xE4\xB8\xAD.txt."), "\xE4\xB8\xAD.txt.");
+    // Device names, whatever the case, extension or trailing spaces and dots, would send the
+    // data to a device: they get a leading underscore. Near misses stay as they are.
+    const struct {
+        const char* name;
+        const char* sanitised;
+    } devices[] = {
+        {"CON", "_CON"},         {"nul.txt", "_nul.txt"},   {"Com1 .x", "_Com1 .x"}, {"aux.tar.gz", "_aux.tar.gz"},
+        {"PRN.", "_PRN."},       {" lpt9 ", "_lpt9"},       {"LPT1", "_LPT1"},       {"com9", "_com9"},
+        {"COM0", "COM0"},        {"LPT10", "LPT10"},        {"CONSOLE", "CONSOLE"},  {"xnul", "xnul"},
+        {"con_", "con_"},        {"a.con", "a.con"},        {"NUL:", "NUL_"},        {"nul:.txt", "nul_.txt"},
+    };
+    for (const auto& d : devices) EXPECT_EQ(rez::sanitize_file_name(d.name), d.sanitised) << d.name;
+}
+
+TEST(ArchivePath, SanitizeRelativePath) {
+    const struct {
+        const char* path;
+        const char* out;  // null: refused
+    } cases[] = {
+        {"a:b/c?d.txt", "a_b\\c_d.txt"}, {"/abs.txt", "abs.txt"},   {"\\\\srv\\x", "srv\\x"},
+        {"C:/x", "C_\\x"},             {"a//b/", "a\\b"},          {"", "unnamed"},
+        {"/", "unnamed"},              {"CON/nul.txt", "_CON\\_nul.txt"}, {" ../x", nullptr},
+        {"..", nullptr},               {"a/../b", nullptr},         {"./a", nullptr},
+        {"...", nullptr},              {"a/. ./b", nullptr},        {"x/.. /y", nullptr},
+        {"..a/b..", "..a\\b.."},
+    };
+    for (const auto& c : cases) {
+        std::string out = "stale";
+        EXPECT_EQ(rez::sanitize_relative_path(c.path, out), c.out != nullptr) << '"' << c.path << '"';
+        EXPECT_EQ(out, c.out ? c.out : "") << '"' << c.path << '"';
+    }
 }
 
 TEST(ArchivePath, SafeRelativePath) {

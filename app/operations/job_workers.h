@@ -1,0 +1,23 @@
+// The worker threads of background jobs (save, extract, open). Each is tracked in
+// rezui::app.workers from its start until it has ended, so that leaving the program can
+// stop the running job and wait for it instead of pulling the archive model away under it.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace rezui {
+
+// UI thread: runs body on a new worker thread. Throws std::system_error when no thread
+// starts.
+void start_worker(std::function<void()> body);
+// UI thread: true while a worker started by start_worker has not ended.
+bool workers_running();
+// UI thread: asks the running job to stop (cancel set, pause lifted, a pending password
+// question answered as cancelled) and waits until every worker has ended, then ends the busy
+// state. With pump, the thread keeps handling messages meanwhile with the window disabled;
+// the workers' own reports are dropped, since nothing should start from them now.
+void stop_workers(HWND window, bool pump);
+
+}  // namespace rezui

@@ -1,0 +1,219 @@
+// Leaving the program while a job runs, through the real main window: the window close,
+// File > Exit and the tray's exit each stop the running save, extraction or open and wait
+// for its worker before the window goes, and the REZ being saved stays the old file or
+// becomes a whole new one.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/main_window/messages.h"
+#include "archive/rez_model.h"
+#include "archive/util.h"
+#include "main_window_fixture.h"
+#include "resources/resource.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr int kEntries = 600;
+constexpr size_t kEntrySize = 64 * 1024;
+
+std::vector<uint8_t> read_bytes(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    rez::read_file(path, bytes);
+    return bytes;
+}
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A REZ large enough that saving or extracting it is still under way when the test acts.
+std::wstring make_big_rez(const qvltest::ScratchDir& dir) {
+    const std::wstring src = dir / L"src";
+    CreateDirectoryW(src.c_str(), nullptr);
+    rez::RezFile model;
+    std::vector<uint8_t> data(kEntrySize);
+    for (int i = 0; i < kEntries; ++i) {
+        for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<uint8_t>(i * 31 + k * 7);
+        const std::wstring file = src + L"\\f" + std::to_wstring(1000 + i) + L".bin";
+        EXPECT_TRUE(rez::write_file(file, data.data(), data.size()));
+        std::string added;
+        EXPECT_TRUE(model.add_file("", file, added));
+    }
+    std::wstring err;
+    EXPECT_TRUE(model.save(dir / L"big.rez", err)) << rez::to_utf8(err);
+    return dir / L"big.rez";
+}
+
+// What the main window's state and the disk look like when WM_DESTROY reaches it.
+struct AtDestroy {
+    bool seen = false;
+    bool busy = true;
+    bool opening = true;       // the open job's own running flag
+    bool archive_free = false; // nobody holds the archive file open
+    bool tmp_left = true;      // the save's "<archive>.tmp"
+};
+AtDestroy at_destroy;
+std::wstring watched_archive;
+WNDPROC main_proc = nullptr;
+
+LRESULT CALLBACK recording_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_DESTROY) {
+        at_destroy.seen = true;
+        at_destroy.busy = rezui::app.busy;
+        at_destroy.opening = rezui::task_running.load();
+        HANDLE h = CreateFileW(watched_archive.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        at_destroy.archive_free = h != INVALID_HANDLE_VALUE;
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        at_destroy.tmp_left = exists(watched_archive + L".tmp");
+    }
+    return CallWindowProcW(main_proc, window, message, wparam, lparam);
+}
+
+void watch_destroy(HWND window, const std::wstring& archive) {
+    at_destroy = AtDestroy{};
+    watched_archive = archive;
+    main_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(recording_proc)));
+}
+
+enum class Route { close_box, file_exit, tray_exit };
+enum class Job { save, extract, open };
+
+const char* route_name(Route r) {
+    return r == Route::close_box ? "close box" : r == Route::file_exit ? "File > Exit" : "tray exit";
+}
+const char* job_name(Job j) { return j == Job::save ? "save" : j == Job::extract ? "extract" : "open"; }
+
+// The way a user leaves: the caption's close box, the File menu's Exit, the tray menu's Exit.
+void leave(HWND window, Route route) {
+    switch (route) {
+    case Route::close_box: SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+    case Route::file_exit: SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0); break;
+    case Route::tray_exit:
+        h4test::menu_answer = IDM_TRAY_EXIT;
+        SendMessageW(window, rezui::WM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
+        break;
+    }
+}
+
+// Watches for a file the running job writes. The queue is left alone meanwhile: handling the
+// job's progress reports between two looks would let a whole save go by unseen.
+bool appears(const std::wstring& path) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(1))
+        if (exists(path)) return true;
+    return false;
+}
+
+bool open_through_menu(h4test::MainWindow& w, const std::wstring& path) {
+    h4test::open_answer = path;
+    w.command(IDM_OPEN);
+    return h4test::pump_until(
+        [] { return rezui::app.archive_loaded && !rezui::app.busy && !rezui::task_running.load(); });
+}
+
+void click_pause() { SendMessageW(rezui::app.pause_button, BM_CLICK, 0, 0); }
+
+TEST(ExitWhileJobs, EveryExitStopsThePausedJobAndWaitsForItsWorker) {
+    qvltest::ScratchDir dir(L"exitjobs");
+    const std::wstring big = make_big_rez(dir);
+    const std::vector<uint8_t> old_bytes = read_bytes(big);
+    ASSERT_FALSE(old_bytes.empty());
+    // Its own copy, which no other test process holds open; the name keeps its layout.
+    CreateDirectoryW((dir / L"many").c_str(), nullptr);
+    const std::wstring many = dir / L"many\\engine.rez";
+    ASSERT_TRUE(CopyFileW(qvltest::fixture(L"app\\many\\engine.rez").c_str(), many.c_str(), FALSE));
+
+    const struct {
+        Job job;
+        Route route;
+    } cases[] = {
+        {Job::save, Route::close_box}, {Job::save, Route::file_exit},    {Job::save, Route::tray_exit},
+        {Job::extract, Route::file_exit}, {Job::extract, Route::tray_exit}, {Job::open, Route::close_box},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(job_name(c.job)) + " / " + route_name(c.route));
+        const std::wstring archive = c.job == Job::open ? many : big;
+        const std::wstring out = dir / L"out";
+        qvltest::ScratchDir::remove_tree(out);
+        {
+            h4test::MainWindow w;
+            HWND window = w.hwnd();
+            switch (c.job) {
+            case Job::save:
+                ASSERT_TRUE(open_through_menu(w, big));
+                w.command(IDM_SAVE);
+                // Paused half-way: the new archive is being written beside the old one.
+                ASSERT_TRUE(appears(big + L".tmp"));
+                click_pause();
+                h4test::pump(100);
+                ASSERT_TRUE(rezui::app.busy);
+                ASSERT_TRUE(exists(big + L".tmp"));
+                break;
+            case Job::extract:
+                ASSERT_TRUE(open_through_menu(w, big));
+                h4test::folder_answers = {out};
+                w.command(IDM_EXTRACT_ALL);
+                ASSERT_TRUE(appears(out + L"\\f1000.bin"));
+                click_pause();
+                h4test::pump(100);
+                ASSERT_TRUE(rezui::app.busy);
+                ASSERT_FALSE(exists(out + L"\\f" + std::to_wstring(1000 + kEntries - 1) + L".bin"));
+                break;
+            case Job::open:
+                h4test::open_answer = many;
+                w.command(IDM_OPEN);
+                click_pause();
+                h4test::pump(100);
+                ASSERT_TRUE(rezui::task_running.load());
+                break;
+            }
+            watch_destroy(window, archive);
+            leave(window, c.route);
+
+            EXPECT_FALSE(IsWindow(window));
+            EXPECT_TRUE(at_destroy.seen);
+            // The job was over before the window went: no busy state, no open worker, no
+            // handle on the archive, no half-written copy.
+            EXPECT_FALSE(at_destroy.busy);
+            EXPECT_FALSE(at_destroy.opening);
+            EXPECT_TRUE(at_destroy.archive_free);
+            EXPECT_FALSE(at_destroy.tmp_left);
+            EXPECT_TRUE(h4test::boxes.empty());
+        }
+        EXPECT_EQ(read_bytes(big), old_bytes);
+        EXPECT_FALSE(exists(big + L".tmp"));
+    }
+}
+
+TEST(ExitWhileJobs, ClosingDuringASaveLeavesTheOldArchiveOrAWholeNewOne) {
+    qvltest::ScratchDir dir(L"exitsave");
+    const std::wstring big = make_big_rez(dir);
+    const std::vector<uint8_t> old_bytes = read_bytes(big);
+    {
+        h4test::MainWindow w;
+        ASSERT_TRUE(open_through_menu(w, big));
+        w.command(IDM_SAVE);
+        ASSERT_TRUE(appears(big + L".tmp"));
+        watch_destroy(w.hwnd(), big);
+        leave(w.hwnd(), Route::close_box);
+        EXPECT_FALSE(IsWindow(w.hwnd()));
+        EXPECT_FALSE(at_destroy.busy);
+        EXPECT_TRUE(at_destroy.archive_free);
+        EXPECT_FALSE(at_destroy.tmp_left);
+    }
+    EXPECT_FALSE(exists(big + L".tmp"));
+    if (read_bytes(big) == old_bytes) return;
+    // Replaced: then by a complete archive with every entry and its bytes.
+    rez::RezFile back;
+    std::wstring err;
+    ASSERT_TRUE(rez::RezFile::open(big, back, err)) << rez::to_utf8(err);
+    ASSERT_EQ(back.root.children.size(), static_cast<size_t>(kEntries));
+    std::vector<uint8_t> last;
+    ASSERT_TRUE(back.read_entry_data(back.root.children.back(), last, err)) << rez::to_utf8(err);
+    ASSERT_EQ(last.size(), kEntrySize);
+    EXPECT_EQ(last[5], static_cast<uint8_t>((kEntries - 1) * 31 + 5 * 7));
+}
+
+}  // namespace
