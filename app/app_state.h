@@ -3,7 +3,7 @@
 // Every field belongs to the user-interface thread, except: paused and cancel (atomic, read
 // by workers), archive (read by a worker while busy is set, when nothing else touches it)
 // and main_window (workers post to it). The worker threads themselves are listed in
-// workers until they have ended (app/job_workers.h), so that exit can wait for them.
+// workers until they have ended (app/operations/job_workers.h), so that exit can wait for them.
 #pragma once
 
 #include <windows.h>
@@ -19,7 +19,7 @@
 
 namespace rezui {
 
-struct OpenPwdRequest;  // app/open_archive.h
+struct OpenPwdRequest;  // app/operations/open_archive.h
 
 struct AppState {
     HWND main_window = nullptr;

@@ -11,9 +11,9 @@ namespace rezui {
 constexpr UINT WM_TRAY_NOTIFY = WM_APP + 3;  // 0x8003
 // wParam percent, lParam new std::wstring (status text).
 constexpr UINT WM_TASK_PROGRESS = WM_APP + 20;  // 0x8014
-// wParam 0, lParam new rezui::TaskResult (app/open_archive.h).
+// wParam 0, lParam new rezui::TaskResult (app/operations/open_archive.h).
 constexpr UINT WM_TASK_RESULT = WM_APP + 21;  // 0x8015
-// wParam 1 when every entry passed, lParam new rezui::TestDoneMsg (app/integrity_test.h).
+// wParam 1 when every entry passed, lParam new rezui::TestDoneMsg (app/operations/integrity_test.h).
 constexpr UINT WM_TEST_DONE = WM_APP + 22;  // 0x8016
 // wParam 0, lParam 0: the request waits in rezui::pending_password_request.
 constexpr UINT WM_PASSWORD_REQUEST = WM_APP + 23;  // 0x8017
