@@ -45,6 +45,14 @@
 #define IDC_ABOUT_TITLE 3352
 #define IDC_ABOUT_UPDATE 3353
 
+// ---- comment and header editors ---------------------------------------------------
+#define IDC_COMMENT_EDIT 3401
+#define IDC_HEADER_SIGNATURE 3411
+#define IDC_HEADER_TITLE 3412
+#define IDC_HEADER_SIGNATURE_COUNT 3413
+#define IDC_HEADER_TITLE_COUNT 3414
+#define IDC_HEADER_DEFAULTS 3415
+
 // ---- main window controls -------------------------------------------------------
 #define IDC_TREE 1001
 #define IDC_LIST 1002

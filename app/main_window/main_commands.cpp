@@ -132,6 +132,13 @@ void change_archive_password(HWND window) {
 
 }  // namespace
 
+const wchar_t kBusyRefusalText[] = L"正在执行任务，请等待完成或停止后再试。";
+
+void refuse_while_busy() {
+    set_status_bar_text(kBusyRefusalText);
+    MessageBeep(MB_ICONWARNING);
+}
+
 bool command_allowed_while_busy(UINT id) {
     switch (id) {
     case IDM_EXIT:
@@ -153,13 +160,21 @@ bool command_allowed_while_busy(UINT id) {
 void on_command(HWND window, WPARAM wparam, LPARAM lparam) {
     UINT id = LOWORD(wparam);
     if (id == IDC_PATH_COMBO && lparam != 0) {
-        if (app.busy) return;
+        if (app.busy) {
+            if (HIWORD(wparam) == CBN_DROPDOWN || HIWORD(wparam) == CBN_SELCHANGE) refuse_while_busy();
+            return;
+        }
         if (HIWORD(wparam) == CBN_DROPDOWN) fill_path_combo();
         else if (HIWORD(wparam) == CBN_SELCHANGE) on_path_combo_select();
         return;
     }
     // A running job owns the archive: everything that reads or changes it waits.
-    if (app.busy && !command_allowed_while_busy(id)) return;
+    if (app.busy && !command_allowed_while_busy(id)) {
+        // Only what the user asked for is answered: the child controls' own notifications
+        // (the log box changes with every line) carry ids outside the command range.
+        if (id >= IDM_OPEN && id <= IDM_SET_PASSWORD) refuse_while_busy();
+        return;
+    }
     switch (id) {
     case IDM_OPEN: open_picked_archive(window); break;
     case IDM_SAVE: save_archive(); break;

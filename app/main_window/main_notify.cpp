@@ -127,6 +127,31 @@ void move_or_copy(HWND window, bool move) {
     refresh_list();
 }
 
+// True when a list click landed on the load-more row (the notification names the row).
+bool clicked_load_more_row(const NMHDR* header) {
+    const auto* click = reinterpret_cast<const NMITEMACTIVATE*>(header);
+    const ListRow* row = row_of_item(click->iItem);
+    return row && row->is_load_more;
+}
+
+// The notifications that are a user's request (a click, key or menu on the tree or the
+// list), as opposed to the ones the controls raise while they change.
+bool asks_for_action(const NMHDR* header) {
+    if (header->idFrom == IDC_TREE) {
+        const auto* tv = reinterpret_cast<const NMTREEVIEWW*>(header);
+        if (header->code == TVN_SELCHANGEDW) return tv->action == TVC_BYMOUSE || tv->action == TVC_BYKEYBOARD;
+        return header->code == TVN_ITEMEXPANDINGW && (tv->action & TVE_EXPAND);
+    }
+    if (header->idFrom != IDC_LIST) return false;
+    switch (header->code) {
+    case NM_DBLCLK:
+    case NM_RETURN:
+    case NM_RCLICK: return true;
+    case NM_CLICK: return clicked_load_more_row(header);
+    default: return false;
+    }
+}
+
 void add(HMENU menu, UINT id, const wchar_t* text, bool enabled = true) {
     AppendMenuW(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), id, text);
 }
@@ -211,6 +236,16 @@ HMENU build_list_context_menu() {
     return menu;
 }
 
+void show_list_context_menu(HWND window) {
+    HMENU menu = build_list_context_menu();
+    if (!menu) return;
+    POINT pt;
+    GetCursorPos(&pt);
+    UINT choice = track_popup_menu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, window);
+    DestroyMenu(menu);
+    if (choice) run_list_menu_choice(window, choice);
+}
+
 void run_list_menu_choice(HWND window, UINT choice) {
     switch (choice) {
     case IDM_MOVE_TO: move_or_copy(window, true); break;
@@ -247,9 +282,18 @@ void run_list_menu_choice(HWND window, UINT choice) {
 LRESULT on_notify(HWND window, const NMHDR* header, bool& handled) {
     handled = false;
     if (!header) return 0;
-    // While a job runs the archive belongs to it: nothing here may read or change it.
-    if (app.busy) return 0;
     UINT code = header->code;
+    // The tabs only swap which pane of the side panel shows; they read nothing.
+    if (header->idFrom == IDC_PREVIEW_TABS) {
+        if (code == TCN_SELCHANGE) show_preview_tab();
+        return 0;
+    }
+    // While a job runs the archive belongs to it: nothing here may read or change it, and
+    // what the user asked for is answered with the reason.
+    if (app.busy) {
+        if (asks_for_action(header)) refuse_while_busy();
+        return 0;
+    }
     switch (header->idFrom) {
     case IDC_TREE:
         if (code == TVN_SELCHANGEDW) {
@@ -264,22 +308,16 @@ LRESULT on_notify(HWND window, const NMHDR* header, bool& handled) {
             }
         }
         break;
-    case IDC_PREVIEW_TABS:
-        if (code == TCN_SELCHANGE) show_preview_tab();
-        break;
     case IDC_LIST:
-        if (code == NM_DBLCLK) {
+        if (code == NM_DBLCLK || code == NM_RETURN) {
             activate_row(window);
+        } else if (code == NM_CLICK) {
+            // The load-more row says a single click shows the next rows.
+            if (clicked_load_more_row(header)) load_more_rows();
         } else if (code == LVN_ITEMCHANGED) {
             update_command_states();
         } else if (code == NM_RCLICK) {
-            HMENU menu = build_list_context_menu();
-            if (!menu) break;
-            POINT pt;
-            GetCursorPos(&pt);
-            UINT choice = track_popup_menu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, window);
-            DestroyMenu(menu);
-            if (choice) run_list_menu_choice(window, choice);
+            show_list_context_menu(window);
         }
         break;
     default:

@@ -77,6 +77,7 @@ LRESULT on_notify(HWND window, const NMHDR* header, bool& handled);
 // The list's context menu for what it shows and what is selected (null when none applies)
 // and the carrying out of its choice.
 HMENU build_list_context_menu();
+void show_list_context_menu(HWND window);
 void run_list_menu_choice(HWND window, UINT choice);
 void on_task_result(HWND window, LPARAM lparam);
 void on_test_done(HWND window, LPARAM lparam);
@@ -95,6 +96,10 @@ void on_tray_notify(HWND window, LPARAM lparam);
 void on_batch_timer(HWND window);
 // Commands that read or change the open archive are refused while a job runs.
 bool command_allowed_while_busy(UINT id);
+// What a refused command tells the user, and the telling itself: the text in the status
+// bar and a warning sound.
+extern const wchar_t kBusyRefusalText[];
+void refuse_while_busy();
 
 // The add-to-archive hand-over text split at line feeds, empty pieces dropped.
 std::vector<std::wstring> split_hand_over_lines(const std::wstring& text);
