@@ -158,8 +158,13 @@ void on_command(HWND window, WPARAM wparam, LPARAM lparam) {
         else if (HIWORD(wparam) == CBN_SELCHANGE) on_path_combo_select();
         return;
     }
-    // A running job owns the archive: everything that reads or changes it waits.
-    if (app.busy && !command_allowed_while_busy(id)) return;
+    // A running job owns the archive: everything that reads or changes it waits. A choice
+    // of the user (menu, key, button: codes 0 and 1) is told why nothing happened; the
+    // controls' own notifications (the log's EN_CHANGE among them) are dropped quietly.
+    if (app.busy && !command_allowed_while_busy(id)) {
+        if (HIWORD(wparam) <= 1) refuse_while_busy();
+        return;
+    }
     switch (id) {
     case IDM_OPEN: open_picked_archive(window); break;
     case IDM_SAVE: save_archive(); break;
