@@ -354,6 +354,21 @@ TEST(EntryEdits, ExtractSelectedSanitisesNamesAndSkipsOnlyWhatEscapes) {
     EXPECT_EQ(h4test::boxes[0].caption, L"提示");
 }
 
+TEST(EntryEdits, ARowWhosePathNamesNoEntryIsNeverTakenForTheWholeArchive) {
+    OpenRez r;
+    // A record named "\\" lists under a path the library reads as the root.
+    ASSERT_TRUE(rezui::app.archive.rename_entry("x.dat", "\\"));
+    rezui::refresh_list();
+    select_rows({L"\\"});
+    ASSERT_EQ(rezui::selected_item_paths(), std::vector<std::wstring>{L"\\"});
+    const std::wstring target = r.dir / L"out";
+    h4test::folder_answers = {target};
+    r.w.command(IDM_EXTRACT_SELECTED);
+    ASSERT_EQ(h4test::boxes.size(), 1u);
+    EXPECT_EQ(h4test::boxes[0].text, L"请先选择一个条目");
+    EXPECT_EQ(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 // A ZIP listing held in memory the way the open job builds it.
 void show_zip_model() {
     rez::RezFile model(L"C:\\x.zip");
