@@ -204,7 +204,8 @@ void add_folder() {
     after_model_edit();
     rebuild();
     if (!ok) {
-        error_box(err.empty() ? std::wstring(L"添加失败") : L"添加失败: " + err);
+        if (!err.empty()) append_log(L"添加失败: " + err);
+        error_box(L"添加失败");
         return;
     }
     append_log(L"已添加目录：" + rez::from_utf8(dir_path) + L" ← " + folder);
