@@ -40,8 +40,18 @@ int count_of(const std::wstring& text, const std::wstring& what) {
     return n;
 }
 
-// The autosave was asked for: its start (or, until it is built, its notice) is logged.
-int autosaves() { return count_of(h4test::log_text(), L"自动保存"); }
+// How often the autosave was asked for: each start (or, until it is built, its notice) is
+// logged; its end ("自动保存完成", "自动保存已取消") is not counted.
+int autosaves() {
+    const std::wstring log = h4test::log_text();
+    const std::wstring word = L"自动保存";
+    int n = 0;
+    for (size_t at = log.find(word); at != std::wstring::npos; at = log.find(word, at + 1)) {
+        const wchar_t next = at + word.size() < log.size() ? log[at + word.size()] : L'\0';
+        if (next != L'完' && next != L'已') ++n;
+    }
+    return n;
+}
 
 // A job started by a command (the autosave) has ended, so the next command is not refused.
 void settle() { ASSERT_TRUE(h4test::pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); })); }
@@ -437,9 +447,23 @@ TEST(EntryEdits, FoldersMadeInAZipModelKnowTheirPathInTheArchive) {
         TextAnswer answer(L"n");
         rezui::run_list_menu_choice(w.hwnd(), IDM_NEW_FOLDER);
     }
+    settle();
     const rez::Entry* made = rezui::app.archive.find_entry_const("a\\n");
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(made->member_dir, "a/n");
+
+    // Rename edits the ZIP model like a REZ one; the member it reads from stays.
+    select_rows({L"f.txt"});
+    {
+        TextAnswer answer(L"g.md");
+        w.command(IDM_RENAME);
+    }
+    const rez::Entry* renamed = rezui::app.archive.find_entry_const("a\\g.md");
+    ASSERT_NE(renamed, nullptr);
+    ASSERT_TRUE(renamed->member);
+    EXPECT_EQ(renamed->member->member_name, "a/f.txt");
+    EXPECT_EQ(autosaves(), 2);
+    settle();
 
     // The same for a chain made at the root by add-or-replace's destination.
     qvltest::ScratchDir src(L"editzip");
