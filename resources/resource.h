@@ -44,6 +44,9 @@
 #define IDC_ABOUT_DATE 3351
 #define IDC_ABOUT_TITLE 3352
 #define IDC_ABOUT_UPDATE 3353
+#define IDC_VDIR_TREE 4401  // virtual-folder picker (208)
+#define IDC_VDIR_CURRENT 4402
+#define IDC_VDIR_NEW 4403
 
 // ---- comment and header editors ---------------------------------------------------
 #define IDC_COMMENT_EDIT 3401

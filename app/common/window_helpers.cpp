@@ -1,9 +1,11 @@
 #include "app/common/window_helpers.h"
 
 #include <commctrl.h>
+#include <cderr.h>
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "app/browser/browser.h"
 #include "app/operations/open_archive.h"
 #include "archive/util.h"
+#include "archive/win_handle.h"
 #include "resources/resource.h"
 
 namespace rezui {
@@ -48,6 +51,78 @@ std::wstring real_pick_save_file(HWND owner, const wchar_t* filter, const wchar_
                                  const std::wstring& suggested_name) {
     return run_file_dialog(owner, filter, title, suggested_name, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY,
                            GetSaveFileNameW);
+}
+
+// The filter's NUL-separated (name, pattern) pairs as the item dialog takes them.
+std::vector<COMDLG_FILTERSPEC> filter_specs(const wchar_t* filter) {
+    std::vector<COMDLG_FILTERSPEC> specs;
+    while (filter && *filter) {
+        const wchar_t* name = filter;
+        const wchar_t* pattern = name + wcslen(name) + 1;
+        if (!*pattern) break;
+        specs.push_back({name, pattern});
+        filter = pattern + wcslen(pattern) + 1;
+    }
+    return specs;
+}
+
+// The item dialog keeps no buffer of its own to outgrow. False when it cannot be had,
+// so the classic dialog is used instead.
+bool pick_files_with_item_dialog(HWND owner, const wchar_t* filter, const wchar_t* title,
+                                 std::vector<std::wstring>& out) {
+    rez::com_ptr<IFileOpenDialog> dialog;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
+                                dialog.put_void())))
+        return false;
+    FILEOPENDIALOGOPTIONS options = 0;
+    dialog->GetOptions(&options);
+    dialog->SetOptions(options | FOS_ALLOWMULTISELECT | FOS_FILEMUSTEXIST | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR);
+    const std::vector<COMDLG_FILTERSPEC> specs = filter_specs(filter);
+    if (!specs.empty()) dialog->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
+    if (title) dialog->SetTitle(title);
+    const HRESULT shown = dialog->Show(owner);
+    if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return true;
+    if (FAILED(shown)) return false;
+    rez::com_ptr<IShellItemArray> items;
+    DWORD count = 0;
+    if (FAILED(dialog->GetResults(items.put())) || FAILED(items->GetCount(&count))) return true;
+    for (DWORD i = 0; i < count; ++i) {
+        rez::com_ptr<IShellItem> item;
+        wchar_t* path = nullptr;
+        if (FAILED(items->GetItemAt(i, item.put())) || FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path)))
+            continue;
+        out.emplace_back(path);
+        CoTaskMemFree(path);
+    }
+    return true;
+}
+
+// The classic dialog reports a result too long for its buffer only after it closed, so the
+// question is asked again with a buffer of the size it asked for.
+std::vector<std::wstring> pick_files_with_classic_dialog(HWND owner, const wchar_t* filter, const wchar_t* title) {
+    std::vector<wchar_t> buffer(32768, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        OPENFILENAMEW ofn = {};
+        ofn.lStructSize = sizeof(ofn);
+        ofn.hwndOwner = owner;
+        ofn.lpstrFilter = filter;
+        ofn.lpstrFile = buffer.data();
+        ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+        ofn.lpstrTitle = title;
+        ofn.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+        if (GetOpenFileNameW(&ofn)) return split_open_files_result(buffer.data(), buffer.size());
+        if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL) return {};
+        // The first two bytes hold the size needed, cut to 16 bits: grow by at least four.
+        const size_t needed = static_cast<size_t>(*reinterpret_cast<const WORD*>(buffer.data())) + 2;
+        buffer.assign(std::max(needed, buffer.size() * 4), L'\0');
+    }
+    return {};
+}
+
+std::vector<std::wstring> real_pick_open_files(HWND owner, const wchar_t* filter, const wchar_t* title) {
+    std::vector<std::wstring> paths;
+    if (pick_files_with_item_dialog(owner, filter, title, paths)) return paths;
+    return pick_files_with_classic_dialog(owner, filter, title);
 }
 
 std::wstring real_pick_folder(HWND owner, const std::wstring& title) {
@@ -92,7 +167,7 @@ void add_combo_item(const std::wstring& text, const std::wstring& data) {
 
 UiSeams default_ui_seams() {
     return UiSeams{real_message_box, real_pick_open_file, real_pick_save_file, real_pick_folder,
-                   real_track_popup_menu, real_shell_execute, real_run_dialog};
+                   real_track_popup_menu, real_shell_execute, real_run_dialog, real_pick_open_files};
 }
 
 UiSeams ui_seams = default_ui_seams();
@@ -120,6 +195,27 @@ std::wstring pick_open_file(HWND owner, const wchar_t* filter, const wchar_t* ti
 std::wstring pick_save_file(HWND owner, const wchar_t* filter, const wchar_t* title,
                             const std::wstring& suggested_name) {
     return ui_seams.pick_save_file(owner, filter, title, suggested_name);
+}
+
+std::vector<std::wstring> pick_open_files(HWND owner, const wchar_t* filter, const wchar_t* title) {
+    return ui_seams.pick_open_files(owner, filter, title);
+}
+
+std::vector<std::wstring> split_open_files_result(const wchar_t* buffer, size_t size) {
+    std::vector<std::wstring> pieces;
+    size_t at = 0;
+    while (at < size && buffer[at]) {
+        size_t end = at;
+        while (end < size && buffer[end]) ++end;
+        pieces.emplace_back(buffer + at, end - at);
+        at = end + 1;
+    }
+    if (pieces.size() <= 1) return pieces;
+    std::wstring folder = pieces[0];
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    std::vector<std::wstring> paths;
+    for (size_t i = 1; i < pieces.size(); ++i) paths.push_back(folder + pieces[i]);
+    return paths;
 }
 
 std::wstring pick_folder(HWND owner, const std::wstring& title) { return ui_seams.pick_folder(owner, title); }

@@ -27,6 +27,9 @@ struct UiSeams {
                                const wchar_t* parameters, const wchar_t* directory, int show);
     // DialogBoxParamW on this program's resources.
     INT_PTR (*run_dialog)(int resource_id, HWND owner, DLGPROC proc, LPARAM param);
+    // The open dialog with multiple selection: every chosen path, however many; empty on
+    // cancel.
+    std::vector<std::wstring> (*pick_open_files)(HWND owner, const wchar_t* filter, const wchar_t* title);
 };
 
 // The real implementations; tests overwrite single members and restore them with
@@ -41,6 +44,10 @@ int message_box(HWND owner, const std::wstring& text, const std::wstring& captio
 std::wstring pick_open_file(HWND owner, const wchar_t* filter, const wchar_t* title);
 std::wstring pick_save_file(HWND owner, const wchar_t* filter, const wchar_t* title,
                             const std::wstring& suggested_name);
+std::vector<std::wstring> pick_open_files(HWND owner, const wchar_t* filter, const wchar_t* title);
+// The result buffer of a multiple-selection open dialog (one path, or a folder followed by
+// the names, each ended by a NUL, the list by a second NUL) as full paths.
+std::vector<std::wstring> split_open_files_result(const wchar_t* buffer, size_t size);
 std::wstring pick_folder(HWND owner, const std::wstring& title);
 UINT track_popup_menu(HMENU menu, UINT flags, int x, int y, HWND owner);
 HINSTANCE shell_execute(HWND owner, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,

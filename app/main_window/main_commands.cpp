@@ -135,6 +135,7 @@ void change_archive_password(HWND window) {
 const wchar_t kBusyRefusalText[] = L"正在执行任务，请等待完成或停止后再试。";
 
 void refuse_while_busy() {
+    append_log(kBusyRefusalText);
     set_status_bar_text(kBusyRefusalText);
     MessageBeep(MB_ICONWARNING);
 }

@@ -27,6 +27,7 @@ inline std::vector<Box> boxes;
 inline int box_answer = IDOK;
 inline std::vector<std::wstring> folder_answers;  // popped front first
 inline std::wstring open_answer, save_answer;
+inline std::vector<std::wstring> open_many_answer;  // the multiple-selection open dialog
 inline UINT menu_answer = 0;
 inline HMENU last_menu_items_owner = nullptr;
 inline std::vector<std::pair<UINT, std::wstring>> last_menu;  // (id or 0 for separator, text + state)
@@ -45,6 +46,7 @@ inline std::wstring scripted_folder(HWND, const std::wstring&) {
     return a;
 }
 inline std::wstring scripted_open(HWND, const wchar_t*, const wchar_t*) { return open_answer; }
+inline std::vector<std::wstring> scripted_open_many(HWND, const wchar_t*, const wchar_t*) { return open_many_answer; }
 inline std::wstring scripted_save(HWND, const wchar_t*, const wchar_t*, const std::wstring&) { return save_answer; }
 
 inline void record_menu(HMENU menu, const std::wstring& prefix) {
@@ -86,6 +88,7 @@ inline void script_all_ui() {
     folder_answers.clear();
     open_answer.clear();
     save_answer.clear();
+    open_many_answer.clear();
     menu_answer = 0;
     last_menu.clear();
     shell_launches.clear();
@@ -94,6 +97,7 @@ inline void script_all_ui() {
     rezui::ui_seams.pick_folder = scripted_folder;
     rezui::ui_seams.pick_open_file = scripted_open;
     rezui::ui_seams.pick_save_file = scripted_save;
+    rezui::ui_seams.pick_open_files = scripted_open_many;
     rezui::ui_seams.track_popup_menu = scripted_menu;
     rezui::ui_seams.shell_execute = scripted_shell;
     rezui::ui_seams.run_dialog = scripted_dialog;
