@@ -125,6 +125,12 @@ void refresh_views() {
     refresh_list();
 }
 
+// Said, not only done: a command that seems to do nothing looks broken.
+void refuse_while_busy() {
+    MessageBeep(MB_ICONWARNING);
+    set_status_bar_text(L"正在执行任务，请等待其完成或停止后再试");
+}
+
 void change_archive_password(HWND window) {
     std::wstring answer;
     if (ask_new_password(window, answer)) set_archive_password(answer);
@@ -159,18 +165,34 @@ void on_command(HWND window, WPARAM wparam, LPARAM lparam) {
         return;
     }
     // A running job owns the archive: everything that reads or changes it waits.
-    if (app.busy && !command_allowed_while_busy(id)) return;
+    if (app.busy && !command_allowed_while_busy(id)) {
+        refuse_while_busy();
+        return;
+    }
     switch (id) {
     case IDM_OPEN: open_picked_archive(window); break;
     case IDM_SAVE: save_archive(); break;
     case IDM_NEW_ARCHIVE: show_wizard(window, L""); break;
     case IDM_EXIT: DestroyWindow(window); break;
     case IDM_EXTRACT_ALL: extract_all(); break;
-    case IDM_EXTRACT_SELECTED: extract_selected(); break;
-    case IDM_ADD_FILES: add_files(); break;
-    case IDM_ADD_FOLDER: add_folder(); break;
+    // An open ZIP/7z is changed by rewriting its file, not through the model.
+    case IDM_EXTRACT_SELECTED:
+        if (is_zip_or_7z_open()) extract_zip_7z(selected_item_paths());
+        else extract_selected();
+        break;
+    case IDM_ADD_FILES:
+        if (is_zip_or_7z_open()) add_files_zip_7z();
+        else add_files();
+        break;
+    case IDM_ADD_FOLDER:
+        if (is_zip_or_7z_open()) add_dir_zip_7z();
+        else add_folder();
+        break;
     case IDM_REPLACE_CONTENT: replace_entry(); break;
-    case IDM_REMOVE: remove_selected(); break;
+    case IDM_REMOVE:
+        if (is_zip_or_7z_open()) delete_zip_7z();
+        else remove_selected();
+        break;
     case IDM_RENAME:
     case IDM_LOCAL_RENAME:
         if (app.fs_mode)

@@ -29,13 +29,9 @@ void finish_job(OpenJob* job, TaskResult* result) {
     task_running.store(false);
 }
 
-bool contains(const std::wstring& text, const wchar_t* what) { return text.find(what) != std::wstring::npos; }
-
-void classify(const std::wstring& path, bool needs, const std::wstring& err, uint32_t* reason) {
-    (void)path;
-    if (!reason) return;
-    if (needs) *reason = 1;
-    else *reason = (contains(err, L"密码") || contains(err, L"CRC")) ? 1 : 2;
+// An archive without encrypted content cannot fail for a password: its failure is damage.
+void classify(bool needs, uint32_t* reason) {
+    if (reason) *reason = needs ? 1 : 2;
 }
 
 }  // namespace
@@ -67,6 +63,13 @@ void run_member_open_job(OpenJob* job) {
         std::wstring comment;
         result->error.clear();
         if (!rez::sevenzip_list_entries(job->path, entries, comment, result->error)) {
+            // Only an encrypted file list is a question of the password; anything else is the
+            // reader's own error.
+            if (!rez::sevenzip_needs_password(job->path)) {
+                result->ok = false;
+                finish_job(job, result);
+                return;
+            }
             if (rez::get_current_password().empty() && !request_open_password()) {
                 result->ok = false;
                 result->error = L"已取消打开（需要密码）";
@@ -112,13 +115,12 @@ void run_member_open_job(OpenJob* job) {
 bool verify_archive_password(const std::wstring& path, std::wstring& err, uint32_t* reason) {
     if (reason) *reason = 0;
     const std::string ext = archive_ext_lower(path);
-    const bool no_password = rez::get_current_password().empty();
     if (ext == "zip") {
         const bool needs = rez::zip_needs_password(path);
         std::vector<rez::ZipEntry> entries;
         std::wstring comment;
         if (!rez::zip_list_entries(path, entries, comment, err)) {
-            classify(path, needs, err, reason);
+            classify(needs, reason);
             return false;
         }
         const rez::ZipEntry* pick = nullptr;
@@ -129,7 +131,7 @@ bool verify_archive_password(const std::wstring& path, std::wstring& err, uint32
         if (!pick) return true;
         std::vector<uint8_t> data;
         if (rez::zip_extract_entry(path, *pick, data, err)) return true;
-        classify(path, needs, err, reason);
+        classify(needs, reason);
         return false;
     }
     if (ext == "7z") {
@@ -137,8 +139,8 @@ bool verify_archive_password(const std::wstring& path, std::wstring& err, uint32
         std::vector<rez::SevenZipEntry> entries;
         std::wstring comment;
         if (!rez::sevenzip_list_entries(path, entries, comment, err)) {
-            if (needs || no_password) err = L"该 7z 归档已加密，需要正确密码才能读取。";
-            classify(path, needs, err, reason);
+            if (needs) err = L"该 7z 归档已加密，需要正确密码才能读取。";
+            classify(needs, reason);
             return false;
         }
         const rez::SevenZipEntry* pick = nullptr;
@@ -147,7 +149,7 @@ bool verify_archive_password(const std::wstring& path, std::wstring& err, uint32
         if (!pick) return true;
         std::vector<uint8_t> data;
         if (rez::sevenzip_extract_entry(path, *pick, data, err)) return true;
-        classify(path, needs, err, reason);
+        classify(needs, reason);
         return false;
     }
     return true;
