@@ -120,6 +120,26 @@ TEST(ZipJobs, AFailedBackupMoveLeavesTheArchiveByteIdentical) {
     EXPECT_TRUE(rewrite_leftovers(dir.path()).empty());
 }
 
+TEST(ZipJobs, AddingToAZipThatCannotBeReplacedLeavesItIntact) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjappend");
+    const std::wstring path = copy_fixture(dir, L"members.zip", L"m.zip");
+    const std::vector<uint8_t> before = bytes_of(path);
+    ASSERT_TRUE(write_text(dir / L"new.txt", "new one"));
+    ASSERT_TRUE(open_and_wait(path));
+    // Another program holds the archive open without letting it be replaced.
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    FilesToAdd pick({dir / L"new.txt"});
+    w.command(IDM_ADD_FILES);
+    ASSERT_TRUE(wait_idle());
+    CloseHandle(held);
+    ASSERT_EQ(h4test::boxes.size(), 1u);
+    EXPECT_EQ(h4test::boxes[0].caption, L"操作失败");
+    EXPECT_EQ(bytes_of(path), before);
+    EXPECT_TRUE(rewrite_leftovers(dir.path()).empty());
+}
+
 TEST(ZipJobs, ExtractionRefusesAMemberThatClimbsOutOfTheTarget) {
     h4test::MainWindow w;
     qvltest::ScratchDir dir(L"zjclimb");
