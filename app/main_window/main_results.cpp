@@ -15,6 +15,7 @@
 #include "app/browser/preview_pane.h"
 #include "app/common/small_dialogs.h"
 #include "app/main_window/task_ui.h"
+#include "app/operations/zip_7z_jobs.h"
 #include "app/common/window_helpers.h"
 #include "archive/password.h"
 #include "archive/sevenzip_reader.h"
@@ -72,6 +73,12 @@ void on_opened(HWND window, TaskResult& r) {
     notify_task_done();
 }
 
+// A ZIP/7z written from its model has new member names and offsets: the model is read
+// again so that it points at the file as it now is.
+void reopen_if_rewritten(const TaskResult& r) {
+    if (is_zip_or_7z_open() && r.path == app.archive.path) reopen_archive();
+}
+
 void on_drop_added(TaskResult& r) {
     std::wstring archive, added, skipped;
     split_drop_added(r.path, archive, added, skipped);
@@ -106,6 +113,7 @@ void on_task_result(HWND window, LPARAM lparam) {
             case TASK_SAVED:
                 show_path_in_caption(window, r->path);
                 report_done(L"保存完成", r->path);
+                reopen_if_rewritten(*r);
                 notify_task_done();
                 break;
             case TASK_EXTRACTED:
@@ -113,6 +121,7 @@ void on_task_result(HWND window, LPARAM lparam) {
                 break;
             case TASK_AUTOSAVED:
                 report_done(L"自动保存完成", r->path);
+                reopen_if_rewritten(*r);
                 notify_task_done();
                 break;
             case TASK_PACKED:

@@ -29,13 +29,9 @@ void finish_job(OpenJob* job, TaskResult* result) {
     task_running.store(false);
 }
 
-bool contains(const std::wstring& text, const wchar_t* what) { return text.find(what) != std::wstring::npos; }
-
-void classify(const std::wstring& path, bool needs, const std::wstring& err, uint32_t* reason) {
-    (void)path;
-    if (!reason) return;
-    if (needs) *reason = 1;
-    else *reason = (contains(err, L"密码") || contains(err, L"CRC")) ? 1 : 2;
+// An archive without encrypted content cannot fail for a password: its failure is damage.
+void classify(bool needs, uint32_t* reason) {
+    if (reason) *reason = needs ? 1 : 2;
 }
 
 }  // namespace
@@ -124,7 +120,7 @@ bool verify_archive_password(const std::wstring& path, std::wstring& err, uint32
         std::vector<rez::ZipEntry> entries;
         std::wstring comment;
         if (!rez::zip_list_entries(path, entries, comment, err)) {
-            classify(path, needs, err, reason);
+            classify(needs, reason);
             return false;
         }
         const rez::ZipEntry* pick = nullptr;
@@ -135,7 +131,7 @@ bool verify_archive_password(const std::wstring& path, std::wstring& err, uint32
         if (!pick) return true;
         std::vector<uint8_t> data;
         if (rez::zip_extract_entry(path, *pick, data, err)) return true;
-        classify(path, needs, err, reason);
+        classify(needs, reason);
         return false;
     }
     if (ext == "7z") {
@@ -156,7 +152,7 @@ bool verify_archive_password(const std::wstring& path, std::wstring& err, uint32
         if (!pick) return true;
         std::vector<uint8_t> data;
         if (rez::sevenzip_extract_entry(path, *pick, data, err)) return true;
-        classify(path, needs, err, reason);
+        classify(needs, reason);
         return false;
     }
     return true;

@@ -6,7 +6,7 @@
 #include "app/app_state.h"
 #include "app/operations/open_archive.h"
 #include "app/main_window/task_ui.h"
-#include "app/common/unavailable.h"
+#include "app/operations/member_model_save.h"
 #include "app/common/window_helpers.h"
 #include "app/operations/zip_7z_jobs.h"
 #include "app/operations/job_workers.h"
@@ -15,16 +15,8 @@ namespace rezui {
 
 namespace {
 
-// The REZ writer must never replace a ZIP or 7z file with REZ bytes: a model listed
-// from one is saved by the ZIP/7z rewrite, which is not available yet.
-bool refuse_member_save() {
-    if (!is_zip_or_7z_path(app.archive.path)) return false;
-    report_unavailable(L"保存 ZIP/7z 归档");
-    return true;
-}
-
-// The job frame on the user-interface thread: busy state, starting text, one worker on a
-// copy of its argument.
+// The job frame on the user-interface thread: busy state, starting text, one tracked
+// worker on a copy of its argument.
 void start_job(const wchar_t* text, void (*worker)(const std::wstring&), const std::wstring& argument) {
     begin_busy();
     set_progress(0, text);
@@ -59,12 +51,17 @@ void save_archive() {
 
 void start_save(const std::wstring& path) {
     if (app.busy || !app.archive_loaded) return;
-    if (refuse_member_save()) return;
+    // The REZ writer never puts REZ bytes into a .zip or .7z: those are written by the
+    // ZIP/7z rewrite, which first needs the password that reads the model's archive.
+    if (is_zip_or_7z_path(path) && !member_model_save_may_start(app.archive.path)) return;
     start_job(L"正在保存...", save_worker, path);
 }
 
 void save_worker(const std::wstring& path) {
-    post_outcome(TASK_SAVED, path, [&](std::wstring& err) { return app.archive.save(path, err, post_progress); });
+    post_outcome(TASK_SAVED, path, [&](std::wstring& err) {
+        if (is_zip_or_7z_path(path)) return save_member_model(app.archive, path, err);
+        return app.archive.save(path, err, post_progress);
+    });
 }
 
 void extract_all() {

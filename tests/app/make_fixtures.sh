@@ -61,3 +61,12 @@ printf 'keep' >"$links/kept/keep.txt"
 printf 'inner' >"$links/kept/inner/deep.txt"
 printf 'x' >"$links/temp/qvl_dragout_4000000000/sub/x.dat"
 ln -s "$links/kept" "$links/temp/qvl_dragout_4000000000/dirlink"
+
+# The ZIP/7z jobs: a member whose name climbs out of the target folder.
+rm -f "$out/climb.zip"
+python3 - "$out/climb.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    z.writestr("ok.txt", "fine")
+    z.writestr("../x", "escaped")
+PY

@@ -1,0 +1,176 @@
+#include "app/operations/zip_7z_rewrite.h"
+
+#include <windows.h>
+
+#include "app/main_window/task_ui.h"
+#include "archive/sevenzip_reader.h"
+#include "archive/sevenzip_writer.h"
+#include "archive/rez_model.h"
+#include "archive/util.h"
+#include "archive/zip_reader.h"
+
+namespace rezui {
+
+namespace {
+
+std::wstring beside(const std::wstring& path, const wchar_t* tag) {
+    return path + tag + std::to_wstring(GetCurrentProcessId());
+}
+
+// The archive is read and parsed once; each wanted file member is decoded in listing order
+// and handed to visit(k, n, name, data, err) with the name's folder marks removed.
+bool walk_zip(const std::vector<uint8_t>& file, std::wstring& comment, const MemberFilter& wanted,
+              const MemberVisitor& visit, std::wstring& err) {
+    std::vector<rez::ZipEntry> entries;
+    if (!rez::zip_list_entries_in(file, entries, comment, err)) return false;
+    std::vector<const rez::ZipEntry*> picked;
+    for (const rez::ZipEntry& e : entries)
+        if (!e.is_dir && (!wanted || wanted(e.name))) picked.push_back(&e);
+    for (size_t k = 0; k < picked.size(); ++k) {
+        std::vector<uint8_t> data;
+        if (!rez::zip_extract_entry_in(file, *picked[k], data, err)) return false;
+        if (!visit(k, picked.size(), member_file_name(picked[k]->name, true), data, err)) return false;
+    }
+    return true;
+}
+
+bool walk_7z(const std::vector<uint8_t>& file, std::wstring& comment, const MemberFilter& wanted,
+             const MemberVisitor& visit, std::wstring& err) {
+    rez::SevenZipDatabase db;
+    if (!rez::sevenzip_open(file, db, err)) return false;
+    comment = rez::sevenzip_comment_of(file);
+    const std::vector<rez::SevenZipEntry> entries = rez::sevenzip_entries_of(db);
+    std::vector<const rez::SevenZipEntry*> picked;
+    for (const rez::SevenZipEntry& e : entries)
+        if (!e.is_dir && (!wanted || wanted(e.name))) picked.push_back(&e);
+    // Files of one folder follow each other: the folder is decoded once for all of them.
+    uint64_t cached = rez::kSevenZipNoFolder;
+    std::vector<uint8_t> decoded;
+    for (size_t k = 0; k < picked.size(); ++k) {
+        const rez::SevenZipEntry& e = *picked[k];
+        std::vector<uint8_t> data;
+        if (e.size > 0) {
+            if (e.folder != cached) {
+                cached = rez::kSevenZipNoFolder;
+                if (!rez::sevenzip_unpack_folder(file, db, e.folder, decoded, err)) return false;
+                cached = e.folder;
+            }
+            if (!rez::sevenzip_slice_entry(db, e, decoded, data, err)) return false;
+        }
+        if (!visit(k, picked.size(), member_file_name(e.name, false), data, err)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool path_selected(const std::string& name, const MemberSelection& selection) {
+    for (const std::string& f : selection.files)
+        if (name == f) return true;
+    for (const std::string& d : selection.dirs) {
+        if (d.empty()) continue;
+        // The browsing model shows "Data/" and "DATA/" as one folder: selecting it takes both.
+        if (name.size() > d.size() && name[d.size()] == '/' && rez::iequals_ascii(name.substr(0, d.size()), d))
+            return true;
+    }
+    return false;
+}
+
+std::string member_file_name(const std::string& name, bool is_zip) {
+    std::string out = name;
+    while (!out.empty() && (out.back() == '/' || (!is_zip && out.back() == '\\'))) out.pop_back();
+    return out;
+}
+
+bool safe_extract_path(const std::wstring& target, const std::string& name, const std::vector<uint8_t>& data,
+                       std::wstring& err, bool& refused) {
+    std::string clean;
+    refused = !rez::sanitize_relative_path(name, clean);
+    if (refused) {
+        err = L"条目路径不安全，已拒绝: " + rez::from_utf8(name);
+        return false;
+    }
+    const std::wstring path = target + L"\\" + rez::from_utf8(clean);
+    const size_t cut = path.find_last_of(L'\\');
+    if (!rez::create_directories(path.substr(0, cut))) {
+        err = L"无法创建目标目录: " + path.substr(0, cut);
+        return false;
+    }
+    if (!rez::write_file(path, data.data(), data.size())) {
+        err = L"写入失败: " + path;
+        return false;
+    }
+    return true;
+}
+
+bool walk_file_members(const std::wstring& path, const std::string& ext, std::wstring& comment,
+                       const MemberFilter& wanted, const MemberVisitor& visit, std::wstring& err) {
+    if (ext != "zip" && ext != "7z") {
+        err = L"不支持的归档格式";
+        return false;
+    }
+    std::vector<uint8_t> file;
+    if (!rez::read_file(path, file)) {
+        err = ext == "zip" ? L"无法读取 ZIP 文件" : L"无法读取 7z 文件";
+        return false;
+    }
+    return ext == "zip" ? walk_zip(file, comment, wanted, visit, err) : walk_7z(file, comment, wanted, visit, err);
+}
+
+bool load_archive_entries(const std::wstring& path, const std::string& ext, std::wstring& comment,
+                          std::vector<rez::ArchiveItem>& out, std::wstring& err) {
+    out.clear();
+    return walk_file_members(
+        path, ext, comment, nullptr,
+        [&out](size_t k, size_t n, const std::string& name, std::vector<uint8_t>& data, std::wstring& e) {
+            const int percent = static_cast<int>((static_cast<uint64_t>(k) * 100 + 100) / n);
+            if (!post_progress(percent, L"正在读取归档 (" + std::to_wstring(k + 1) + L"/" + std::to_wstring(n) + L")")) {
+                e = L"已取消";
+                return false;
+            }
+            out.push_back({name, std::move(data)});
+            return true;
+        },
+        err);
+}
+
+bool write_archive_atomic(const std::wstring& path, const std::string& ext, const std::wstring& comment,
+                          const std::vector<rez::ArchiveItem>& items, std::wstring& err,
+                          const std::wstring& password) {
+    const std::wstring tmp = beside(path, L".tmp_qvl_");
+    const bool written = ext == "zip" ? rez::zip_create(tmp, items, comment, err, password)
+                                      : rez::sevenzip_create(tmp, items, comment, err, password);
+    if (!written) {
+        DeleteFileW(tmp.c_str());
+        return false;
+    }
+    // A new archive (saved under another name) has nothing to keep aside.
+    if (!rez::file_exists(path)) {
+        if (MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        DeleteFileW(tmp.c_str());
+        err = L"无法写回归档";
+        return false;
+    }
+    const std::wstring bak = beside(path, L".bak_qvl_");
+    if (!MoveFileExW(path.c_str(), bak.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        err = L"无法备份原归档";
+        DeleteFileW(tmp.c_str());
+        return false;
+    }
+    if (!MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        MoveFileExW(bak.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+        DeleteFileW(tmp.c_str());
+        err = L"无法写回归档";
+        return false;
+    }
+    DeleteFileW(bak.c_str());
+    return true;
+}
+
+bool archive_is_encrypted(const std::wstring& path, const std::string& ext) {
+    if (ext == "zip") return rez::zip_needs_password(path);
+    if (ext == "7z") return rez::sevenzip_needs_password(path);
+    return false;
+}
+
+}  // namespace rezui

@@ -1,0 +1,120 @@
+// The integrity test (command 2080) through the real main window: a sound archive passes, a
+// damaged one names its first failure, and the Pause and Stop buttons take real clicks while
+// the test runs.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "zip_7z_test_support.h"
+
+namespace {
+
+using namespace zjtest;
+
+const h4test::Box* result_box() {
+    for (const h4test::Box& b : h4test::boxes)
+        if (b.caption == L"测试结果") return &b;
+    return nullptr;
+}
+
+TEST(IntegrityTest, ASoundArchivePasses) {
+    h4test::MainWindow w;
+    ASSERT_TRUE(open_and_wait(fx(L"selftest\\engine.rez")));
+    w.command(IDM_TEST);
+    ASSERT_TRUE(wait_idle());
+    const h4test::Box* box = result_box();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->flags & MB_ICONMASK, static_cast<UINT>(MB_ICONINFORMATION));
+    EXPECT_NE(box->text.find(L"失败: 0 项\n"), std::wstring::npos) << box->text;
+    EXPECT_NE(box->text.find(L"✓ 所有资源均能正常读取。"), std::wstring::npos);
+    EXPECT_TRUE(log_has(L"=== 开始测试 REZ 完整性: " + fx(L"selftest\\engine.rez") + L" ==="));
+    EXPECT_TRUE(log_has(L"测试完成：全部通过 (2 项, "));
+}
+
+TEST(IntegrityTest, ADamagedArchiveNamesItsFirstFailure) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjdamaged");
+    const std::wstring path = copy_fixture(dir, L"members.zip", L"m.zip");
+    std::vector<uint8_t> bytes = bytes_of(path);
+    const std::string stored = "c text";
+    auto at = std::search(bytes.begin(), bytes.end(), stored.begin(), stored.end());
+    ASSERT_NE(at, bytes.end());
+    at[2] = 'C';  // the stored bytes no longer match their checksum
+    ASSERT_TRUE(rez::write_file(path, bytes.data(), bytes.size()));
+    ASSERT_TRUE(open_and_wait(path));
+    w.command(IDM_TEST);
+    ASSERT_TRUE(wait_idle());
+    const h4test::Box* box = result_box();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->flags & MB_ICONMASK, static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_NE(box->text.find(L"通过: 2 项\n失败: 1 项\n"), std::wstring::npos) << box->text;
+    EXPECT_NE(box->text.find(L"首条错误: 读取失败: a\\b\\c  ("), std::wstring::npos) << box->text;
+}
+
+// Clicks the middle of a control with the mouse (move, press, release) when that point shows
+// the control: test windows of other processes on the same display may lie over it for a
+// moment, and a disabled window is never what the point shows.
+bool click(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    if (WindowFromPoint(middle) != control) return false;
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input[3] = {};
+    for (INPUT& i : input) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = middle.x * 65535 / (w - 1);
+        i.mi.dy = middle.y * 65535 / (h - 1);
+    }
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    return SendInput(3, input, sizeof(INPUT)) == 3;
+}
+
+// Pause, then Stop, clicked from a timer, so that the clicks come from within whatever loop
+// pumps messages while the test runs.
+struct Clicker {
+    static inline bool paused_seen = false;
+    static inline bool stop_clicked = false;
+    static inline DWORD paused_at = 0;
+    static void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) {
+        if (!rezui::app.busy) {
+            KillTimer(nullptr, id);
+            return;
+        }
+        if (!paused_seen) {
+            if (rezui::app.paused.load()) {
+                paused_seen = true;
+                paused_at = GetTickCount();
+            } else {
+                click(rezui::app.pause_button);
+            }
+            return;
+        }
+        // Paused for a while without the test ending: now stop it.
+        if (!stop_clicked && GetTickCount() - paused_at > 300) stop_clicked = click(rezui::app.cancel_button);
+    }
+};
+
+TEST(IntegrityTest, PauseAndStopTakeClicksWhileTheTestRuns) {
+    h4test::MainWindow w;
+    ShowWindow(w.hwnd(), SW_SHOWNORMAL);
+    SetWindowPos(w.hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    rezui::raise_window(w.hwnd());
+    ASSERT_TRUE(open_and_wait(fx(L"many\\engine.rez")));
+    Clicker::paused_seen = Clicker::stop_clicked = false;
+    SetTimer(nullptr, 0, 10, Clicker::tick);
+    w.command(IDM_TEST);
+    ASSERT_TRUE(wait_idle());
+    h4test::pump(100);
+    EXPECT_TRUE(Clicker::paused_seen);
+    EXPECT_TRUE(Clicker::stop_clicked);
+    // Stopped: no summary (the run may have been stopped while still collecting, which logs
+    // nothing, or between two entries, which logs the counts so far).
+    EXPECT_EQ(result_box(), nullptr);
+    EXPECT_FALSE(log_has(L"测试完成"));
+}
+
+}  // namespace

@@ -1,0 +1,359 @@
+// The ZIP and 7z jobs driven through the real main window's commands: deleting from an
+// encrypted ZIP, a model-only folder never standing for the whole archive, a failed backup
+// move, a member that climbs out of the target, the password dialogue's limits, an encrypted
+// 7z file list, a listing that fails for another reason, a stale cancel request, and the
+// visible refusal while a job runs.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/browser/browser.h"
+#include "app/main_window/main_window.h"
+#include "app/operations/zip_7z_jobs.h"
+#include "archive/rez_model.h"
+#include "archive/sevenzip_reader.h"
+#include "zip_7z_test_support.h"
+
+namespace {
+
+using namespace zjtest;
+
+const std::wstring kFirstPrompt = L"该归档已加密，请输入密码以解压：";
+const std::wstring kAgainPrompt = L"密码仍然错误，请重新输入：";
+
+std::vector<std::wstring> files_to_add;
+
+// The multi-select picker scripted for the whole test, put back afterwards.
+struct FilesToAdd {
+    explicit FilesToAdd(std::vector<std::wstring> files) {
+        files_to_add = std::move(files);
+        rezui::files_to_add_picker = [](HWND) { return files_to_add; };
+    }
+    ~FilesToAdd() { rezui::files_to_add_picker = rezui::pick_files_to_add; }
+};
+
+TEST(ZipJobs, SelectionCoversFilesExactlyAndEverythingBelowFolders) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> files, dirs;
+        bool selected;
+    };
+    const Case cases[] = {
+        {"a/x", {}, {"a"}, true},
+        {"a/b/y", {}, {"a"}, true},
+        {"ab/z", {}, {"a"}, false},
+        {"a", {}, {"a"}, false},
+        {"DATA/y", {}, {"Data"}, true},  // one folder in the browsing model
+        {"x.txt", {}, {""}, false},      // a model-only folder stands for nothing
+        {"a/b/c.txt", {"a/b/c.txt"}, {}, true},
+        {"A/B/C.TXT", {"a/b/c.txt"}, {}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(rezui::path_selected(c.name, {c.files, c.dirs}), c.selected) << c.name;
+}
+
+TEST(ZipJobs, DeleteFromAnEncryptedZipAsksThePasswordAndKeepsTheArchiveEncrypted) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjdel");
+    const std::wstring path = copy_fixture(dir, L"locked.zip", L"l.zip");
+    rez::set_current_password(L"");
+    ASSERT_TRUE(open_and_wait(path));
+    ASSERT_TRUE(h4test::select_first_row_named(L"Data"));
+    h4test::box_answer = IDYES;
+    {
+        PasswordScript script;
+        script.answers = {L"pw"};
+        w.command(IDM_REMOVE);
+        ASSERT_TRUE(wait_idle());
+        EXPECT_EQ(script.prompts, std::vector<std::wstring>{kFirstPrompt});
+    }
+    ASSERT_FALSE(h4test::boxes.empty()) << h4test::log_text() << L"|" << h4test::status_part(0);
+    EXPECT_EQ(h4test::boxes[0].text, L"确认从归档中删除选中的 1 个项目？此操作会直接改写归档文件。");
+    EXPECT_EQ(h4test::boxes.size(), 1u) << h4test::boxes.back().text;
+    EXPECT_TRUE(log_has(L"归档已更新: " + path));
+    const std::map<std::string, std::string> expected{{"a/b/c.txt", "c text"}};
+    EXPECT_EQ(members_of(path, L"pw"), expected);
+    EXPECT_TRUE(rezui::archive_is_encrypted(path, "zip"));
+    EXPECT_TRUE(members_of(path, L"wrong").empty());
+    EXPECT_TRUE(rewrite_leftovers(dir.path()).empty());
+    // The view was read again from the rewritten file.
+    EXPECT_EQ(rezui::app.archive.find_entry("Data"), nullptr);
+    EXPECT_NE(rezui::app.archive.find_entry("a\\b\\c.txt"), nullptr);
+    rez::set_current_password(L"");
+}
+
+TEST(ZipJobs, DeletingAFolderMadeOnlyInTheModelNeverEmptiesTheArchive) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjnew");
+    const std::wstring path = copy_fixture(dir, L"members.zip", L"m.zip");
+    const std::vector<uint8_t> before = bytes_of(path);
+    ASSERT_TRUE(open_and_wait(path));
+    std::string made;
+    ASSERT_TRUE(rezui::app.archive.create_directory("newdir", made));
+    rezui::refresh_list();
+    ASSERT_TRUE(h4test::select_first_row_named(L"newdir"));
+    h4test::box_answer = IDYES;
+    w.command(IDM_REMOVE);
+    ASSERT_TRUE(wait_idle());
+    ASSERT_EQ(h4test::boxes.size(), 1u);
+    EXPECT_EQ(h4test::boxes[0].text, L"请先选择要删除的项目");
+    EXPECT_EQ(bytes_of(path), before);
+}
+
+TEST(ZipJobs, AFailedBackupMoveLeavesTheArchiveByteIdentical) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjbak");
+    const std::wstring path = copy_fixture(dir, L"members.zip", L"m.zip");
+    const std::vector<uint8_t> before = bytes_of(path);
+    ASSERT_TRUE(open_and_wait(path));
+    // A folder where the backup would go: the old archive cannot be moved aside.
+    const std::wstring bak = path + L".bak_qvl_" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(bak.c_str(), nullptr));
+    ASSERT_TRUE(h4test::select_first_row_named(L"Data"));
+    h4test::box_answer = IDYES;
+    w.command(IDM_REMOVE);
+    ASSERT_TRUE(wait_idle());
+    ASSERT_EQ(h4test::boxes.size(), 2u);
+    EXPECT_EQ(h4test::boxes[1].caption, L"操作失败");
+    EXPECT_EQ(h4test::boxes[1].text, L"无法备份原归档");
+    EXPECT_EQ(bytes_of(path), before);
+    RemoveDirectoryW(bak.c_str());
+    EXPECT_TRUE(rewrite_leftovers(dir.path()).empty());
+}
+
+TEST(ZipJobs, AddingToAZipThatCannotBeReplacedLeavesItIntact) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjappend");
+    const std::wstring path = copy_fixture(dir, L"members.zip", L"m.zip");
+    const std::vector<uint8_t> before = bytes_of(path);
+    ASSERT_TRUE(write_text(dir / L"new.txt", "new one"));
+    ASSERT_TRUE(open_and_wait(path));
+    // Another program holds the archive open without letting it be replaced.
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    FilesToAdd pick({dir / L"new.txt"});
+    w.command(IDM_ADD_FILES);
+    ASSERT_TRUE(wait_idle());
+    CloseHandle(held);
+    ASSERT_EQ(h4test::boxes.size(), 1u);
+    EXPECT_EQ(h4test::boxes[0].caption, L"操作失败");
+    EXPECT_EQ(bytes_of(path), before);
+    EXPECT_TRUE(rewrite_leftovers(dir.path()).empty());
+}
+
+TEST(ZipJobs, ExtractionRefusesAMemberThatClimbsOutOfTheTarget) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjclimb");
+    ASSERT_TRUE(open_and_wait(fx(L"climb.zip")));
+    const std::wstring target = dir / L"out";
+    h4test::folder_answers = {target};
+    w.command(IDM_EXTRACT_ALL);
+    ASSERT_TRUE(wait_idle());
+    ASSERT_EQ(h4test::boxes.size(), 1u);
+    EXPECT_EQ(h4test::boxes[0].text, rez::refused_entries_message({"../x"}));
+    EXPECT_FALSE(rez::file_exists(dir / L"x"));
+    EXPECT_EQ(bytes_of(target + L"\\ok.txt"), (std::vector<uint8_t>{'f', 'i', 'n', 'e'}));
+}
+
+TEST(SevenZipJobs, WrongPasswordsUpToTheLimitThenCancelThenTheRightOne) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjpw");
+    rez::set_current_password(L"");
+    // The file list is plain: the archive opens without a question.
+    ASSERT_TRUE(open_and_wait(fx(L"data_locked.7z")));
+    {  // Four wrong answers; the fifth failure gives up and nothing is written.
+        PasswordScript script;
+        script.answers = {L"b1", L"b2", L"b3", L"b4"};
+        h4test::folder_answers = {dir / L"one"};
+        w.command(IDM_EXTRACT_ALL);
+        ASSERT_TRUE(wait_idle());
+        EXPECT_EQ(script.prompts, (std::vector<std::wstring>{kFirstPrompt, kAgainPrompt, kAgainPrompt, kAgainPrompt}));
+        ASSERT_EQ(h4test::boxes.size(), 1u);
+        EXPECT_EQ(h4test::boxes[0].caption, L"无法解压");
+        EXPECT_NE(h4test::boxes[0].text.find(L"多次重试仍无法解密，归档可能损坏。"), std::wstring::npos);
+        EXPECT_FALSE(rez::file_exists(dir / L"one\\a\\b\\c.txt"));
+    }
+    {  // Cancel: said in the status bar, and no cancel request is left for the next job.
+        PasswordScript script;
+        h4test::folder_answers = {dir / L"two"};
+        w.command(IDM_EXTRACT_ALL);
+        ASSERT_TRUE(wait_idle());
+        EXPECT_EQ(script.prompts.size(), 1u);
+        EXPECT_EQ(h4test::status_part(0), L"已取消解压");
+        EXPECT_FALSE(rezui::app.cancel.load());
+        EXPECT_FALSE(rez::file_exists(dir / L"two\\a\\b\\c.txt"));
+    }
+    {  // The right answer.
+        PasswordScript script;
+        script.answers = {L"pw"};
+        h4test::folder_answers = {dir / L"three"};
+        w.command(IDM_EXTRACT_ALL);
+        ASSERT_TRUE(wait_idle());
+        EXPECT_EQ(script.prompts.size(), 1u);
+        EXPECT_EQ(bytes_of(dir / L"three\\a\\b\\c.txt"), (std::vector<uint8_t>{'c', ' ', 't', 'e', 'x', 't'}));
+        EXPECT_TRUE(log_has(L"解压完成: " + (dir / L"three")));
+    }
+    rez::set_current_password(L"");
+}
+
+TEST(SevenZipJobs, EncryptedFileListCancelWrongRightThenAnAddedFileKeepsItEncrypted) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjhdr");
+    const std::wstring path = copy_fixture(dir, L"locked.7z", L"l.7z");
+    rez::set_current_password(L"");
+    auto script = std::make_unique<PasswordScript>();  // the open asks in the masked prompt
+    std::vector<std::wstring>& answers = script->answers;
+    rezui::open_file(path);
+    ASSERT_TRUE(wait_idle());
+    EXPECT_FALSE(rezui::app.archive_loaded);
+    ASSERT_EQ(h4test::boxes.size(), 1u);
+    EXPECT_EQ(h4test::boxes[0].text, L"已取消打开（需要密码）");
+
+    answers = {L"wrong"};
+    rezui::open_file(path);
+    ASSERT_TRUE(wait_idle());
+    ASSERT_EQ(h4test::boxes.size(), 2u);
+    EXPECT_EQ(h4test::boxes[1].text, L"密码错误，无法打开该 7z 归档。");
+
+    answers = {L"pw"};
+    ASSERT_TRUE(open_and_wait(path));
+    script.reset();
+
+    const std::wstring added = dir / L"new.txt";
+    ASSERT_TRUE(write_text(added, "new one"));
+    FilesToAdd pick({added});
+    w.command(IDM_ADD_FILES);
+    ASSERT_TRUE(wait_idle());
+    EXPECT_EQ(h4test::boxes.size(), 2u) << h4test::boxes.back().text;
+    const std::map<std::string, std::string> expected{{"a/b/c.txt", "c text"}, {"new.txt", "new one"}};
+    EXPECT_EQ(members_of(path, L"pw"), expected);
+    EXPECT_TRUE(rez::sevenzip_needs_password(path));
+    EXPECT_TRUE(members_of(path, L"").empty());
+    EXPECT_NE(rezui::app.archive.find_entry("new.txt"), nullptr);
+    EXPECT_TRUE(rewrite_leftovers(dir.path()).empty());
+    rez::set_current_password(L"");
+}
+
+TEST(SevenZipJobs, AListingThatFailsForAnotherReasonGivesItsOwnErrorNotAPasswordPrompt) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjbad");
+    const std::wstring path = copy_fixture(dir, L"members.7z", L"bad.7z");
+    std::vector<uint8_t> bytes = bytes_of(path);
+    ASSERT_GT(bytes.size(), 32u);
+    bytes[bytes.size() - 3] ^= 0x5A;  // inside the header: its checksum no longer matches
+    ASSERT_TRUE(rez::write_file(path, bytes.data(), bytes.size()));
+    rez::set_current_password(L"");
+    int questions = 0;
+    h4test::dialog_script = [&questions](int, DLGPROC) -> INT_PTR {
+        ++questions;
+        return 0;
+    };
+    rezui::open_file(path);
+    ASSERT_TRUE(wait_idle());
+    h4test::dialog_script = nullptr;
+    EXPECT_EQ(questions, 0);
+    ASSERT_EQ(h4test::boxes.size(), 1u);
+    EXPECT_EQ(h4test::boxes[0].text.find(L"密码"), std::wstring::npos) << h4test::boxes[0].text;
+    EXPECT_NE(h4test::boxes[0].text.find(L"7z"), std::wstring::npos) << h4test::boxes[0].text;
+}
+
+TEST(ZipJobs, ACancelLeftByAnEarlierJobDoesNotStopTheNextOne) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjstale");
+    const std::wstring path = copy_fixture(dir, L"members.7z", L"m.7z");
+    ASSERT_TRUE(open_and_wait(path));
+    const std::wstring added = dir / L"new.txt";
+    ASSERT_TRUE(write_text(added, "new one"));
+    FilesToAdd pick({added});
+    // Stop pressed as the last job ended: the request is still set.
+    rezui::app.cancel.store(true);
+    w.command(IDM_ADD_FILES);
+    ASSERT_TRUE(wait_idle());
+    EXPECT_TRUE(log_has(L"归档已更新: " + path));
+    EXPECT_EQ(members_of(path)["new.txt"], "new one");
+    EXPECT_EQ(members_of(path)["a/b/c.txt"], "c text");
+
+    // The same for an extraction of an entry that needs no password.
+    rezui::app.cancel.store(true);
+    h4test::folder_answers = {dir / L"out"};
+    rezui::navigate_vdir(L"a\\b");
+    ASSERT_TRUE(h4test::select_first_row_named(L"c.txt"));
+    w.command(IDM_EXTRACT_SELECTED);
+    ASSERT_TRUE(wait_idle());
+    EXPECT_EQ(bytes_of(dir / L"out\\a\\b\\c.txt"), (std::vector<uint8_t>{'c', ' ', 't', 'e', 'x', 't'}));
+}
+
+TEST(ZipJobs, AddingAFolderToAZipAppendsItsFilesUnderTheCurrentFolder) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjadddir");
+    const std::wstring path = copy_fixture(dir, L"members.zip", L"m.zip");
+    ASSERT_TRUE(CreateDirectoryW((dir / L"docs").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((dir / L"docs\\en").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((dir / L"docs\\empty").c_str(), nullptr));
+    ASSERT_TRUE(write_text(dir / L"docs\\en\\readme.txt", "read me"));
+    ASSERT_TRUE(open_and_wait(path));
+    rezui::navigate_vdir(L"a");
+    h4test::folder_answers = {dir / L"docs"};
+    w.command(IDM_ADD_FOLDER);
+    ASSERT_TRUE(wait_idle());
+    std::map<std::string, std::string> m = members_of(path);
+    EXPECT_EQ(m["a/docs/en/readme.txt"], "read me");
+    EXPECT_EQ(m["a/b/c.txt"], "c text");
+    EXPECT_EQ(m.size(), 4u);
+    EXPECT_TRUE(rewrite_leftovers(dir.path()).empty());
+}
+
+TEST(ZipJobs, EveryJobCommandIsRefusedVisiblyWhileAJobRuns) {
+    h4test::MainWindow w;
+    ASSERT_TRUE(open_and_wait(fx(L"members.zip")));
+    ASSERT_TRUE(h4test::select_first_row_named(L"Data"));
+    FilesToAdd pick({fx(L"members.7z")});
+    h4test::folder_answers = {L"C:\\nowhere"};
+    rezui::app.busy = true;
+    for (UINT id : {IDM_EXTRACT_ALL, IDM_EXTRACT_SELECTED, IDM_ADD_FILES, IDM_ADD_FOLDER, IDM_REMOVE, IDM_SET_PASSWORD,
+                    IDM_TEST, IDM_SAVE}) {
+        rezui::set_status_bar_text(L"");
+        w.command(id);
+        EXPECT_EQ(h4test::status_part(0), rezui::kBusyRefusalText) << id;
+    }
+    rezui::app.busy = false;
+    EXPECT_TRUE(h4test::boxes.empty());
+    EXPECT_EQ(h4test::folder_answers.size(), 1u);
+}
+
+TEST(ZipJobs, SettingAndRemovingThePasswordRewritesTheArchive) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjsetpw");
+    const std::wstring path = copy_fixture(dir, L"members.zip", L"m.zip");
+    rez::set_current_password(L"");
+    ASSERT_TRUE(open_and_wait(path));
+    h4test::dialog_script = [](int id, DLGPROC) -> INT_PTR {
+        EXPECT_EQ(id, IDD_NEW_PASSWORD);
+        rezui::new_password_result = L"np";
+        return 1;
+    };
+    w.command(IDM_SET_PASSWORD);
+    ASSERT_TRUE(wait_idle());
+    EXPECT_TRUE(rezui::archive_is_encrypted(path, "zip"));
+    EXPECT_EQ(members_of(path, L"np")["a/b/c.txt"], "c text");
+    EXPECT_EQ(rez::get_current_password(), L"np");
+
+    // Removing it asks nothing more: the held password reads the old content.
+    h4test::dialog_script = [](int id, DLGPROC) -> INT_PTR {
+        EXPECT_EQ(id, IDD_NEW_PASSWORD);
+        rezui::new_password_result.clear();
+        return 1;
+    };
+    w.command(IDM_SET_PASSWORD);
+    ASSERT_TRUE(wait_idle());
+    h4test::dialog_script = nullptr;
+    EXPECT_FALSE(rezui::archive_is_encrypted(path, "zip"));
+    EXPECT_EQ(members_of(path)["a/b/c.txt"], "c text");
+    EXPECT_EQ(rez::get_current_password(), L"");
+    EXPECT_TRUE(h4test::boxes.empty());
+    EXPECT_TRUE(rewrite_leftovers(dir.path()).empty());
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Checks with the real tools what the main window's ZIP/7z jobs write: the peer-output cases
+# (run here under Wine with QVL_PEER_OUT set) leave their archives in the work folder, then
+# unzip and 7z must test them, accept the right password, refuse a wrong one and give back
+# the expected contents.
+# Usage: zip_7z_peer_check.sh <app_tests.exe> <fixtures folder> <work folder>
+set -uo pipefail
+exe=${1:?test program}
+fixtures=${2:?fixtures folder}
+work=${3:?work folder}
+rm -rf "$work"
+mkdir -p "$work"
+
+QVL_FIXTURES="$fixtures" QVL_PEER_OUT="$work" wine "$exe" --gtest_filter='ZipJobsPeerOutput.*' >"$work/jobs.log" 2>&1
+rc=$?
+if [ $rc -ne 0 ] || grep -q SKIPPED "$work/jobs.log"; then
+  cat "$work/jobs.log"
+  echo "FAIL: the peer-output cases did not run cleanly (exit $rc)"
+  exit 1
+fi
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+# Compares the bytes on stdin with the text $1.
+same() { cmp -s - <(printf '%s' "$1"); }
+
+z=$work/deleted_locked.zip
+unzip -t -P pw "$z" >/dev/null 2>&1 || fail "deleted_locked.zip: unzip -t with the password"
+unzip -t -P wrong "$z" >/dev/null 2>&1 && fail "deleted_locked.zip: unzip accepts a wrong password"
+[ "$(unzip -Z1 "$z" 2>/dev/null)" = "a/b/c.txt" ] || fail "deleted_locked.zip: members $(unzip -Z1 "$z" | tr '\n' ' ')"
+unzip -p -P pw "$z" a/b/c.txt | same "c text" || fail "deleted_locked.zip: a/b/c.txt content"
+
+s=$work/added.7z
+7z t "$s" >/dev/null 2>&1 || fail "added.7z: 7z t"
+rm -rf "$work/added"
+7z x -y -o"$work/added" "$s" >/dev/null 2>&1 || fail "added.7z: 7z x"
+same "new one" <"$work/added/new.txt" || fail "added.7z: new.txt"
+same "read me" <"$work/added/docs/en/readme.txt" || fail "added.7z: docs/en/readme.txt"
+same "c text" <"$work/added/a/b/c.txt" || fail "added.7z: a/b/c.txt"
+
+z=$work/autosaved_locked.zip
+unzip -t -P pw "$z" >/dev/null 2>&1 || fail "autosaved_locked.zip: unzip -t with the password"
+unzip -t -P wrong "$z" >/dev/null 2>&1 && fail "autosaved_locked.zip: not encrypted any more"
+unzip -p -P pw "$z" a/b/c.txt | same "new c" || fail "autosaved_locked.zip: replaced a/b/c.txt"
+
+s=$work/autosaved_locked.7z
+7z t -ppw "$s" >/dev/null 2>&1 || fail "autosaved_locked.7z: 7z t with the password"
+7z t -pwrong "$s" >/dev/null 2>&1 && fail "autosaved_locked.7z: not encrypted any more"
+7z e -so -ppw "$s" a/b/c.txt 2>/dev/null | same "new c" || fail "autosaved_locked.7z: replaced a/b/c.txt"
+
+s=$work/passworded.7z
+7z t -pnp "$s" >/dev/null 2>&1 || fail "passworded.7z: 7z t with the new password"
+7z t -pwrong "$s" >/dev/null 2>&1 && fail "passworded.7z: accepts a wrong password"
+
+if [ $failures -ne 0 ]; then
+  echo "$failures peer check(s) failed"
+  exit 1
+fi
+echo "the archives written by the ZIP/7z jobs pass unzip and 7z"
