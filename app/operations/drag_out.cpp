@@ -9,12 +9,14 @@
 
 #include "app/app_state.h"
 #include "app/browser/browser.h"
+#include "app/common/window_helpers.h"
 #include "app/main_window/task_ui.h"
 #include "app/operations/drop_target.h"
 #include "app/operations/dropped_files.h"
 #include "app/operations/open_archive.h"
 #include "app/operations/zip_7z_jobs.h"
 #include "archive/util.h"
+#include "resources/resource.h"
 
 namespace rezui {
 
@@ -115,6 +117,11 @@ bool finish_drop(bool fs_mode, const std::vector<std::wstring>& paths, DWORD eff
     return fs_mode ? finish_file_drop(paths, effect, folder) : finish_archive_drop(paths, folder);
 }
 
+std::wstring progress_text() {
+    HWND text = app.main_window ? GetDlgItem(app.main_window, IDC_PROGRESS_TEXT) : nullptr;
+    return text ? get_window_text(text) : L"";
+}
+
 bool is_folder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -168,10 +175,14 @@ void begin_drag_out() {
     const bool done = finish_drop(fs_mode, paths, effect);
     if (!folder.empty() && is_folder(folder)) remove_dragout_folder(folder);
     drag_state.target_seen = false;
+    // Ending the busy state shows "就绪"; a drag that did not complete keeps saying why.
+    const std::wstring outcome = progress_text();
     end_busy();
     if (done) {
         set_progress(0, L"拖出完成");
         append_log(L"拖出：完成");
+    } else if (!outcome.empty()) {
+        set_progress(0, outcome);
     }
 }
 

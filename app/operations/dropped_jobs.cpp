@@ -167,9 +167,14 @@ void add_dropped_worker(AddDroppedJob job) {
     bool ok = rez::RezFile::open(job.target, model, err);
     if (ok) {
         for (const std::wstring& file : job.files) {
+            // The model takes any path as a file source, and a missing one would only fail
+            // the save, losing every other item with it: it is skipped here instead.
             std::string entry;
-            const bool done =
-                is_folder(file) ? model.add_directory_tree("", file, entry) : model.add_file("", file, entry);
+            bool done = false;
+            if (is_folder(file))
+                done = model.add_directory_tree("", file, entry);
+            else if (exists(file))
+                done = model.add_file("", file, entry);
             ++(done ? added : skipped);
         }
         if (added > 0) {

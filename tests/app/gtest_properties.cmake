@@ -4,7 +4,9 @@
 #   before that script has finished;
 # - the cases that use the clipboard, named "...Clipboard...", take it in turn: all test
 #   processes of one run share it (one wineserver, one display), and a parallel case
-#   could open it, or replace its content, between another case's copy and paste.
+#   could open it, or replace its content, between another case's copy and paste;
+# - the cases that move the mouse pointer and show windows under it, named "...Pointer...",
+#   take the pointer in turn for the same reason.
 if(TARGET app_tests)
   set(QVL_APP_PROPERTIES_FILE ${CMAKE_CURRENT_BINARY_DIR}/app_tests_properties.cmake)
   file(WRITE ${QVL_APP_PROPERTIES_FILE}
@@ -14,6 +16,11 @@ if(TARGET app_tests)
        "  list(FILTER qvl_clipboard_tests INCLUDE REGEX \"Clipboard\")\n"
        "  if(qvl_clipboard_tests)\n"
        "    set_tests_properties(\${qvl_clipboard_tests} PROPERTIES RESOURCE_LOCK clipboard)\n"
+       "  endif()\n"
+       "  set(qvl_pointer_tests \${app_tests_TESTS})\n"
+       "  list(FILTER qvl_pointer_tests INCLUDE REGEX \"Pointer\")\n"
+       "  if(qvl_pointer_tests)\n"
+       "    set_tests_properties(\${qvl_pointer_tests} PROPERTIES RESOURCE_LOCK pointer)\n"
        "  endif()\n"
        "endif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${QVL_APP_PROPERTIES_FILE})
