@@ -361,7 +361,10 @@ std::wstring find_drop_folder() {
         base = explorer_folder_at();
     } else if (drag_state.on_desktop) {
         wchar_t buf[MAX_PATH] = {};
-        if (SHGetSpecialFolderPathW(nullptr, buf, CSIDL_DESKTOPDIRECTORY, FALSE)) base = buf;
+        if (SHGetSpecialFolderPathW(nullptr, buf, CSIDL_DESKTOPDIRECTORY, FALSE))
+            base = buf;
+        else
+            append_log(L"拖出：SHGetSpecialFolderPathW(桌面) 失败");
     }
     if (base.empty()) return L"";
     HWND list = nullptr;

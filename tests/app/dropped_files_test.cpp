@@ -227,6 +227,17 @@ TEST_F(Drops, AddToRezFromASecondStartIsRefusedVisiblyWhileAJobRuns) {
     app.busy = false;
 }
 
+TEST_F(Drops, AnOpenHandedOverWhileAJobRunsIsRefusedVisibly) {
+    app.busy = true;
+    send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, archive);
+    EXPECT_TRUE(logged(L"打开：正在执行其他任务，已拒绝"));
+    EXPECT_FALSE(app.archive_loaded);
+    app.busy = false;
+    send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, archive);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(app.archive.path, archive);
+}
+
 TEST_F(Drops, AddToRezAddsWhatItCanAndCountsTheRest) {
     send_copydata(w.hwnd(), rezui::COPYDATA_ADD_TO_REZ,
                   archive + L"\n" + notes + L"\n" + dir / L"missing.txt" + L"\n" + pics);
