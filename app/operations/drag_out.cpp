@@ -7,6 +7,8 @@
 #include <windowsx.h>
 #include <commctrl.h>
 
+#include <cstdlib>
+
 #include "app/app_state.h"
 #include "app/browser/browser.h"
 #include "app/common/window_helpers.h"

@@ -173,7 +173,11 @@ CopyOutcome copy_to_drop_folder(const std::vector<std::wstring>& paths, const st
         set_progress(static_cast<int>((i + 1) * 100 / n), L"拖出：复制 " + name);
         append_log(L"拖出：复制 " + name + L" -> " + folder);
         const bool source_is_dir = is_dir(source);
-        if (same_text(full_path(source), full_path(target))) {
+        if (!exists(source) && exists(target)) {
+            // Explorer moves within a drive itself and then reports that nothing was dropped.
+            append_log(L"拖出：已由目标窗口移动 " + name);
+            ++outcome.copied;
+        } else if (same_text(full_path(source), full_path(target))) {
             append_log(L"拖出：源与目标相同，已跳过 " + name);
             ++outcome.skipped;
         } else if (source_is_dir && is_within(target, source)) {

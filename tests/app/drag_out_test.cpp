@@ -446,6 +446,14 @@ TEST(DragOutCopy, FoldersNeverGoIntoThemselvesAndFailuresAreReported) {
     EXPECT_TRUE(logged(L"拖出：复制失败 missing.txt ("));
     EXPECT_EQ(read_text(out + L"\\tree\\f.txt"), "f");
     EXPECT_TRUE(exists(out + L"\\tree\\sub"));
+
+    // Moved by Explorer before it reported no drop: the moved file is not offered for
+    // replacement by a source that is gone.
+    write_text(out + L"\\moved.txt", "moved");
+    rezui::CopyOutcome moved = rezui::copy_to_drop_folder({dir / L"moved.txt"}, out);
+    EXPECT_EQ(moved.copied, 1);
+    EXPECT_TRUE(h4test::boxes.empty());
+    EXPECT_EQ(read_text(out + L"\\moved.txt"), "moved");
 }
 
 }  // namespace
