@@ -25,6 +25,8 @@ using rezui::app;
 
 bool logged(const std::wstring& text) { return h4test::log_text().find(text) != std::wstring::npos; }
 
+std::string log_dump() { return rez::to_utf8(h4test::log_text()); }
+
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void write_text(const std::wstring& path, const std::string& text) {
@@ -252,7 +254,7 @@ TEST_F(DragOutLocal, PointerFilesDroppedOnTheDesktopAreCopiedAndNeverOverwritten
     ASSERT_TRUE(shelltest::point_at(desktop.list));
     press_and_move({file_name}, 6, 0);
     // No drop target takes the files under Wine's desktop stand-in: the program copies.
-    EXPECT_TRUE(logged(L"拖出：回退复制 1 项 -> " + desktop_folder()));
+    EXPECT_TRUE(logged(L"拖出：回退复制 1 项 -> " + desktop_folder())) << log_dump();
     EXPECT_EQ(read_text(desktop_folder() + L"\\" + file_name), "local file");
     EXPECT_TRUE(logged(L"拖出：完成"));
     EXPECT_EQ(progress_text(), L"拖出完成");
@@ -344,7 +346,7 @@ TEST_F(DragOutArchive, PointerEntriesDroppedOnTheDesktopAreExtractedThere) {
     press_and_move({file_key, dir_key}, 5, 0);
     EXPECT_TRUE(logged(L"拖出：开始拖放 2 个条目（REZ 临时提取）"));
     const std::wstring target = desktop_folder();
-    EXPECT_TRUE(logged(L"拖出：目标目录 " + target));
+    EXPECT_TRUE(logged(L"拖出：目标目录 " + target)) << log_dump();
     EXPECT_EQ(read_text(target + L"\\" + file_key), "file bytes");
     EXPECT_EQ(read_text(target + L"\\" + dir_key + L"\\INNER.txt"), "inner bytes");
     EXPECT_TRUE(logged(L"拖出：落点校验通过 -> " + target));
@@ -358,7 +360,7 @@ TEST_F(DragOutArchive, PointerAnExplorerWindowWithoutAFolderPathGetsNothing) {
     ASSERT_TRUE(shelltest::point_at(explorer.list));
     press_and_move({file_key}, 5, 0);
     EXPECT_TRUE(logged(L"拖出：开始拖放 1 个条目（REZ 临时提取）"));
-    EXPECT_TRUE(logged(L"拖出：无法确定目标目录（可能是虚拟文件夹），已取消，未写入任何文件"));
+    EXPECT_TRUE(logged(L"拖出：无法确定目标目录（可能是虚拟文件夹），已取消，未写入任何文件")) << log_dump();
     EXPECT_EQ(progress_text(), L"拖出：已取消");
     EXPECT_FALSE(exists(rezui::dragout_folder_path()));
     EXPECT_FALSE(app.busy);
@@ -403,7 +405,7 @@ TEST(DragOutEncrypted, PointerCancelledPasswordWritesNothing) {
     ASSERT_TRUE(shelltest::point_at(desktop.list));
     press_and_move({L"c.txt"}, 5, 0);
     EXPECT_EQ(prompts, 1);
-    EXPECT_TRUE(logged(L"拖出：已取消（密码未提供），未写入任何文件"));
+    EXPECT_TRUE(logged(L"拖出：已取消（密码未提供），未写入任何文件")) << log_dump();
     EXPECT_FALSE(exists(desktop_folder() + L"\\c.txt"));
     EXPECT_FALSE(exists(rezui::dragout_folder_path()));
     EXPECT_FALSE(app.cancel.load());
