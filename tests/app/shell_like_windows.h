@@ -35,8 +35,11 @@ struct ShellChain {
     HWND top = nullptr;
     HWND view = nullptr;
     HWND list = nullptr;
-    ShellChain(const wchar_t* top_class, bool with_view, bool shown = false, int x = 200, int y = 200, int w = 300,
-               int h = 240) {
+    // The default place lies outside the 1080 x 820 that the main windows of the window
+    // tests cover from the screen's corner, so that no other test's window can come
+    // between the pointer and this chain.
+    ShellChain(const wchar_t* top_class, bool with_view, bool shown = false, int x = 1090, int y = 830, int w = 180,
+               int h = 120) {
         top = make_window(top_class, nullptr, x, y, w, h, shown);
         if (with_view) {
             view = make_window(L"SHELLDLL_DefView", top, 0, 0, w, h);
