@@ -171,7 +171,8 @@ void on_copy_data(HWND window, const COPYDATASTRUCT* cds) {
         break;
     }
     default:
-        if (!text.empty()) open_named_path(text);
+        // Opening replaces the archive a running job may be reading.
+        if (!text.empty() && !refuse_drop_while_busy(L"打开")) open_named_path(text);
         break;
     }
 }

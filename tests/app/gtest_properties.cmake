@@ -5,8 +5,10 @@
 # - the cases that use the clipboard, named "...Clipboard...", take it in turn: all test
 #   processes of one run share it (one wineserver, one display), and a parallel case
 #   could open it, or replace its content, between another case's copy and paste;
-# - the cases that click with the real mouse, named "...Clicks...", run alone: a window or
-#   a mouse capture of another test process on the same display would take the click.
+# - the cases that click with the real mouse, named "...Clicks...", and those that move the
+#   pointer and show windows under it, named "...Pointer...", run alone: a window or a
+#   mouse capture of another test process on the same display would take the click or
+#   the drop.
 if(TARGET app_tests)
   set(QVL_APP_PROPERTIES_FILE ${CMAKE_CURRENT_BINARY_DIR}/app_tests_properties.cmake)
   file(WRITE ${QVL_APP_PROPERTIES_FILE}
@@ -18,7 +20,7 @@ if(TARGET app_tests)
        "    set_tests_properties(\${qvl_clipboard_tests} PROPERTIES RESOURCE_LOCK clipboard)\n"
        "  endif()\n"
        "  set(qvl_mouse_tests \${app_tests_TESTS})\n"
-       "  list(FILTER qvl_mouse_tests INCLUDE REGEX \"Clicks\")\n"
+       "  list(FILTER qvl_mouse_tests INCLUDE REGEX \"Clicks|Pointer\")\n"
        "  if(qvl_mouse_tests)\n"
        "    set_tests_properties(\${qvl_mouse_tests} PROPERTIES RUN_SERIAL TRUE)\n"
        "  endif()\n"

@@ -6,6 +6,8 @@
 //   instance_probe close                      posts WM_CLOSE to it
 //   instance_probe wait-box-front SECONDS     0 once a box it owns is the foreground window
 //   instance_probe close-box                  posts WM_CLOSE to that box
+//   instance_probe wait-added ARCHIVE N SECONDS
+//                                             0 once its log says N items were dropped into ARCHIVE
 #include <windows.h>
 
 #include <cstdio>
@@ -15,6 +17,21 @@
 namespace {
 
 HWND main_window() { return FindWindowW(L"MarrowindRezMainWindow", nullptr); }
+
+// The log box's text (WM_GETTEXT is carried across processes).
+std::wstring log_text(HWND window) {
+    HWND log = GetDlgItem(window, 1003);
+    if (!log) return L"";
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(log, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return L"";
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(log, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                             2000, &got))
+        return L"";
+    text.resize(got);
+    return text;
+}
 
 std::wstring caption(HWND window) {
     wchar_t buffer[1024] = {};
@@ -48,17 +65,28 @@ int wmain(int argc, wchar_t** argv) {
         return box && PostMessageW(box, WM_CLOSE, 0, 0) ? 0 : 1;
     }
     std::wstring expected = verb == L"wait-caption" && argc > 2 ? argv[2] : L"";
+    if (verb == L"wait-added" && argc > 3)
+        expected = std::wstring(L"拖放加入完成: ") + argv[2] + L"（加入 " + argv[3] + L"，";
     int seconds = _wtoi(argv[argc - 1]);
     for (int i = 0; i < seconds * 10; ++i) {
         HWND w = main_window();
         if (w && (verb == L"wait-window" || (verb == L"wait-visible" && IsWindowVisible(w)) ||
                   (verb == L"wait-caption" && caption(w) == expected) ||
-                  (verb == L"wait-box-front" && owned_box(w) && GetForegroundWindow() == owned_box(w))))
+                  (verb == L"wait-box-front" && owned_box(w) && GetForegroundWindow() == owned_box(w)) ||
+                  (verb == L"wait-added" && log_text(w).find(expected) != std::wstring::npos)))
             return 0;
         Sleep(100);
     }
     HWND w = main_window();
     fwprintf(stderr, L"probe: window %p caption [%ls] box %p foreground %p\n", static_cast<void*>(w),
              w ? caption(w).c_str() : L"", static_cast<void*>(owned_box(w)), static_cast<void*>(GetForegroundWindow()));
+    if (w && verb == L"wait-added") {
+        // UTF-8, so that the log's Chinese text reaches the test's output.
+        const std::wstring text = L"probe: log [" + log_text(w) + L"]\n";
+        std::string bytes(text.size() * 4 + 1, '\0');
+        const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
+                                          static_cast<int>(bytes.size()), nullptr, nullptr);
+        fwrite(bytes.data(), 1, n > 0 ? static_cast<size_t>(n) : 0, stderr);
+    }
     return 1;
 }
