@@ -1,10 +1,16 @@
-// Small helpers shared by the test programs: fixture folder and scratch folders.
+// Small helpers shared by the test programs: fixture folder, scratch folders, the names in a
+// folder, a private temporary folder and whole files as bytes or text.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
+
+#include "archive/util.h"
 
 namespace qvltest {
 
@@ -67,5 +73,64 @@ public:
 private:
     std::wstring path_;
 };
+
+// The names in a folder (without "." and ".."), sorted.
+inline std::vector<std::wstring> folder_names(const std::wstring& folder) {
+    std::vector<std::wstring> out;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do {
+        const std::wstring n = fd.cFileName;
+        if (n != L"." && n != L"..") out.push_back(n);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Points the temporary folder at a folder of this test, so that what the program leaves there
+// can be seen and parallel test processes do not meet (nor share one log).
+struct PrivateTemp {
+    ScratchDir dir;
+    std::wstring saved;
+    explicit PrivateTemp(const std::wstring& tag) : dir(tag) {
+        wchar_t buf[1040] = {};
+        GetEnvironmentVariableW(L"TMP", buf, 1040);
+        saved = buf;
+        SetEnvironmentVariableW(L"TMP", (dir.path() + L"\\").c_str());
+    }
+    ~PrivateTemp() { SetEnvironmentVariableW(L"TMP", saved.empty() ? nullptr : saved.c_str()); }
+    PrivateTemp(const PrivateTemp&) = delete;
+    PrivateTemp& operator=(const PrivateTemp&) = delete;
+
+    // What the program left in it (its own items are named "qvl_..."), sorted.
+    std::vector<std::wstring> names() const {
+        std::vector<std::wstring> out;
+        for (const std::wstring& n : folder_names(dir.path()))
+            if (n.rfind(L"qvl_", 0) == 0) out.push_back(n);
+        return out;
+    }
+};
+
+// A whole file's bytes; empty when it cannot be read.
+inline std::vector<uint8_t> bytes_of(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    rez::read_file(path, bytes);
+    return bytes;
+}
+
+// A whole file as text; "<missing>" when it cannot be read, so a missing file never passes
+// for an empty one.
+inline std::string read_text(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    if (!rez::read_file(path, bytes)) return "<missing>";
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Writes text as the file's whole content; false when it could not be written.
+[[nodiscard]] inline bool write_text(const std::wstring& path, const std::string& text) {
+    return rez::write_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
 
 }  // namespace qvltest

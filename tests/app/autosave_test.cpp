@@ -20,7 +20,7 @@ void plant_stale_work_folders(const PrivateTemp& temp) {
     const std::wstring pid = std::to_wstring(GetCurrentProcessId());
     for (const std::wstring& name : {L"qvl_autosave_" + pid, L"qvl_autosave_" + pid + L"_0"}) {
         CreateDirectoryW((temp.dir / name).c_str(), nullptr);
-        write_text(temp.dir / (name + L"\\stale.txt"), "stale");
+        EXPECT_TRUE(write_text(temp.dir / (name + L"\\stale.txt"), "stale"));
     }
 }
 

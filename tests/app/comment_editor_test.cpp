@@ -18,17 +18,9 @@ namespace {
 
 std::wstring fx(const std::wstring& name) { return qvltest::fixture(L"app\\" + name); }
 
-std::vector<uint8_t> bytes_of(const std::wstring& path) {
-    std::vector<uint8_t> b;
-    rez::read_file(path, b);
-    return b;
-}
+using qvltest::bytes_of;
 
-bool open_and_wait(const std::wstring& path) {
-    rezui::open_file(path);
-    return h4test::pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); }) &&
-           rezui::app.archive_loaded;
-}
+using h4test::open_and_wait;
 
 // Types the comment and clicks OK; records what the dialog showed first.
 dlgtest::Script type_and_accept(const std::wstring& comment, std::wstring* shown = nullptr) {
@@ -49,17 +41,8 @@ std::wstring zip_comment(const std::wstring& path) {
 // Names in a folder other than the ones given: leftovers of a rewrite.
 std::vector<std::wstring> other_files(const qvltest::ScratchDir& dir, const std::vector<std::wstring>& known) {
     std::vector<std::wstring> out;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir.path() + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do {
-        std::wstring n = fd.cFileName;
-        if (n == L"." || n == L"..") continue;
-        bool is_known = false;
-        for (const auto& k : known) is_known = is_known || k == n;
-        if (!is_known) out.push_back(n);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
+    for (const std::wstring& n : qvltest::folder_names(dir.path()))
+        if (std::find(known.begin(), known.end(), n) == known.end()) out.push_back(n);
     return out;
 }
 

@@ -23,21 +23,9 @@ namespace {
 
 using rezui::app;
 
-bool logged(const std::wstring& text) { return h4test::log_text().find(text) != std::wstring::npos; }
-
 std::string log_dump() { return rez::to_utf8(h4test::log_text()); }
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void write_text(const std::wstring& path, const std::string& text) {
-    ASSERT_TRUE(rez::write_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-}
-
-std::string read_text(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    if (!rez::read_file(path, bytes)) return "<missing>";
-    return std::string(bytes.begin(), bytes.end());
-}
 
 std::wstring progress_text() { return rezui::get_window_text(GetDlgItem(app.main_window, IDC_PROGRESS_TEXT)); }
 
@@ -91,10 +79,7 @@ void press_and_move(const std::vector<std::wstring>& rows, int dx, int dy) {
     SendMessageW(app.list_view, WM_LBUTTONUP, 0, MAKELPARAM(at.x + dx, at.y + dy));
 }
 
-bool open_and_wait(const std::wstring& path) {
-    rezui::open_file(path);
-    return h4test::pump_until([] { return !app.busy && !rezui::task_running.load(); }) && app.archive_loaded;
-}
+using h4test::open_and_wait;
 
 // The main window with OLE started, as the program runs it.
 struct DragWindow {
@@ -216,7 +201,7 @@ protected:
     qvltest::ScratchDir dir{L"dragout"};
     std::wstring file_name = tag() + L".txt";
     void SetUp() override {
-        write_text(dir / file_name, "local file");
+        EXPECT_TRUE(qvltest::write_text(dir / file_name, "local file"));
         rezui::open_local_folder(dir.path());
         ASSERT_TRUE(app.fs_mode);
         ASSERT_GE(row_named(file_name), 0);
@@ -228,21 +213,21 @@ TEST_F(DragOutLocal, PointerADragStartsOnlyAfterMoreThanFourPixels) {
     ASSERT_TRUE(shelltest::point_at(other.top));
     press_and_move({file_name}, 2, 2);
     press_and_move({file_name}, 0, -4);
-    EXPECT_FALSE(logged(L"拖出：开始拖放"));
+    EXPECT_FALSE(h4test::log_has(L"拖出：开始拖放"));
     press_and_move({file_name}, -3, 2);
-    EXPECT_TRUE(logged(L"拖出：开始拖放 1 个条目（文件系统）"));
+    EXPECT_TRUE(h4test::log_has(L"拖出：开始拖放 1 个条目（文件系统）"));
     // Released over another program: nothing is copied anywhere.
-    EXPECT_TRUE(logged(L"拖出：松开的窗口不是可解压的路径（仅接受 Explorer 文件夹/桌面），已取消，未写入任何文件"));
+    EXPECT_TRUE(h4test::log_has(L"拖出：松开的窗口不是可解压的路径（仅接受 Explorer 文件夹/桌面），已取消，未写入任何文件"));
     EXPECT_EQ(progress_text(), L"拖出：已取消");
     EXPECT_FALSE(app.busy);
-    EXPECT_FALSE(logged(L"拖出：完成"));
+    EXPECT_FALSE(h4test::log_has(L"拖出：完成"));
 }
 
 TEST_F(DragOutLocal, RefusedWhileAJobRuns) {
     app.busy = true;
     press_and_move({file_name}, 10, 0);
-    EXPECT_FALSE(logged(L"拖出：开始拖放"));
-    EXPECT_TRUE(logged(L"拖出：正在执行其他任务，已拒绝"));
+    EXPECT_FALSE(h4test::log_has(L"拖出：开始拖放"));
+    EXPECT_TRUE(h4test::log_has(L"拖出：正在执行其他任务，已拒绝"));
     EXPECT_NE(h4test::status_part(0).find(L"已拒绝"), std::wstring::npos);
     EXPECT_TRUE(app.busy);  // the job's busy state is left alone
     app.busy = false;
@@ -254,22 +239,22 @@ TEST_F(DragOutLocal, PointerFilesDroppedOnTheDesktopAreCopiedAndNeverOverwritten
     ASSERT_TRUE(shelltest::point_at(desktop.list));
     press_and_move({file_name}, 6, 0);
     // No drop target takes the files under Wine's desktop stand-in: the program copies.
-    EXPECT_TRUE(logged(L"拖出：回退复制 1 项 -> " + desktop_folder())) << log_dump();
-    EXPECT_EQ(read_text(desktop_folder() + L"\\" + file_name), "local file");
-    EXPECT_TRUE(logged(L"拖出：完成"));
+    EXPECT_TRUE(h4test::log_has(L"拖出：回退复制 1 项 -> " + desktop_folder())) << log_dump();
+    EXPECT_EQ(qvltest::read_text(desktop_folder() + L"\\" + file_name), "local file");
+    EXPECT_TRUE(h4test::log_has(L"拖出：完成"));
     EXPECT_EQ(progress_text(), L"拖出完成");
 
-    write_text(dir / file_name, "changed");
+    EXPECT_TRUE(qvltest::write_text(dir / file_name, "changed"));
     h4test::box_answer = IDNO;
     press_and_move({file_name}, 6, 0);
     ASSERT_EQ(h4test::boxes.size(), 1u);
     EXPECT_NE(h4test::boxes[0].text.find(L"已存在，是否覆盖？"), std::wstring::npos);
-    EXPECT_EQ(read_text(desktop_folder() + L"\\" + file_name), "local file");
-    EXPECT_TRUE(logged(L"拖出：目标已存在，已跳过 " + file_name));
+    EXPECT_EQ(qvltest::read_text(desktop_folder() + L"\\" + file_name), "local file");
+    EXPECT_TRUE(h4test::log_has(L"拖出：目标已存在，已跳过 " + file_name));
 
     h4test::box_answer = IDYES;
     press_and_move({file_name}, 6, 0);
-    EXPECT_EQ(read_text(desktop_folder() + L"\\" + file_name), "changed");
+    EXPECT_EQ(qvltest::read_text(desktop_folder() + L"\\" + file_name), "changed");
 }
 
 TEST(DragOutList, ClickOnTheLoadMoreRowLoadsRowsAndNeverDrags) {
@@ -308,7 +293,7 @@ TEST(DragOutList, ClickOnTheLoadMoreRowLoadsRowsAndNeverDrags) {
     SendMessageW(app.list_view, WM_LBUTTONUP, 0, MAKELPARAM(at.x + 20, at.y));
     EXPECT_GT(appprobe::item_count(), second);
     EXPECT_EQ(load_more_row(), -1);
-    EXPECT_FALSE(logged(L"拖出：开始拖放"));
+    EXPECT_FALSE(h4test::log_has(L"拖出：开始拖放"));
 }
 
 // ---- archive entries ------------------------------------------------------------------
@@ -322,8 +307,8 @@ protected:
     void SetUp() override {
         const std::wstring source = dir / (tag() + L"_dir");
         CreateDirectoryW(source.c_str(), nullptr);
-        write_text(source + L"\\inner.txt", "inner bytes");
-        write_text(dir / (tag() + L"_a.txt"), "file bytes");
+        EXPECT_TRUE(qvltest::write_text(source + L"\\inner.txt", "inner bytes"));
+        EXPECT_TRUE(qvltest::write_text(dir / (tag() + L"_a.txt"), "file bytes"));
         const std::wstring path = dir / L"drag.rez";
         rez::RezFile model(path);
         std::string out_file, out_dir;
@@ -344,13 +329,13 @@ TEST_F(DragOutArchive, PointerEntriesDroppedOnTheDesktopAreExtractedThere) {
     shelltest::ShellChain desktop(L"Progman", true, true);
     ASSERT_TRUE(shelltest::point_at(desktop.list));
     press_and_move({file_key, dir_key}, 5, 0);
-    EXPECT_TRUE(logged(L"拖出：开始拖放 2 个条目（REZ 临时提取）"));
+    EXPECT_TRUE(h4test::log_has(L"拖出：开始拖放 2 个条目（REZ 临时提取）"));
     const std::wstring target = desktop_folder();
-    EXPECT_TRUE(logged(L"拖出：目标目录 " + target)) << log_dump();
-    EXPECT_EQ(read_text(target + L"\\" + file_key), "file bytes");
-    EXPECT_EQ(read_text(target + L"\\" + dir_key + L"\\INNER.txt"), "inner bytes");
-    EXPECT_TRUE(logged(L"拖出：落点校验通过 -> " + target));
-    EXPECT_TRUE(logged(L"拖出：完成"));
+    EXPECT_TRUE(h4test::log_has(L"拖出：目标目录 " + target)) << log_dump();
+    EXPECT_EQ(qvltest::read_text(target + L"\\" + file_key), "file bytes");
+    EXPECT_EQ(qvltest::read_text(target + L"\\" + dir_key + L"\\INNER.txt"), "inner bytes");
+    EXPECT_TRUE(h4test::log_has(L"拖出：落点校验通过 -> " + target));
+    EXPECT_TRUE(h4test::log_has(L"拖出：完成"));
     EXPECT_FALSE(exists(rezui::dragout_folder_path()));  // the placeholders are gone
     EXPECT_FALSE(app.busy);
 }
@@ -359,8 +344,8 @@ TEST_F(DragOutArchive, PointerAnExplorerWindowWithoutAFolderPathGetsNothing) {
     shelltest::ShellChain explorer(L"CabinetWClass", true, true);
     ASSERT_TRUE(shelltest::point_at(explorer.list));
     press_and_move({file_key}, 5, 0);
-    EXPECT_TRUE(logged(L"拖出：开始拖放 1 个条目（REZ 临时提取）"));
-    EXPECT_TRUE(logged(L"拖出：无法确定目标目录（可能是虚拟文件夹），已取消，未写入任何文件")) << log_dump();
+    EXPECT_TRUE(h4test::log_has(L"拖出：开始拖放 1 个条目（REZ 临时提取）"));
+    EXPECT_TRUE(h4test::log_has(L"拖出：无法确定目标目录（可能是虚拟文件夹），已取消，未写入任何文件")) << log_dump();
     EXPECT_EQ(progress_text(), L"拖出：已取消");
     EXPECT_FALSE(exists(rezui::dragout_folder_path()));
     EXPECT_FALSE(app.busy);
@@ -369,7 +354,7 @@ TEST_F(DragOutArchive, PointerAnExplorerWindowWithoutAFolderPathGetsNothing) {
 TEST_F(DragOutArchive, UnsafeEntryNamesAreSkippedAndReported) {
     // A folder entry named ".." would put its content beside the target folder.
     const std::wstring source = dir / L"escape_source.bin";
-    write_text(source, "escaped");
+    EXPECT_TRUE(qvltest::write_text(source, "escaped"));
     rez::Entry up;
     up.is_dir = true;
     up.name = "..";
@@ -383,11 +368,11 @@ TEST_F(DragOutArchive, UnsafeEntryNamesAreSkippedAndReported) {
 
     const std::wstring target = dir / L"out";
     EXPECT_TRUE(rezui::extract_keys_to_dir({L"..", file_key}, target));
-    EXPECT_EQ(read_text(target + L"\\" + file_key), "file bytes");
+    EXPECT_EQ(qvltest::read_text(target + L"\\" + file_key), "file bytes");
     EXPECT_FALSE(exists(dir / L"ESCAPE.txt"));
     EXPECT_FALSE(exists(target + L"\\ESCAPE.txt"));
-    EXPECT_TRUE(logged(L"拖出：条目名会离开目标目录，已跳过 .."));
-    EXPECT_TRUE(logged(L"拖出：1 个条目因名称不安全未提取"));
+    EXPECT_TRUE(h4test::log_has(L"拖出：条目名会离开目标目录，已跳过 .."));
+    EXPECT_TRUE(h4test::log_has(L"拖出：1 个条目因名称不安全未提取"));
 }
 
 TEST(DragOutEncrypted, PointerCancelledPasswordWritesNothing) {
@@ -405,7 +390,7 @@ TEST(DragOutEncrypted, PointerCancelledPasswordWritesNothing) {
     ASSERT_TRUE(shelltest::point_at(desktop.list));
     press_and_move({L"c.txt"}, 5, 0);
     EXPECT_EQ(prompts, 1);
-    EXPECT_TRUE(logged(L"拖出：已取消（密码未提供），未写入任何文件")) << log_dump();
+    EXPECT_TRUE(h4test::log_has(L"拖出：已取消（密码未提供），未写入任何文件")) << log_dump();
     EXPECT_FALSE(exists(desktop_folder() + L"\\c.txt"));
     EXPECT_FALSE(exists(rezui::dragout_folder_path()));
     EXPECT_FALSE(app.cancel.load());
@@ -421,14 +406,14 @@ TEST(DragOutCopy, FoldersNeverGoIntoThemselvesAndFailuresAreReported) {
     const std::wstring folder = dir / L"tree";
     CreateDirectoryW(folder.c_str(), nullptr);
     CreateDirectoryW((folder + L"\\sub").c_str(), nullptr);
-    write_text(folder + L"\\f.txt", "f");
-    write_text(dir / L"same.txt", "same");
+    EXPECT_TRUE(qvltest::write_text(folder + L"\\f.txt", "f"));
+    EXPECT_TRUE(qvltest::write_text(dir / L"same.txt", "same"));
 
     // Into a folder inside itself, or into itself: refused, nothing written there.
     rezui::CopyOutcome inside = rezui::copy_to_drop_folder({folder}, folder + L"\\sub");
     EXPECT_EQ(inside.failed, 1);
     EXPECT_FALSE(exists(folder + L"\\sub\\tree"));
-    EXPECT_TRUE(logged(L"拖出：复制失败 tree (不能把文件夹复制到它自身之内)"));
+    EXPECT_TRUE(h4test::log_has(L"拖出：复制失败 tree (不能把文件夹复制到它自身之内)"));
     rezui::CopyOutcome onto_itself = rezui::copy_to_drop_folder({folder}, folder);
     EXPECT_EQ(onto_itself.failed, 1);
     EXPECT_FALSE(exists(folder + L"\\tree"));
@@ -436,7 +421,7 @@ TEST(DragOutCopy, FoldersNeverGoIntoThemselvesAndFailuresAreReported) {
     // A file dropped on its own folder is left as it is, without a question.
     rezui::CopyOutcome same = rezui::copy_to_drop_folder({dir / L"same.txt"}, dir.path());
     EXPECT_EQ(same.skipped, 1);
-    EXPECT_EQ(read_text(dir / L"same.txt"), "same");
+    EXPECT_EQ(qvltest::read_text(dir / L"same.txt"), "same");
     EXPECT_TRUE(h4test::boxes.empty());
 
     // A source that cannot be read is reported with the system's reason; the rest is copied.
@@ -445,17 +430,17 @@ TEST(DragOutCopy, FoldersNeverGoIntoThemselvesAndFailuresAreReported) {
     rezui::CopyOutcome mixed = rezui::copy_to_drop_folder({dir / L"missing.txt", folder}, out);
     EXPECT_EQ(mixed.failed, 1);
     EXPECT_EQ(mixed.copied, 1);
-    EXPECT_TRUE(logged(L"拖出：复制失败 missing.txt ("));
-    EXPECT_EQ(read_text(out + L"\\tree\\f.txt"), "f");
+    EXPECT_TRUE(h4test::log_has(L"拖出：复制失败 missing.txt ("));
+    EXPECT_EQ(qvltest::read_text(out + L"\\tree\\f.txt"), "f");
     EXPECT_TRUE(exists(out + L"\\tree\\sub"));
 
     // Moved by Explorer before it reported no drop: the moved file is not offered for
     // replacement by a source that is gone.
-    write_text(out + L"\\moved.txt", "moved");
+    EXPECT_TRUE(qvltest::write_text(out + L"\\moved.txt", "moved"));
     rezui::CopyOutcome moved = rezui::copy_to_drop_folder({dir / L"moved.txt"}, out);
     EXPECT_EQ(moved.copied, 1);
     EXPECT_TRUE(h4test::boxes.empty());
-    EXPECT_EQ(read_text(out + L"\\moved.txt"), "moved");
+    EXPECT_EQ(qvltest::read_text(out + L"\\moved.txt"), "moved");
 }
 
 }  // namespace

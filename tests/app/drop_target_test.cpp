@@ -116,14 +116,12 @@ std::wstring desktop_folder() {
     return SHGetSpecialFolderPathW(nullptr, buf, CSIDL_DESKTOPDIRECTORY, FALSE) ? buf : L"";
 }
 
-bool logged(const std::wstring& text) { return h4test::log_text().find(text) != std::wstring::npos; }
-
 TEST_F(DropWindowWalk, TheFolderSearchFallsBackWhenTheShellGivesNothing) {
     h4test::MainWindow w;
     OleInitialize(nullptr);
     // Released somewhere that is not Explorer: no folder, nothing looked up.
     EXPECT_EQ(rezui::find_drop_folder(), L"");
-    EXPECT_FALSE(logged(L"拖出：base="));
+    EXPECT_FALSE(h4test::log_has(L"拖出：base="));
 
     // Over the desktop's icon list: the desktop folder, after the icon probe has said
     // why it found no folder icon.
@@ -135,9 +133,9 @@ TEST_F(DropWindowWalk, TheFolderSearchFallsBackWhenTheShellGivesNothing) {
     const std::wstring base = desktop_folder();
     ASSERT_FALSE(base.empty());
     EXPECT_EQ(rezui::find_drop_folder(), base);
-    EXPECT_TRUE(logged(L"拖出：base=" + base + L" list_view=0x"));
-    EXPECT_TRUE(logged(L"拖出：real_dpi="));
-    EXPECT_TRUE(logged(L"拖出：未命中子文件夹，落点为 base -> " + base));
+    EXPECT_TRUE(h4test::log_has(L"拖出：base=" + base + L" list_view=0x"));
+    EXPECT_TRUE(h4test::log_has(L"拖出：real_dpi="));
+    EXPECT_TRUE(h4test::log_has(L"拖出：未命中子文件夹，落点为 base -> " + base));
 
     // Over an Explorer window the shell-window list does not know: no folder, so the drop
     // is refused instead of guessed.
@@ -148,7 +146,7 @@ TEST_F(DropWindowWalk, TheFolderSearchFallsBackWhenTheShellGivesNothing) {
 
     // The icon probe without a list or a base says so.
     EXPECT_EQ(rezui::probe_desktop_icon(nullptr, POINT{0, 0}, base), L"");
-    EXPECT_TRUE(logged(L"拖出：无法探测图标，list_view/base 为空"));
+    EXPECT_TRUE(h4test::log_has(L"拖出：无法探测图标，list_view/base 为空"));
     OleUninitialize();
 }
 

@@ -23,21 +23,7 @@ namespace {
 
 using rezui::app;
 
-bool logged(const std::wstring& text) { return h4test::log_text().find(text) != std::wstring::npos; }
-
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void write_text(const std::wstring& path, const std::string& text) {
-    ASSERT_TRUE(rez::write_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-}
-
-std::vector<uint8_t> bytes_of(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    rez::read_file(path, bytes);
-    return bytes;
-}
-
-bool idle() { return h4test::pump_until([] { return !app.busy && !rezui::task_running.load(); }); }
 
 // What Explorer hands a window that accepts files: a DROPFILES block with the drop point in
 // the window's client coordinates.
@@ -67,15 +53,6 @@ POINT middle_of(HWND window, HWND child) {
     return p;
 }
 
-void send_copydata(HWND window, ULONG_PTR code, const std::wstring& text) {
-    auto payload = rezui::copydata_payload(text);
-    COPYDATASTRUCT cds{};
-    cds.dwData = code;
-    cds.cbData = static_cast<DWORD>(payload.size() * 2);
-    cds.lpData = payload.data();
-    SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
-}
-
 // The main window with a REZ archive (readme.txt at its root) open, and a folder of things
 // to drop: pics\p.png, notes.txt, more.txt, folder2\q.txt.
 class Drops : public ::testing::Test {
@@ -91,11 +68,11 @@ protected:
     void SetUp() override {
         CreateDirectoryW(pics.c_str(), nullptr);
         CreateDirectoryW(folder2.c_str(), nullptr);
-        write_text(pics + L"\\p.png", "png");
-        write_text(folder2 + L"\\q.txt", "q");
-        write_text(notes, "notes");
-        write_text(more, "more");
-        write_text(dir / L"readme.txt", "readme");
+        EXPECT_TRUE(qvltest::write_text(pics + L"\\p.png", "png"));
+        EXPECT_TRUE(qvltest::write_text(folder2 + L"\\q.txt", "q"));
+        EXPECT_TRUE(qvltest::write_text(notes, "notes"));
+        EXPECT_TRUE(qvltest::write_text(more, "more"));
+        EXPECT_TRUE(qvltest::write_text(dir / L"readme.txt", "readme"));
         rez::RezFile model(archive);
         std::string out;
         ASSERT_TRUE(model.add_file("", dir / L"readme.txt", out));
@@ -104,7 +81,7 @@ protected:
     }
     void open_archive() {
         rezui::open_file(archive);
-        ASSERT_TRUE(idle());
+        ASSERT_TRUE(h4test::wait_idle());
         ASSERT_TRUE(app.archive_loaded);
         ASSERT_FALSE(app.fs_mode);
     }
@@ -117,7 +94,7 @@ TEST_F(Drops, AnArchiveFirstIsOpenedAndTheRestIgnored) {
     const std::wstring zip = dir / L"X.ZIP";
     ASSERT_TRUE(CopyFileW(qvltest::fixture(L"app\\members.zip").c_str(), zip.c_str(), FALSE));
     drop(w.hwnd(), {zip, notes, pics}, on_list());
-    ASSERT_TRUE(idle());
+    ASSERT_TRUE(h4test::wait_idle());
     EXPECT_EQ(app.archive.path, zip);
     EXPECT_FALSE(exists(zip + L".rez"));
     EXPECT_FALSE(exists(notes + L".rez"));
@@ -126,13 +103,13 @@ TEST_F(Drops, AnArchiveFirstIsOpenedAndTheRestIgnored) {
 TEST_F(Drops, AFolderOnTheListIsAddedAnywhereElseItIsPackedBesideItself) {
     open_archive();
     drop(w.hwnd(), {pics}, on_list());
-    ASSERT_TRUE(idle());  // the add is autosaved on a worker
+    ASSERT_TRUE(h4test::wait_idle());  // the add is autosaved on a worker
     EXPECT_TRUE(in_archive("pics\\p.png"));
     EXPECT_FALSE(exists(pics + L".rez"));
 
     drop(w.hwnd(), {pics}, off_list());
-    ASSERT_TRUE(idle());
-    EXPECT_TRUE(logged(L"打包完成: " + pics + L".rez"));
+    ASSERT_TRUE(h4test::wait_idle());
+    EXPECT_TRUE(h4test::log_has(L"打包完成: " + pics + L".rez"));
     EXPECT_EQ(app.archive.path, pics + L".rez");  // the new archive is opened
     EXPECT_TRUE(in_archive("pics\\p.png"));
 }
@@ -141,24 +118,24 @@ TEST_F(Drops, InTheTreeViewTheHiddenListTakesNoDrop) {
     open_archive();
     w.command(IDM_VIEW_TREE);  // the tree now covers the list's place
     drop(w.hwnd(), {pics}, on_list());
-    ASSERT_TRUE(idle());
-    EXPECT_TRUE(logged(L"打包完成: " + pics + L".rez"));
+    ASSERT_TRUE(h4test::wait_idle());
+    EXPECT_TRUE(h4test::log_has(L"打包完成: " + pics + L".rez"));
     EXPECT_EQ(app.archive.path, pics + L".rez");
 }
 
 TEST_F(Drops, APackDropNeverReplacesAnArchiveAndPacksOnlyWhatWasDropped) {
     const std::string users = "an archive of the user's";
-    write_text(pics + L".rez", users);
+    EXPECT_TRUE(qvltest::write_text(pics + L".rez", users));
     // Left over from an earlier run whose process had the same id.
     const std::wstring staging = rezui::packdrop_folder_path();
     rez::create_directories(staging);
-    write_text(staging + L"\\stale.txt", "stale");
+    EXPECT_TRUE(qvltest::write_text(staging + L"\\stale.txt", "stale"));
 
     drop(w.hwnd(), {pics, notes}, off_list());
-    ASSERT_TRUE(idle());
+    ASSERT_TRUE(h4test::wait_idle());
     const std::wstring packed = pics + L" (1).rez";
-    EXPECT_TRUE(logged(L"打包完成: " + packed));
-    EXPECT_EQ(bytes_of(pics + L".rez"), std::vector<uint8_t>(users.begin(), users.end()));
+    EXPECT_TRUE(h4test::log_has(L"打包完成: " + packed));
+    EXPECT_EQ(qvltest::bytes_of(pics + L".rez"), std::vector<uint8_t>(users.begin(), users.end()));
     ASSERT_EQ(app.archive.path, packed);
     EXPECT_TRUE(in_archive("pics\\p.png"));
     EXPECT_TRUE(in_archive("notes.txt"));
@@ -171,16 +148,16 @@ TEST_F(Drops, APackDropNeverReplacesAnArchiveAndPacksOnlyWhatWasDropped) {
 TEST_F(Drops, TheFirstItemDecidesWhatIsAddedToTheOpenArchive) {
     open_archive();
     drop(w.hwnd(), {folder2, notes}, on_list());  // folder first: folders only
-    ASSERT_TRUE(idle());
+    ASSERT_TRUE(h4test::wait_idle());
     EXPECT_TRUE(in_archive("folder2\\q.txt"));
     EXPECT_FALSE(in_archive("notes.txt"));
 
     drop(w.hwnd(), {more, pics, dir / L"missing.txt"}, on_list());  // file first: everything there is
-    ASSERT_TRUE(idle());
+    ASSERT_TRUE(h4test::wait_idle());
     EXPECT_TRUE(in_archive("more.txt"));
     EXPECT_TRUE(in_archive("pics\\p.png"));
-    EXPECT_TRUE(logged(L"拖入添加目录：" + pics));
-    EXPECT_TRUE(logged(L"拖入添加："));
+    EXPECT_TRUE(h4test::log_has(L"拖入添加目录：" + pics));
+    EXPECT_TRUE(h4test::log_has(L"拖入添加："));
     EXPECT_FALSE(in_archive("missing.txt"));
 }
 
@@ -190,11 +167,11 @@ TEST_F(Drops, DropsThatTouchArchivesAreRefusedVisiblyWhileAJobRuns) {
     app.busy = true;
     drop(w.hwnd(), {notes}, on_list());
     EXPECT_EQ(app.archive.root.children.size(), before);
-    EXPECT_TRUE(logged(L"拖放添加：正在执行其他任务，已拒绝"));
+    EXPECT_TRUE(h4test::log_has(L"拖放添加：正在执行其他任务，已拒绝"));
     drop(w.hwnd(), {notes}, off_list());
-    EXPECT_TRUE(logged(L"拖放打包：正在执行其他任务，已拒绝"));
+    EXPECT_TRUE(h4test::log_has(L"拖放打包：正在执行其他任务，已拒绝"));
     drop(w.hwnd(), {dir / L"open.rez"}, on_list());
-    EXPECT_TRUE(logged(L"拖放打开：正在执行其他任务，已拒绝"));
+    EXPECT_TRUE(h4test::log_has(L"拖放打开：正在执行其他任务，已拒绝"));
     EXPECT_NE(h4test::status_part(0).find(L"已拒绝"), std::wstring::npos);
     h4test::pump(200);
     EXPECT_FALSE(exists(notes + L".rez"));
@@ -205,11 +182,11 @@ TEST_F(Drops, DropsThatTouchArchivesAreRefusedVisiblyWhileAJobRuns) {
 TEST_F(Drops, OnAFolderListFilesAndFoldersAreCopiedIntoIt) {
     const std::wstring shown = dir / L"shown";
     CreateDirectoryW(shown.c_str(), nullptr);
-    write_text(shown + L"\\notes.txt", "old");
+    EXPECT_TRUE(qvltest::write_text(shown + L"\\notes.txt", "old"));
     rezui::open_local_folder(shown);
     ASSERT_TRUE(app.fs_mode);
     drop(w.hwnd(), {notes, pics}, on_list());  // file first: files only
-    EXPECT_EQ(bytes_of(shown + L"\\notes.txt"), bytes_of(notes));
+    EXPECT_EQ(qvltest::bytes_of(shown + L"\\notes.txt"), qvltest::bytes_of(notes));
     EXPECT_FALSE(exists(shown + L"\\pics"));
     drop(w.hwnd(), {folder2, more}, on_list());  // folder first: folders only
     EXPECT_TRUE(exists(shown + L"\\folder2\\q.txt"));
@@ -220,33 +197,33 @@ TEST_F(Drops, OnAFolderListFilesAndFoldersAreCopiedIntoIt) {
 // ---- hand-over verbs --------------------------------------------------------------------
 
 TEST_F(Drops, AddToRezFromASecondStartIsRefusedVisiblyWhileAJobRuns) {
-    const std::vector<uint8_t> before = bytes_of(archive);
+    const std::vector<uint8_t> before = qvltest::bytes_of(archive);
     app.busy = true;
-    send_copydata(w.hwnd(), rezui::COPYDATA_ADD_TO_REZ, archive + L"\n" + notes);
-    EXPECT_TRUE(logged(L"添加到资源包：正在执行其他任务，已拒绝"));
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_ADD_TO_REZ, archive + L"\n" + notes);
+    EXPECT_TRUE(h4test::log_has(L"添加到资源包：正在执行其他任务，已拒绝"));
     EXPECT_NE(h4test::status_part(0).find(L"已拒绝"), std::wstring::npos);
     h4test::pump(300);
-    EXPECT_EQ(bytes_of(archive), before);
+    EXPECT_EQ(qvltest::bytes_of(archive), before);
     app.busy = false;
 }
 
 TEST_F(Drops, AnOpenHandedOverWhileAJobRunsIsRefusedVisibly) {
     app.busy = true;
-    send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, archive);
-    EXPECT_TRUE(logged(L"打开：正在执行其他任务，已拒绝"));
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, archive);
+    EXPECT_TRUE(h4test::log_has(L"打开：正在执行其他任务，已拒绝"));
     EXPECT_FALSE(app.archive_loaded);
     app.busy = false;
-    send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, archive);
-    ASSERT_TRUE(idle());
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, archive);
+    ASSERT_TRUE(h4test::wait_idle());
     EXPECT_EQ(app.archive.path, archive);
 }
 
 TEST_F(Drops, AddToRezAddsWhatItCanAndCountsTheRest) {
-    send_copydata(w.hwnd(), rezui::COPYDATA_ADD_TO_REZ,
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_ADD_TO_REZ,
                   archive + L"\n" + notes + L"\n" + dir / L"missing.txt" + L"\n" + pics);
-    ASSERT_TRUE(h4test::pump_until([this] { return logged(L"拖放加入完成"); })) << rez::to_utf8(h4test::log_text());
-    ASSERT_TRUE(idle());
-    EXPECT_TRUE(logged(L"拖放加入完成: " + archive + L"（加入 2，跳过 1）"));
+    ASSERT_TRUE(h4test::pump_until([this] { return h4test::log_has(L"拖放加入完成"); })) << rez::to_utf8(h4test::log_text());
+    ASSERT_TRUE(h4test::wait_idle());
+    EXPECT_TRUE(h4test::log_has(L"拖放加入完成: " + archive + L"（加入 2，跳过 1）"));
     EXPECT_EQ(app.archive.path, archive);
     EXPECT_TRUE(in_archive("readme.txt"));
     EXPECT_TRUE(in_archive("notes.txt"));
@@ -255,22 +232,22 @@ TEST_F(Drops, AddToRezAddsWhatItCanAndCountsTheRest) {
     // Another kind of archive is opened, and nothing is added to it.
     const std::wstring zip = dir / L"m.zip";
     ASSERT_TRUE(CopyFileW(qvltest::fixture(L"app\\members.zip").c_str(), zip.c_str(), FALSE));
-    const std::vector<uint8_t> zip_before = bytes_of(zip);
-    send_copydata(w.hwnd(), rezui::COPYDATA_ADD_TO_REZ, zip + L"\n" + notes);
-    ASSERT_TRUE(idle());
+    const std::vector<uint8_t> zip_before = qvltest::bytes_of(zip);
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_ADD_TO_REZ, zip + L"\n" + notes);
+    ASSERT_TRUE(h4test::wait_idle());
     EXPECT_EQ(app.archive.path, zip);
-    EXPECT_EQ(bytes_of(zip), zip_before);
+    EXPECT_EQ(qvltest::bytes_of(zip), zip_before);
 }
 
 TEST_F(Drops, ConversionsAreQueuedOnceWithinTheBatchTime) {
-    send_copydata(w.hwnd(), rezui::COPYDATA_CONVERT, archive);
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_CONVERT, archive);
     const UINT_PTR timer = app.batch_timer;
     ASSERT_NE(timer, 0u);
-    send_copydata(w.hwnd(), rezui::COPYDATA_CONVERT, dir / L"b.zip");
-    send_copydata(w.hwnd(), rezui::COPYDATA_CONVERT, archive);
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_CONVERT, dir / L"b.zip");
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_CONVERT, archive);
     EXPECT_EQ(app.pending_convert, (std::vector<std::wstring>{archive, dir / L"b.zip"}));
     EXPECT_EQ(app.batch_timer, timer);
-    send_copydata(w.hwnd(), rezui::COPYDATA_CONVERT, notes);
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_CONVERT, notes);
     ASSERT_EQ(h4test::boxes.size(), 1u);
     EXPECT_EQ(h4test::boxes[0].text, L"不被支持的压缩包格式");
     EXPECT_EQ(h4test::boxes[0].caption, L"格式不支持");
@@ -280,9 +257,9 @@ TEST_F(Drops, ConversionsAreQueuedOnceWithinTheBatchTime) {
 }
 
 TEST_F(Drops, ExtractHereChecksTheNameAndIgnoresAStaleCancel) {
-    send_copydata(w.hwnd(), rezui::COPYDATA_EXTRACT_HERE, dir / L".rez");
-    send_copydata(w.hwnd(), rezui::COPYDATA_EXTRACT_HERE, dir / L"noext");
-    send_copydata(w.hwnd(), rezui::COPYDATA_EXTRACT_HERE, dir / L"m.zip");
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_EXTRACT_HERE, dir / L".rez");
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_EXTRACT_HERE, dir / L"noext");
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_EXTRACT_HERE, dir / L"m.zip");
     ASSERT_EQ(h4test::boxes.size(), 3u);
     EXPECT_EQ(h4test::boxes[0].text, L"无法确定目标目录名");
     EXPECT_EQ(h4test::boxes[0].caption, L"解压失败");
@@ -291,13 +268,13 @@ TEST_F(Drops, ExtractHereChecksTheNameAndIgnoresAStaleCancel) {
     EXPECT_EQ(h4test::boxes[2].caption, L"格式不支持");
 
     app.cancel = true;  // left by an earlier cancelled job
-    send_copydata(w.hwnd(), rezui::COPYDATA_EXTRACT_HERE, archive);
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_EXTRACT_HERE, archive);
     EXPECT_NE(h4test::status_part(0), L"已取消解压");
     EXPECT_FALSE(app.cancel.load());
 
     app.busy = true;
-    send_copydata(w.hwnd(), rezui::COPYDATA_EXTRACT_HERE, archive);
-    EXPECT_TRUE(logged(L"解压到此处：正在执行其他任务，已拒绝"));
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_EXTRACT_HERE, archive);
+    EXPECT_TRUE(h4test::log_has(L"解压到此处：正在执行其他任务，已拒绝"));
     app.busy = false;
 }
 

@@ -25,16 +25,6 @@ namespace {
 
 using h4test::MainWindow;
 
-void write_text(const std::wstring& path, const std::string& text) {
-    ASSERT_TRUE(rez::write_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-}
-
-std::string read_text(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    if (!rez::read_file(path, bytes)) return "<missing>";
-    return std::string(bytes.begin(), bytes.end());
-}
-
 int count_of(const std::wstring& text, const std::wstring& what) {
     int n = 0;
     for (size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + what.size())) ++n;
@@ -90,9 +80,9 @@ struct OpenRez {
 
     OpenRez() {
         rez::uppercase_rez_names = false;
-        write_text(dir / L"readme.txt", "hello");
-        write_text(dir / L"wall.dtx", "texture");
-        write_text(dir / L"x.dat", "xx");
+        EXPECT_TRUE(qvltest::write_text(dir / L"readme.txt", "hello"));
+        EXPECT_TRUE(qvltest::write_text(dir / L"wall.dtx", "texture"));
+        EXPECT_TRUE(qvltest::write_text(dir / L"x.dat", "xx"));
         rez::RezFile archive(path);
         std::string out;
         archive.create_directory("Textures", out);
@@ -236,7 +226,7 @@ TEST(EntryEdits, NewFolderIsMadeInTheCurrentFolderRefusesEscapesAndAutosaves) {
 TEST(EntryEdits, ReplaceTakesTheDiskFileAndAutosaves) {
     OpenRez r;
     const std::wstring fresh = r.dir / L"fresh.bin";
-    write_text(fresh, "new content");
+    EXPECT_TRUE(qvltest::write_text(fresh, "new content"));
     select_rows({L"readme.txt"});
     h4test::open_answer = fresh;
     r.w.command(IDM_REPLACE_CONTENT);
@@ -264,7 +254,7 @@ TEST(EntryEdits, AddFilesTakesEveryPickedFileAndShowsWhatAPartialRunAdded) {
     std::vector<std::wstring> files;
     for (int i = 0; i < 40; ++i) {
         std::wstring name = L"file_with_a_rather_long_name_to_fill_the_result_buffer_" + std::to_wstring(i) + L".txt";
-        write_text(r.dir / name, "f");
+        EXPECT_TRUE(qvltest::write_text(r.dir / name, "f"));
         files.push_back(r.dir / name);
     }
     answer_picker_with(L"Textures");
@@ -278,8 +268,8 @@ TEST(EntryEdits, AddFilesTakesEveryPickedFileAndShowsWhatAPartialRunAdded) {
 
     // The second of three is gone: the first stays added, is listed and saved; the third
     // is not added.
-    write_text(r.dir / L"one.txt", "1");
-    write_text(r.dir / L"three.txt", "3");
+    EXPECT_TRUE(qvltest::write_text(r.dir / L"one.txt", "1"));
+    EXPECT_TRUE(qvltest::write_text(r.dir / L"three.txt", "3"));
     answer_picker_with(L"");
     h4test::open_many_answer = {r.dir / L"one.txt", r.dir / L"gone.txt", r.dir / L"three.txt"};
     r.w.command(IDM_ADD_FILES);
@@ -295,9 +285,9 @@ TEST(EntryEdits, AddFilesTakesEveryPickedFileAndShowsWhatAPartialRunAdded) {
 TEST(EntryEdits, AddOrReplaceAddsReplacesAndRefusesAFolderName) {
     OpenRez r;
     qvltest::ScratchDir other(L"editsrc");
-    write_text(other / L"readme.txt", "changed");
-    write_text(other / L"Textures", "not a folder");
-    write_text(other / L"new.txt", "new");
+    EXPECT_TRUE(qvltest::write_text(other / L"readme.txt", "changed"));
+    EXPECT_TRUE(qvltest::write_text(other / L"Textures", "not a folder"));
+    EXPECT_TRUE(qvltest::write_text(other / L"new.txt", "new"));
 
     h4test::open_answer = other / L"Textures";
     answer_picker_with(L"");
@@ -335,9 +325,9 @@ TEST(EntryEdits, ExtractSelectedSanitisesNamesAndSkipsOnlyWhatEscapes) {
     ASSERT_EQ(rezui::selected_item_paths().size(), 3u);
     h4test::folder_answers = {target};
     r.w.command(IDM_EXTRACT_SELECTED);
-    EXPECT_EQ(read_text(target + L"\\a_b.txt"), "hello");
-    EXPECT_EQ(read_text(target + L"\\Textures\\wall.dtx"), "texture");
-    EXPECT_EQ(read_text(target + L"\\.."), "<missing>");
+    EXPECT_EQ(qvltest::read_text(target + L"\\a_b.txt"), "hello");
+    EXPECT_EQ(qvltest::read_text(target + L"\\Textures\\wall.dtx"), "texture");
+    EXPECT_EQ(qvltest::read_text(target + L"\\.."), "<missing>");
     ASSERT_EQ(h4test::boxes.size(), 1u);
     EXPECT_EQ(h4test::boxes[0].caption, L"解包完成");
     EXPECT_EQ(h4test::boxes[0].text, L"成功 2 个，失败 1 个。");
@@ -468,7 +458,7 @@ TEST(EntryEdits, FoldersMadeInAZipModelKnowTheirPathInTheArchive) {
 
     // The same for a chain made at the root by add-or-replace's destination.
     qvltest::ScratchDir src(L"editzip");
-    write_text(src / L"g.txt", "g");
+    EXPECT_TRUE(qvltest::write_text(src / L"g.txt", "g"));
     h4test::open_answer = src / L"g.txt";
     answer_picker_with(L"p\\q");
     w.command(IDM_REPLACE_FILES);

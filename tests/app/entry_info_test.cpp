@@ -29,27 +29,9 @@ rez::Entry make_entry(bool dir, const std::string& name, const std::string& ext,
     return e;
 }
 
-// readme.txt (5 bytes) at the root, Textures\wall.dtx (7 bytes) below.
-std::wstring make_archive(const qvltest::ScratchDir& dir) {
-    const std::wstring readme = dir / L"readme.txt", wall = dir / L"wall.dtx", path = dir / L"info.rez";
-    rez::write_file(readme, reinterpret_cast<const uint8_t*>("hello"), 5);
-    rez::write_file(wall, reinterpret_cast<const uint8_t*>("texture"), 7);
-    rez::RezFile archive(path);
-    std::string out;
-    EXPECT_TRUE(archive.create_directory("Textures", out));
-    EXPECT_TRUE(archive.add_file("Textures", wall, out));
-    EXPECT_TRUE(archive.add_file("", readme, out));
-    archive.comment = L"备注";
-    std::wstring err;
-    EXPECT_TRUE(archive.save(path, err)) << rez::to_utf8(err);
-    return path;
-}
+std::wstring make_archive(const qvltest::ScratchDir& dir) { return h4test::make_small_rez(dir, L"info.rez", L"备注"); }
 
-bool open_and_wait(const std::wstring& path) {
-    rezui::open_file(path);
-    return h4test::pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); }) &&
-           rezui::app.archive_loaded;
-}
+using h4test::open_and_wait;
 
 // A real left click on a toolbar button.
 void click_toolbar_button(UINT command) {

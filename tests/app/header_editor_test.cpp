@@ -47,11 +47,7 @@ void second_start(HWND window, const std::vector<std::wstring>& args) {
     }
 }
 
-bool open_and_wait(const std::wstring& path) {
-    rezui::open_file(path);
-    return h4test::pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); }) &&
-           rezui::app.archive_loaded;
-}
+using h4test::open_and_wait;
 
 struct Seen {
     std::wstring caption, signature, title, signature_count, title_count;

@@ -40,16 +40,6 @@ int answer_no(HWND, const std::wstring& text, const std::wstring&, UINT) {
 
 std::wstring pick(HWND, const std::wstring&) { return g_folder; }
 
-void put(const std::wstring& path, const std::string& text) {
-    ASSERT_TRUE(rez::write_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-}
-
-std::string get(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    if (!rez::read_file(path, bytes)) return "<missing>";
-    return std::string(bytes.begin(), bytes.end());
-}
-
 int find_item(const std::wstring& text) {
     for (int i = 0; i < item_count(); ++i)
         if (h5test::item_text(i) == text) return i;
@@ -66,7 +56,7 @@ struct LocalFixture : ::testing::Test {
         g_ok = true;
         g_launches.clear();
         g_box.clear();
-        put(dir / L"a.txt", "alpha");
+        EXPECT_TRUE(qvltest::write_text(dir / L"a.txt", "alpha"));
         rezui::open_local_folder(dir.path());
     }
 };
@@ -75,20 +65,20 @@ TEST_F(LocalFixture, RenameKeepsTheItemInItsFolder) {
     h5test::select_item(find_item(L"a.txt"));
     g_answer = L"b.txt";
     rezui::rename_local_item(w.parent());
-    EXPECT_EQ(get(dir / L"b.txt"), "alpha");
+    EXPECT_EQ(qvltest::read_text(dir / L"b.txt"), "alpha");
     EXPECT_NE(find_item(L"b.txt"), -1);
 
     h5test::select_item(find_item(L"b.txt"));
     g_answer = L"..\\escaped.txt";
     rezui::rename_local_item(w.parent());
     EXPECT_EQ(h5test::last_box_text, L"错误: 重命名失败");
-    EXPECT_EQ(get(dir / L"b.txt"), "alpha");
+    EXPECT_EQ(qvltest::read_text(dir / L"b.txt"), "alpha");
 
     g_answer = L"";
     h5test::last_box_text.clear();
     rezui::rename_local_item(w.parent());  // empty text: nothing happens
     EXPECT_EQ(h5test::last_box_text, L"");
-    EXPECT_EQ(get(dir / L"b.txt"), "alpha");
+    EXPECT_EQ(qvltest::read_text(dir / L"b.txt"), "alpha");
 }
 
 TEST_F(LocalFixture, NewFolderWithTheProposedNameAndNoEscape) {
@@ -106,30 +96,30 @@ TEST_F(LocalFixture, NewFolderWithTheProposedNameAndNoEscape) {
 TEST_F(LocalFixture, DeleteAnsweredNoTouchesNothingAndDoesNotRefresh) {
     h5test::select_item(find_item(L"a.txt"));
     const int before = item_count();
-    put(dir / L"late.txt", "x");
+    EXPECT_TRUE(qvltest::write_text(dir / L"late.txt", "x"));
     rezui::ui_seams.message_box = answer_no;
     rezui::delete_local_items(w.parent());
     EXPECT_EQ(g_box, L"确定要删除选中的 1 个项目吗？");
-    EXPECT_EQ(get(dir / L"a.txt"), "alpha");
+    EXPECT_EQ(qvltest::read_text(dir / L"a.txt"), "alpha");
     EXPECT_EQ(item_count(), before);
 }
 
 TEST_F(LocalFixture, SendToAFolderNeverOverwrites) {
     qvltest::ScratchDir target(L"h5lvt");
-    put(target / L"a.txt", "kept");
+    EXPECT_TRUE(qvltest::write_text(target / L"a.txt", "kept"));
     g_folder = target.path();
     h5test::select_item(find_item(L"a.txt"));
     rezui::send_to_folder(w.parent(), 2065);
-    EXPECT_EQ(get(target / L"a.txt"), "kept");
+    EXPECT_EQ(qvltest::read_text(target / L"a.txt"), "kept");
     DeleteFileW((target / L"a.txt").c_str());
     rezui::send_to_folder(w.parent(), 2065);
-    EXPECT_EQ(get(target / L"a.txt"), "alpha");
+    EXPECT_EQ(qvltest::read_text(target / L"a.txt"), "alpha");
 }
 
 TEST_F(LocalFixture, ClipboardCopyThenPasteKeepsExistingFiles) {
     qvltest::ScratchDir other(L"h5lvc");
-    put(other / L"a.txt", "kept");
-    put(dir / L"new.txt", "new");
+    EXPECT_TRUE(qvltest::write_text(other / L"a.txt", "kept"));
+    EXPECT_TRUE(qvltest::write_text(dir / L"new.txt", "new"));
     rezui::refresh_list();
     h5test::select_item(find_item(L"a.txt"));
     LVITEMW st{};
@@ -138,8 +128,8 @@ TEST_F(LocalFixture, ClipboardCopyThenPasteKeepsExistingFiles) {
     rezui::copy_to_clipboard(w.parent());
     rezui::open_local_folder(other.path());
     rezui::paste_from_clipboard(w.parent());
-    EXPECT_EQ(get(other / L"a.txt"), "kept");
-    EXPECT_EQ(get(other / L"new.txt"), "new");
+    EXPECT_EQ(qvltest::read_text(other / L"a.txt"), "kept");
+    EXPECT_EQ(qvltest::read_text(other / L"new.txt"), "new");
 }
 
 TEST_F(LocalFixture, ExplorerOpensTheContainingFolderAndViewNeedsASelection) {

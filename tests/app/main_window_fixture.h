@@ -3,6 +3,8 @@
 // rezui::ui_seams, and helpers to pump and read the window back.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -12,8 +14,13 @@
 
 #include "app/app_state.h"
 #include "app/main_window/main_window.h"
+#include "app/command_line.h"
 #include "app/common/window_helpers.h"
+#include "app/operations/open_archive.h"
+#include "archive/rez_model.h"
+#include "archive/util.h"
 #include "resources/resource.h"
+#include "test_support.h"
 #include "window_probe.h"
 
 namespace h4test {
@@ -142,6 +149,48 @@ inline bool pump_until(const std::function<bool()>& pred, DWORD timeout_ms = 200
 }
 
 inline std::wstring log_text() { return rezui::app.log_box ? rezui::get_window_text(rezui::app.log_box) : L""; }
+
+inline bool log_has(const std::wstring& text) { return log_text().find(text) != std::wstring::npos; }
+
+// Until no job runs: a job's result may start the next one (a rewrite's the reopen) in the
+// same message, so idle means all of them are over.
+inline bool wait_idle() {
+    return pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); });
+}
+
+// Opens a file as the user would and waits until the archive is loaded.
+inline bool open_and_wait(const std::wstring& path) {
+    rezui::open_file(path);
+    return wait_idle() && rezui::app.archive_loaded;
+}
+
+// A small REZ archive in dir: Textures\wall.dtx ("texture") and readme.txt ("hello") at the
+// root, with the comment given.
+inline std::wstring make_small_rez(const qvltest::ScratchDir& dir, const std::wstring& name,
+                                   const std::wstring& comment = L"") {
+    const std::wstring readme = dir / L"readme.txt", wall = dir / L"wall.dtx", path = dir / name;
+    rez::write_file(readme, reinterpret_cast<const uint8_t*>("hello"), 5);
+    rez::write_file(wall, reinterpret_cast<const uint8_t*>("texture"), 7);
+    rez::RezFile archive(path);
+    std::string out;
+    EXPECT_TRUE(archive.create_directory("Textures", out));
+    EXPECT_TRUE(archive.add_file("Textures", wall, out));
+    EXPECT_TRUE(archive.add_file("", readme, out));
+    archive.comment = comment;
+    std::wstring err;
+    EXPECT_TRUE(archive.save(path, err)) << rez::to_utf8(err);
+    return path;
+}
+
+// What a second start of the program sends the running window.
+inline void send_copydata(HWND window, ULONG_PTR code, const std::wstring& text) {
+    auto payload = rezui::copydata_payload(text);
+    COPYDATASTRUCT cds{};
+    cds.dwData = code;
+    cds.cbData = static_cast<DWORD>(payload.size() * 2);
+    cds.lpData = payload.data();
+    SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+}
 
 using appprobe::status_part;
 

@@ -26,18 +26,10 @@ namespace {
 
 std::wstring fx(const std::wstring& name) { return qvltest::fixture(L"app\\" + name); }
 
-// Points the temporary folder (and with it the self-test log) at a folder of this test, so
-// parallel test processes do not share one log.
-struct PrivateTemp {
-    qvltest::ScratchDir dir{L"h5tmp"};
-    std::wstring saved;
-    PrivateTemp() {
-        wchar_t buf[1040] = {};
-        GetEnvironmentVariableW(L"TMP", buf, 1040);
-        saved = buf;
-        SetEnvironmentVariableW(L"TMP", (dir.path() + L"\\").c_str());
-    }
-    ~PrivateTemp() { SetEnvironmentVariableW(L"TMP", saved.empty() ? nullptr : saved.c_str()); }
+// The temporary folder (and with it the self-test log) of this test, so parallel test
+// processes do not share one log.
+struct PrivateTemp : qvltest::PrivateTemp {
+    PrivateTemp() : qvltest::PrivateTemp(L"h5tmp") {}
 };
 
 // What the self-test wrote to its log, as UTF-8.
@@ -49,7 +41,7 @@ std::string selftest_log() {
 
 bool open_and_wait(const std::wstring& path) {
     rezui::open_file(path);
-    return h4test::pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); });
+    return h4test::wait_idle();
 }
 
 TEST(MainWindowFlow, ThumbnailsOfOneArchiveAreForgottenWhenAnotherOpens) {

@@ -25,36 +25,13 @@ using h4test::MainWindow;
 
 namespace {
 
-// A small REZ archive: Textures\wall.dtx and readme.txt at the root.
 std::wstring make_archive(const qvltest::ScratchDir& dir, const std::wstring& name = L"test.rez") {
-    std::wstring readme = dir / L"readme.txt";
-    std::wstring wall = dir / L"wall.dtx";
-    rez::write_file(readme, reinterpret_cast<const uint8_t*>("hello"), 5);
-    rez::write_file(wall, reinterpret_cast<const uint8_t*>("texture"), 7);
-    std::wstring path = dir / name;
-    rez::RezFile archive(path);
-    std::string out;
-    EXPECT_TRUE(archive.create_directory("Textures", out));
-    EXPECT_TRUE(archive.add_file("Textures", wall, out));
-    EXPECT_TRUE(archive.add_file("", readme, out));
-    std::wstring err;
-    EXPECT_TRUE(archive.save(path, err)) << rez::to_utf8(err);
-    return path;
-}
-
-void send_copydata(HWND window, ULONG_PTR code, const std::wstring& text) {
-    auto payload = rezui::copydata_payload(text);
-    COPYDATASTRUCT cds{};
-    cds.dwData = code;
-    cds.cbData = static_cast<DWORD>(payload.size() * 2);
-    cds.lpData = payload.data();
-    SendMessageW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+    return h4test::make_small_rez(dir, name);
 }
 
 bool open_and_wait(HWND window, const std::wstring& path) {
-    send_copydata(window, rezui::COPYDATA_OPEN, path);
-    return h4test::pump_until([] { return !rezui::task_running.load() && !rezui::app.busy; }) &&
-           rezui::app.archive_loaded;
+    h4test::send_copydata(window, rezui::COPYDATA_OPEN, path);
+    return h4test::wait_idle() && rezui::app.archive_loaded;
 }
 
 void post_result(HWND window, bool ok, uint32_t kind, const std::wstring& path, const std::wstring& error = L"") {
@@ -276,8 +253,8 @@ TEST(MainWindow, CopyDataEdgeCases) {
     SendMessageW(w.hwnd(), WM_COPYDATA, 0, 0);  // no data still raises and succeeds
     EXPECT_TRUE(IsWindowVisible(w.hwnd()));
     ShowWindow(w.hwnd(), SW_HIDE);
-    send_copydata(w.hwnd(), rezui::COPYDATA_ADD_TO_REZ, L"");  // nothing to add: nothing happens
-    send_copydata(w.hwnd(), rezui::COPYDATA_CONVERT, L"C:\\a.rez");
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_ADD_TO_REZ, L"");  // nothing to add: nothing happens
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_CONVERT, L"C:\\a.rez");
     EXPECT_FALSE(IsWindowVisible(w.hwnd()));
     EXPECT_EQ(rezui::app.pending_convert.size(), 1u);
     EXPECT_NE(rezui::app.batch_timer, 0u);
@@ -291,7 +268,7 @@ TEST(MainWindow, AHandedOverFolderIsShownNotOpenedAsAnArchive) {
     std::wstring path = make_archive(dir);
     MainWindow w;
     ASSERT_TRUE(open_and_wait(w.hwnd(), path));
-    send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, dir.path());
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, dir.path());
     EXPECT_FALSE(rezui::app.busy);
     EXPECT_TRUE(rezui::app.fs_mode);
     EXPECT_EQ(rezui::app.local_root, dir.path());

@@ -19,7 +19,7 @@ std::wstring fx(const std::wstring& name) { return qvltest::fixture(L"app\\" + n
 
 bool open_and_wait(const std::wstring& path) {
     rezui::open_file(path);
-    return h4test::pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); });
+    return h4test::wait_idle();
 }
 
 // Whether a child of the (hidden) main window is switched on.

@@ -30,39 +30,22 @@ inline std::wstring copy_fixture(const qvltest::ScratchDir& dir, const std::wstr
     return copy;
 }
 
-// Until no job runs: a rewrite's result starts the reopen in the same message, so idle means
-// both are over.
-inline bool wait_idle() {
-    return h4test::pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); });
-}
+using h4test::wait_idle;
 
+// Opened, and this very file is the archive shown.
 inline bool open_and_wait(const std::wstring& path) {
-    rezui::open_file(path);
-    return wait_idle() && rezui::app.archive_loaded && rezui::app.archive.path == path;
+    return h4test::open_and_wait(path) && rezui::app.archive.path == path;
 }
 
-inline std::vector<uint8_t> bytes_of(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    rez::read_file(path, bytes);
-    return bytes;
-}
-
-inline bool write_text(const std::wstring& path, const std::string& text) {
-    return rez::write_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-}
+using qvltest::bytes_of;
+using qvltest::write_text;
 
 // Names in a folder that a rewrite leaves behind only when it went wrong.
 inline std::vector<std::wstring> rewrite_leftovers(const std::wstring& folder) {
     std::vector<std::wstring> out;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do {
-        const std::wstring n = fd.cFileName;
+    for (const std::wstring& n : qvltest::folder_names(folder))
         if (n.find(L".tmp_qvl_") != std::wstring::npos || n.find(L".bak_qvl_") != std::wstring::npos)
             out.push_back(n);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
     return out;
 }
 
@@ -106,36 +89,12 @@ struct PasswordScript {
     ~PasswordScript() { h4test::dialog_script = nullptr; }
 };
 
-// Points the temporary folder at a folder of this test, so that what a job leaves there can
-// be seen and parallel test processes do not meet.
-struct PrivateTemp {
-    qvltest::ScratchDir dir{L"zjtmp"};
-    std::wstring saved;
-    PrivateTemp() {
-        wchar_t buf[1040] = {};
-        GetEnvironmentVariableW(L"TMP", buf, 1040);
-        saved = buf;
-        SetEnvironmentVariableW(L"TMP", (dir.path() + L"\\").c_str());
-    }
-    ~PrivateTemp() { SetEnvironmentVariableW(L"TMP", saved.empty() ? nullptr : saved.c_str()); }
-
-    // What the program left in it (its own items are named "qvl_...").
-    std::vector<std::wstring> names() const {
-        std::vector<std::wstring> out;
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((dir.path() + L"\\*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE) return out;
-        do {
-            const std::wstring n = fd.cFileName;
-            if (n.rfind(L"qvl_", 0) == 0) out.push_back(n);
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-        std::sort(out.begin(), out.end());
-        return out;
-    }
+// The temporary folder of the job tests.
+struct PrivateTemp : qvltest::PrivateTemp {
+    PrivateTemp() : qvltest::PrivateTemp(L"zjtmp") {}
 };
 
-inline bool log_has(const std::wstring& text) { return h4test::log_text().find(text) != std::wstring::npos; }
+using h4test::log_has;
 
 inline std::vector<std::wstring> box_captions() {
     std::vector<std::wstring> out;

@@ -108,20 +108,6 @@ TEST(MemberExtract, CancelUnsupportedAndUnsafePaths) {
     EXPECT_EQ(err, L"无法读取 7z 文件");
 }
 
-std::vector<std::wstring> listing(const std::wstring& folder) {
-    std::vector<std::wstring> out;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do {
-        const std::wstring n = fd.cFileName;
-        if (n != L"." && n != L"..") out.push_back(n);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 // Member names (also in odd_names.zip of the fixture script; a trailing "/" is a folder) and
 // where whole-archive extraction puts them; null: skipped as escaping the target.
 const struct {
@@ -172,11 +158,11 @@ TEST(MemberExtract, OddNamesAreSanitisedAndOnlyEscapingOnesSkipped) {
                 EXPECT_EQ(slurp(target + L"\\" + c.written), "<" + name + ">") << name;
             }
         }
-        EXPECT_EQ(listing(target), (std::vector<std::wstring>{L"C_", L"_CON", L"_Com1 .x", L"_aux", L"_prn.d", L"a_b.txt",
+        EXPECT_EQ(qvltest::folder_names(target), (std::vector<std::wstring>{L"C_", L"_CON", L"_Com1 .x", L"_aux", L"_prn.d", L"a_b.txt",
                                                                L"abs.txt", L"good.txt", L"keep", L"sub"}));
         // Nothing beside the target or above it.
-        EXPECT_EQ(listing(dir / L"box"), (std::vector<std::wstring>{L"in"}));
-        EXPECT_EQ(listing(dir.path()), (std::vector<std::wstring>{L"box", L"odd.7z"}));
+        EXPECT_EQ(qvltest::folder_names(dir / L"box"), (std::vector<std::wstring>{L"in"}));
+        EXPECT_EQ(qvltest::folder_names(dir.path()), (std::vector<std::wstring>{L"box", L"odd.7z"}));
         qvltest::ScratchDir::remove_tree(dir / L"box");
     }
 }

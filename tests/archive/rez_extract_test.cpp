@@ -19,20 +19,6 @@ struct Fixture : qvltest::ScratchDir {
     }
 };
 
-std::vector<std::wstring> listing(const std::wstring& dir) {
-    std::vector<std::wstring> out;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do {
-        const std::wstring n = fd.cFileName;
-        if (n != L"." && n != L"..") out.push_back(n);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 // An archive saved from disk files and opened again, so its folders are not read yet.
 rez::RezFile saved_archive(Fixture& f) {
     rez::RezFile m;
@@ -90,7 +76,7 @@ TEST(RezExtract, OneEntryAndErrors) {
     std::wstring err;
     // A folder whose block is not read yet: read on the way, written whole.
     ASSERT_TRUE(m.extract_entries("textures", f / L"one", err)) << rez::to_utf8(err);
-    EXPECT_EQ(listing(f / L"one"), (std::vector<std::wstring>{L"Deep", L"TEX.dtx"}));
+    EXPECT_EQ(qvltest::folder_names(f / L"one"), (std::vector<std::wstring>{L"Deep", L"TEX.dtx"}));
     ASSERT_TRUE(m.extract_entries("Textures\\tex.dtx", f / L"file\\copy.bin", err));
     EXPECT_EQ(read_text(f / L"file\\copy.bin"), "texture bytes");
     rez::ExtractTotals totals;
@@ -183,7 +169,7 @@ TEST(RezExtract, OddNamesAreSanitisedAndOnlyEscapingOnesSkipped) {
         if (c.written) expected.push_back(c.written);
     std::sort(expected.begin(), expected.end());
     for (const std::wstring& out : {target, again}) {
-        EXPECT_EQ(listing(out), expected);
+        EXPECT_EQ(qvltest::folder_names(out), expected);
         for (const auto& c : files) {
             if (c.written) {
                 EXPECT_EQ(read_text(out + L"\\" + c.written), "<" + c.name + ">") << c.name;
@@ -193,8 +179,8 @@ TEST(RezExtract, OddNamesAreSanitisedAndOnlyEscapingOnesSkipped) {
         EXPECT_EQ(read_text(out + L"\\..name\\f.txt"), "in ..name");
     }
     // Nothing beside the targets, nothing above them.
-    EXPECT_EQ(listing(f / L"box"), (std::vector<std::wstring>{L"t2", L"target"}));
-    EXPECT_EQ(listing(f.path()), (std::vector<std::wstring>{L"box", L"h.rez"}));
+    EXPECT_EQ(qvltest::folder_names(f / L"box"), (std::vector<std::wstring>{L"t2", L"target"}));
+    EXPECT_EQ(qvltest::folder_names(f.path()), (std::vector<std::wstring>{L"box", L"h.rez"}));
 }
 
 TEST(RezExtract, Percent) {
