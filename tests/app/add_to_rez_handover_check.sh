@@ -1,24 +1,11 @@
 #!/usr/bin/env bash
 # usage: add_to_rez_handover_check.sh QUARVEL_EXE PROBE_EXE APP_FIXTURE_FOLDER
-# Runs under the Wine prefix and display that scripts/test set up.
 set -uo pipefail
-exe=$1
-probe=$2
-fixtures=$3
+source "$(dirname "${BASH_SOURCE[0]}")/instance_check_common.sh"
 [ -f "$fixtures/selftest/engine.rez" ] || { echo "missing fixture $fixtures/selftest/engine.rez"; exit 1; }
 
 work=$(mktemp -d)
-first_pid=
-cleanup() {
-  if [ -n "$first_pid" ] && kill -0 "$first_pid" 2>/dev/null; then
-    wine "$probe" close >/dev/null 2>&1
-    sleep 1
-    kill "$first_pid" 2>/dev/null
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+trap 'stop_first_instance; rm -rf "$work"' EXIT
 
 # The layout of an archive named engine.rez differs; the copy keeps the name.
 cp "$fixtures/selftest/engine.rez" "$work/engine.rez"
@@ -30,9 +17,7 @@ win_file=$(winepath -w "$work/handed.txt")
 win_folder=$(winepath -w "$work/folder")
 
 # The running instance, with the archive open (handed over, as the single-instance test does).
-wine "$exe" </dev/null >/dev/null 2>&1 &
-first_pid=$!
-wine "$probe" wait-window 60 || fail "the first instance shows no main window"
+start_first_instance
 timeout 60 wine "$exe" "$win_archive" </dev/null >/dev/null 2>&1 || fail "the open hand-over failed"
 wine "$probe" wait-caption "Marrowind Quarvel - $win_archive" 30 || fail "the archive did not open"
 
@@ -46,9 +31,5 @@ grep -q "folder file $marker" "$work/engine.rez" || fail "the archive file does 
 # The archive is shown again, now with the items.
 wine "$probe" wait-caption "Marrowind Quarvel - $win_archive" 30 || fail "the archive is no longer open"
 
-wine "$probe" close || fail "no window to close"
-for _ in $(seq 100); do kill -0 "$first_pid" 2>/dev/null || break; sleep 0.2; done
-kill -0 "$first_pid" 2>/dev/null && fail "the first instance did not end after WM_CLOSE"
-wait "$first_pid"
-first_pid=
+close_first_instance
 echo "add-to-rez hand-over: ok"

@@ -5,25 +5,9 @@
 # the expected contents.
 # Usage: zip_7z_peer_check.sh <app_tests.exe> <fixtures folder> <work folder>
 set -uo pipefail
-exe=${1:?test program}
-fixtures=${2:?fixtures folder}
-work=${3:?work folder}
-rm -rf "$work"
-mkdir -p "$work"
+source "$(dirname "${BASH_SOURCE[0]}")/../peer_check_common.sh"
+peer_check_start QVL_PEER_OUT 'ZipJobsPeerOutput.*' jobs.log "the peer-output cases" "$@"
 
-QVL_FIXTURES="$fixtures" QVL_PEER_OUT="$work" wine "$exe" --gtest_filter='ZipJobsPeerOutput.*' >"$work/jobs.log" 2>&1
-rc=$?
-if [ $rc -ne 0 ] || grep -q SKIPPED "$work/jobs.log"; then
-  cat "$work/jobs.log"
-  echo "FAIL: the peer-output cases did not run cleanly (exit $rc)"
-  exit 1
-fi
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 # Compares the bytes on stdin with the text $1.
 same() { cmp -s - <(printf '%s' "$1"); }
 
@@ -55,8 +39,4 @@ s=$work/passworded.7z
 7z t -pnp "$s" >/dev/null 2>&1 || fail "passworded.7z: 7z t with the new password"
 7z t -pwrong "$s" >/dev/null 2>&1 && fail "passworded.7z: accepts a wrong password"
 
-if [ $failures -ne 0 ]; then
-  echo "$failures peer check(s) failed"
-  exit 1
-fi
-echo "the archives written by the ZIP/7z jobs pass unzip and 7z"
+peer_check_end "the archives written by the ZIP/7z jobs pass unzip and 7z"

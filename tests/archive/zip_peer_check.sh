@@ -4,25 +4,8 @@
 # `7z x` must give back the expected files byte for byte.
 # Usage: zip_peer_check.sh <archive_tests.exe> <fixtures folder> <work folder>
 set -uo pipefail
-exe=${1:?test program}
-fixtures=${2:?fixtures folder}
-work=${3:?work folder}
-rm -rf "$work"
-mkdir -p "$work"
-
-QVL_FIXTURES="$fixtures" QVL_ZIP_OUT="$work" wine "$exe" --gtest_filter='ZipPeerOutput.*' >"$work/writer.log" 2>&1
-rc=$?
-if [ $rc -ne 0 ] || grep -q SKIPPED "$work/writer.log"; then
-  cat "$work/writer.log"
-  echo "FAIL: the writer test did not run cleanly (exit $rc)"
-  exit 1
-fi
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../peer_check_common.sh"
+peer_check_start QVL_ZIP_OUT 'ZipPeerOutput.*' writer.log "the writer test" "$@"
 
 checked=0
 for archive in "$work"/*.zip; do
@@ -68,8 +51,4 @@ unzip -z "$work/commented.zip" | head -c -1 | tail -c 4 | cmp -s - <(printf '\xc
 unzip -t "$work/appended_stub.zip" 2>&1 | grep -qi "extra bytes" && fail "appended_stub.zip: offsets not absolute"
 
 [ $checked -ge 7 ] || fail "only $checked archives were written"
-if [ $failures -ne 0 ]; then
-  echo "$failures peer check(s) failed"
-  exit 1
-fi
-echo "all $checked archives pass unzip -t and 7z t"
+peer_check_end "all $checked archives pass unzip -t and 7z t"
