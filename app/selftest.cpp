@@ -40,15 +40,7 @@ INT_PTR log_dialog(int resource_id, HWND, DLGPROC, LPARAM) {
 void wait_for_open() {
     const DWORD start = GetTickCount();
     while (app.busy || task_running.load()) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        if (!pump_pending_messages()) return;
         if (!app.busy && !task_running.load()) break;
         if (GetTickCount() - start > kOpenTimeoutMs) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);

@@ -51,7 +51,15 @@ std::vector<wchar_t> nul_list(const std::vector<std::wstring>& paths) {
     return out;
 }
 
-// Copies a folder into dest with the shell (no questions, undo kept).
+// A name typed for rename or new folder must stay one name inside the shown folder:
+// separators, a drive colon or "." / ".." would put the item somewhere else.
+bool is_plain_name(const std::wstring& name) {
+    if (name == L"." || name == L"..") return false;
+    return name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+}  // namespace
+
 void copy_folder_into(HWND owner, const std::wstring& source, const std::wstring& dest) {
     std::vector<wchar_t> from = nul_list({source});
     std::vector<wchar_t> to = nul_list({dest});
@@ -63,15 +71,6 @@ void copy_folder_into(HWND owner, const std::wstring& source, const std::wstring
     op.fFlags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_ALLOWUNDO;
     SHFileOperationW(&op);
 }
-
-// A name typed for rename or new folder must stay one name inside the shown folder:
-// separators, a drive colon or "." / ".." would put the item somewhere else.
-bool is_plain_name(const std::wstring& name) {
-    if (name == L"." || name == L"..") return false;
-    return name.find_first_of(L"\\/:") == std::wstring::npos;
-}
-
-}  // namespace
 
 void go_up() {
     if (app.busy) return;

@@ -4,7 +4,12 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace rezui {
+
+// Copies a folder into dest with the shell (no questions, undo kept).
+void copy_folder_into(HWND owner, const std::wstring& source, const std::wstring& dest);
 
 void go_up();
 void view_with_default_program();

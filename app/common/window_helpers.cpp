@@ -24,13 +24,10 @@ int real_message_box(HWND owner, const std::wstring& text, const std::wstring& c
     return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
 }
 
-// Runs the open or save dialog on a path buffer of 1040 characters that starts with
-// initial; the chosen path, or empty on cancel.
-std::wstring run_file_dialog(HWND owner, const wchar_t* filter, const wchar_t* title, const std::wstring& initial,
-                             DWORD flags, BOOL(WINAPI* dialog)(LPOPENFILENAMEW)) {
-    std::vector<wchar_t> buffer(1040, L'\0');
-    size_t n = std::min(initial.size(), buffer.size() - 1);
-    std::copy_n(initial.begin(), n, buffer.begin());
+// What the classic open and save dialogs are asked, with the result going to buffer (which
+// must outlive the dialog).
+OPENFILENAMEW file_dialog_request(HWND owner, const wchar_t* filter, const wchar_t* title,
+                                  std::vector<wchar_t>& buffer, DWORD flags) {
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = owner;
@@ -39,6 +36,17 @@ std::wstring run_file_dialog(HWND owner, const wchar_t* filter, const wchar_t* t
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.lpstrTitle = title;
     ofn.Flags = flags;
+    return ofn;
+}
+
+// Runs the open or save dialog on a path buffer of 1040 characters that starts with
+// initial; the chosen path, or empty on cancel.
+std::wstring run_file_dialog(HWND owner, const wchar_t* filter, const wchar_t* title, const std::wstring& initial,
+                             DWORD flags, BOOL(WINAPI* dialog)(LPOPENFILENAMEW)) {
+    std::vector<wchar_t> buffer(1040, L'\0');
+    size_t n = std::min(initial.size(), buffer.size() - 1);
+    std::copy_n(initial.begin(), n, buffer.begin());
+    OPENFILENAMEW ofn = file_dialog_request(owner, filter, title, buffer, flags);
     if (!dialog(&ofn)) return L"";
     return buffer.data();
 }
@@ -102,14 +110,9 @@ bool pick_files_with_item_dialog(HWND owner, const wchar_t* filter, const wchar_
 std::vector<std::wstring> pick_files_with_classic_dialog(HWND owner, const wchar_t* filter, const wchar_t* title) {
     std::vector<wchar_t> buffer(32768, L'\0');
     for (int attempt = 0; attempt < 4; ++attempt) {
-        OPENFILENAMEW ofn = {};
-        ofn.lStructSize = sizeof(ofn);
-        ofn.hwndOwner = owner;
-        ofn.lpstrFilter = filter;
-        ofn.lpstrFile = buffer.data();
-        ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-        ofn.lpstrTitle = title;
-        ofn.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+        OPENFILENAMEW ofn = file_dialog_request(
+            owner, filter, title, buffer,
+            OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR);
         if (GetOpenFileNameW(&ofn)) return split_open_files_result(buffer.data(), buffer.size());
         if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL) return {};
         // The first two bytes hold the size needed, cut to 16 bits: grow by at least four.
@@ -231,6 +234,19 @@ HINSTANCE shell_execute(HWND owner, const wchar_t* verb, const wchar_t* file, co
 
 INT_PTR run_dialog(int resource_id, HWND owner, DLGPROC proc, LPARAM param) {
     return ui_seams.run_dialog(resource_id, owner, proc, param);
+}
+
+bool pump_pending_messages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return true;
 }
 
 void raise_window(HWND window) {

@@ -54,6 +54,10 @@ HINSTANCE shell_execute(HWND owner, const wchar_t* verb, const wchar_t* file, co
                         const wchar_t* directory, int show);
 INT_PTR run_dialog(int resource_id, HWND owner, DLGPROC proc, LPARAM param = 0);
 
+// Handles the messages waiting, so the windows stay responsive while the caller's own work goes
+// on between them. A WM_QUIT ends it and is put back for the message loop: false then.
+bool pump_pending_messages();
+
 // Restores a window and brings it to the foreground and to the top; when it shows a popup
 // (a message box or dialog it owns) that popup is the one brought forward.
 void raise_window(HWND window);

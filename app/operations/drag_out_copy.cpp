@@ -15,19 +15,6 @@
 namespace rezui {
 namespace {
 
-// Handles what is waiting so the window stays responsive; a quit is left for the loop.
-void pump_pending_messages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 std::wstring system_message(DWORD code) {
     wchar_t* text = nullptr;
     const DWORD length =

@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/browser/browser.h"
+#include "app/browser/local_view.h"
 #include "app/common/window_helpers.h"
 #include "app/main_window/task_ui.h"
 #include "app/operations/autosave.h"
@@ -113,20 +114,9 @@ void copy_files_to_shown_folder(const std::vector<std::wstring>& items) {
 }
 
 void copy_folders_to_shown_folder(HWND window, const std::vector<std::wstring>& items) {
-    std::wstring to = current_local_path();
-    to.push_back(L'\0');
-    for (const std::wstring& item : items) {
-        if (!is_folder(item)) continue;
-        std::wstring from = item;
-        from.push_back(L'\0');
-        SHFILEOPSTRUCTW op{};
-        op.hwnd = window;
-        op.wFunc = FO_COPY;
-        op.pFrom = from.c_str();
-        op.pTo = to.c_str();
-        op.fFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR;
-        SHFileOperationW(&op);
-    }
+    const std::wstring to = current_local_path();
+    for (const std::wstring& item : items)
+        if (is_folder(item)) copy_folder_into(window, item, to);
     refresh_list();
 }
 

@@ -6,8 +6,24 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
+
+#include "app/operations/open_archive.h"
 
 namespace rezui {
+
+// Worker side: runs operation(err) and posts its outcome to the main window as one
+// TaskResult of the given kind for path, err as its error when the operation failed.
+template <class Operation>
+void post_outcome(TaskKind kind, const std::wstring& path, Operation operation) {
+    auto* result = new TaskResult;
+    result->kind = kind;
+    result->path = path;
+    std::wstring err;
+    result->ok = operation(err);
+    if (!result->ok) result->error = err;
+    post_task_result(result);
+}
 
 // UI thread: runs body on a new worker thread. Throws std::system_error when no thread
 // starts.

@@ -23,18 +23,6 @@ void start_job(const wchar_t* text, void (*worker)(const std::wstring&), const s
     start_worker([worker, argument] { worker(argument); });
 }
 
-// Worker side: runs the operation and posts its outcome as one TaskResult.
-template <class Operation>
-void post_outcome(TaskKind kind, const std::wstring& path, Operation operation) {
-    auto* result = new TaskResult;
-    result->kind = kind;
-    result->path = path;
-    std::wstring err;
-    result->ok = operation(err);
-    if (!result->ok) result->error = err;
-    post_task_result(result);
-}
-
 }  // namespace
 
 void save_archive() {

@@ -12,6 +12,7 @@
 #include "app/common/small_dialogs.h"
 #include "app/common/window_helpers.h"
 #include "app/main_window/task_ui.h"
+#include "app/operations/job_workers.h"
 #include "app/operations/open_archive.h"
 #include "app/operations/work_folder.h"
 #include "archive/password.h"
@@ -106,15 +107,7 @@ template <class Work>
 void start_job(const std::wstring& text, TaskKind kind, const std::wstring& result_path, Work work) {
     begin_busy();
     set_progress(0, text);
-    std::thread([kind, result_path, work]() mutable {
-        auto* result = new TaskResult;
-        result->kind = kind;
-        result->path = result_path;
-        std::wstring err;
-        result->ok = work(err);
-        if (!result->ok) result->error = err;
-        post_task_result(result);
-    }).detach();
+    std::thread([kind, result_path, work] { post_outcome(kind, result_path, work); }).detach();
 }
 
 bool any_encrypted_below(const rez::Entry& e) {
