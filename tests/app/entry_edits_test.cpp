@@ -45,7 +45,7 @@ int autosaves() {
 }
 
 // A job started by a command (the autosave) has ended, so the next command is not refused.
-void settle() { ASSERT_TRUE(h4test::pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); })); }
+void settle() { ASSERT_TRUE(h4test::wait_idle()); }
 
 // Answers the text-input dialog (207) with a fixed text and records the prompts shown.
 struct TextAnswer {

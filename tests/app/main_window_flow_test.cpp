@@ -64,7 +64,7 @@ TEST(MainWindowFlow, SaveCommandOnAZipWritesTheEditedModelBack) {
     ASSERT_TRUE(rezui::app.archive_loaded);
     ASSERT_TRUE(rezui::app.archive.rename_entry("a\\b\\c.txt", "d.txt"));
     w.command(2002);  // save
-    ASSERT_TRUE(h4test::pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); }));
+    ASSERT_TRUE(h4test::wait_idle());
     EXPECT_EQ(h4test::log_text().find(L"尚未提供"), std::wstring::npos);
     EXPECT_TRUE(h4test::boxes.empty());
     const rez::Entry* renamed = rezui::app.archive.find_entry("a\\b\\d.txt");

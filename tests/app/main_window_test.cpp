@@ -239,12 +239,12 @@ TEST(MainWindow, DroppedItemsAddedResultNamesItsCounts) {
     MainWindow w;
     post_result(w.hwnd(), true, rezui::TASK_DROP_ADDED, path + L"|3|0");
     EXPECT_NE(h4test::log_text().find(L"拖放加入完成: " + path + L"（加入 3，跳过 0）"), std::wstring::npos);
-    h4test::pump_until([] { return !rezui::task_running.load() && !rezui::app.busy; });
+    h4test::wait_idle();
     EXPECT_TRUE(rezui::app.archive_loaded);  // the archive is opened again
     post_result(w.hwnd(), true, rezui::TASK_DROP_ADDED, L"C:\\missing.rez|3|2");
     std::wstring log = h4test::log_text();
     EXPECT_NE(log.find(L"（加入 3，跳过 2）"), std::wstring::npos);
-    h4test::pump_until([] { return !rezui::task_running.load() && !rezui::app.busy; });
+    h4test::wait_idle();
 }
 
 TEST(MainWindow, CopyDataEdgeCases) {
