@@ -1,9 +1,9 @@
 // The autosave job after an edit of the open archive's model: a REZ archive is saved over
 // its own path (through "<path>.tmp"); the model of a ZIP or 7z archive is packed anew and
 // put in place through the temporary-file-and-backup rewrite.
+#include "app/operations/job_workers.h"
 #include "app/operations/autosave.h"
 
-#include <thread>
 
 #include "app/app_state.h"
 #include "app/main_window/task_ui.h"
@@ -37,7 +37,7 @@ void start_autosave() {
     begin_busy();
     set_progress(0, L"正在自动保存...");
     append_log(L"自动保存: " + path);
-    std::thread(autosave_worker, path, member_model).detach();
+    start_worker([path, member_model] { autosave_worker(path, member_model); });
 }
 
 }  // namespace rezui

@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <thread>
 
+#include "app/operations/job_workers.h"
 #include "app/app_state.h"
 #include "app/common/window_helpers.h"
 #include "app/main_window/messages.h"
@@ -122,7 +122,7 @@ void do_pack_drop(const std::vector<std::wstring>& paths) {
     PackDropJob job{paths, free_pack_name(paths.front())};
     begin_busy();
     set_progress(0, L"正在打包...");
-    std::thread(pack_drop_worker, std::move(job)).detach();
+    start_worker([job = std::move(job)] { pack_drop_worker(job); });
 }
 
 void pack_drop_worker(PackDropJob job) {
@@ -154,7 +154,7 @@ void start_add_dropped(HWND window, const std::wstring& target, const std::vecto
     }
     begin_busy();
     set_progress(0, L"正在加入拖入的项目...");
-    std::thread(add_dropped_worker, AddDroppedJob{target, files}).detach();
+    start_worker([job = AddDroppedJob{target, files}] { add_dropped_worker(job); });
 }
 
 void add_dropped_worker(AddDroppedJob job) {

@@ -1,8 +1,8 @@
+#include "app/operations/job_workers.h"
 #include "app/operations/integrity_test.h"
 
 #include <windows.h>
 
-#include <thread>
 
 #include "app/app_state.h"
 #include "app/browser/browser.h"
@@ -115,7 +115,7 @@ void do_test() {
     set_progress_marquee(true);
     // A worker rather than a pumped wait with the window disabled: Pause and Stop must
     // still take clicks while the test runs.
-    std::thread(test_body).detach();
+    start_worker(test_body);
 }
 
 }  // namespace rezui

@@ -5,7 +5,6 @@
 
 #include <shobjidl.h>
 
-#include <thread>
 
 #include "app/app_state.h"
 #include "app/browser/browser.h"
@@ -101,13 +100,13 @@ std::wstring rewrite_password(const std::wstring& path, const std::string& ext) 
     return archive_is_encrypted(path, ext) ? rez::get_current_password() : std::wstring();
 }
 
-// The job frame: busy state, starting text, one detached worker that runs work(err) and
+// The job frame: busy state, starting text, one tracked worker that runs work(err) and
 // posts its outcome as a TaskResult of the given kind.
 template <class Work>
 void start_job(const std::wstring& text, TaskKind kind, const std::wstring& result_path, Work work) {
     begin_busy();
     set_progress(0, text);
-    std::thread([kind, result_path, work] { post_outcome(kind, result_path, work); }).detach();
+    start_worker([kind, result_path, work] { post_outcome(kind, result_path, work); });
 }
 
 bool any_encrypted_below(const rez::Entry& e) {

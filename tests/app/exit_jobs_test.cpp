@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr int kEntries = 600;
-constexpr size_t kEntrySize = 64 * 1024;
+constexpr int kEntries = h4test::kBigRezEntries;
+constexpr size_t kEntrySize = h4test::kBigRezEntrySize;
 
 std::vector<uint8_t> read_bytes(const std::wstring& path) {
     std::vector<uint8_t> bytes;
@@ -28,23 +28,6 @@ std::vector<uint8_t> read_bytes(const std::wstring& path) {
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// A REZ large enough that saving or extracting it is still under way when the test acts.
-std::wstring make_big_rez(const qvltest::ScratchDir& dir) {
-    const std::wstring src = dir / L"src";
-    CreateDirectoryW(src.c_str(), nullptr);
-    rez::RezFile model;
-    std::vector<uint8_t> data(kEntrySize);
-    for (int i = 0; i < kEntries; ++i) {
-        for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<uint8_t>(i * 31 + k * 7);
-        const std::wstring file = src + L"\\f" + std::to_wstring(1000 + i) + L".bin";
-        EXPECT_TRUE(rez::write_file(file, data.data(), data.size()));
-        std::string added;
-        EXPECT_TRUE(model.add_file("", file, added));
-    }
-    std::wstring err;
-    EXPECT_TRUE(model.save(dir / L"big.rez", err)) << rez::to_utf8(err);
-    return dir / L"big.rez";
-}
 
 // What the main window's state and the disk look like when WM_DESTROY reaches it.
 struct AtDestroy {
@@ -117,7 +100,7 @@ void click_pause() { SendMessageW(rezui::app.pause_button, BM_CLICK, 0, 0); }
 
 TEST(ExitWhileJobs, EveryExitStopsThePausedJobAndWaitsForItsWorker) {
     qvltest::ScratchDir dir(L"exitjobs");
-    const std::wstring big = make_big_rez(dir);
+    const std::wstring big = h4test::make_big_rez(dir);
     const std::vector<uint8_t> old_bytes = read_bytes(big);
     ASSERT_FALSE(old_bytes.empty());
     // Its own copy, which no other test process holds open; the name keeps its layout.
@@ -189,7 +172,7 @@ TEST(ExitWhileJobs, EveryExitStopsThePausedJobAndWaitsForItsWorker) {
 
 TEST(ExitWhileJobs, ClosingDuringASaveLeavesTheOldArchiveOrAWholeNewOne) {
     qvltest::ScratchDir dir(L"exitsave");
-    const std::wstring big = make_big_rez(dir);
+    const std::wstring big = h4test::make_big_rez(dir);
     const std::vector<uint8_t> old_bytes = read_bytes(big);
     {
         h4test::MainWindow w;

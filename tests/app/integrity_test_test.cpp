@@ -103,7 +103,9 @@ TEST(IntegrityTest, PauseAndStopTakeClicksWhileTheTestRuns) {
     ShowWindow(w.hwnd(), SW_SHOWNORMAL);
     SetWindowPos(w.hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     rezui::raise_window(w.hwnd());
-    ASSERT_TRUE(open_and_wait(fx(L"many\\engine.rez")));
+    // Big enough that the test is still running when the first timer tick clicks Pause.
+    qvltest::ScratchDir dir(L"itclicks");
+    ASSERT_TRUE(open_and_wait(h4test::make_big_rez(dir)));
     Clicker::paused_seen = Clicker::stop_clicked = false;
     SetTimer(nullptr, 0, 10, Clicker::tick);
     w.command(IDM_TEST);

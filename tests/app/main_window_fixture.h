@@ -249,4 +249,25 @@ inline bool select_first_row_named(const std::wstring& prefix) {
     return false;
 }
 
+// A REZ large enough that a job on it (save, extraction, test) is still under way when the
+// test acts: 600 entries of 64 KiB.
+constexpr int kBigRezEntries = 600;
+constexpr size_t kBigRezEntrySize = 64 * 1024;
+inline std::wstring make_big_rez(const qvltest::ScratchDir& dir) {
+    const std::wstring src = dir / L"src";
+    CreateDirectoryW(src.c_str(), nullptr);
+    rez::RezFile model;
+    std::vector<uint8_t> data(kBigRezEntrySize);
+    for (int i = 0; i < kBigRezEntries; ++i) {
+        for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<uint8_t>(i * 31 + k * 7);
+        const std::wstring file = src + L"\\f" + std::to_wstring(1000 + i) + L".bin";
+        EXPECT_TRUE(rez::write_file(file, data.data(), data.size()));
+        std::string added;
+        EXPECT_TRUE(model.add_file("", file, added));
+    }
+    std::wstring err;
+    EXPECT_TRUE(model.save(dir / L"big.rez", err)) << rez::to_utf8(err);
+    return dir / L"big.rez";
+}
+
 }  // namespace h4test
