@@ -62,12 +62,20 @@ void watch_destroy(HWND window, const std::wstring& archive) {
 }
 
 enum class Route { close_box, file_exit, tray_exit };
-enum class Job { save, extract, open };
+enum class Job { save, extract, open, test };
 
 const char* route_name(Route r) {
     return r == Route::close_box ? "close box" : r == Route::file_exit ? "File > Exit" : "tray exit";
 }
-const char* job_name(Job j) { return j == Job::save ? "save" : j == Job::extract ? "extract" : "open"; }
+const char* job_name(Job j) {
+    switch (j) {
+    case Job::save: return "save";
+    case Job::extract: return "extract";
+    case Job::open: return "open";
+    case Job::test: return "integrity test";
+    }
+    return "";
+}
 
 // The way a user leaves: the caption's close box, the File menu's Exit, the tray menu's Exit.
 void leave(HWND window, Route route) {
@@ -114,6 +122,7 @@ TEST(ExitWhileJobs, EveryExitStopsThePausedJobAndWaitsForItsWorker) {
     } cases[] = {
         {Job::save, Route::close_box}, {Job::save, Route::file_exit},    {Job::save, Route::tray_exit},
         {Job::extract, Route::file_exit}, {Job::extract, Route::tray_exit}, {Job::open, Route::close_box},
+        {Job::test, Route::close_box},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(job_name(c.job)) + " / " + route_name(c.route));
@@ -143,6 +152,13 @@ TEST(ExitWhileJobs, EveryExitStopsThePausedJobAndWaitsForItsWorker) {
                 h4test::pump(100);
                 ASSERT_TRUE(rezui::app.busy);
                 ASSERT_FALSE(exists(out + L"\\f" + std::to_wstring(1000 + kEntries - 1) + L".bin"));
+                break;
+            case Job::test:
+                ASSERT_TRUE(open_through_menu(w, big));
+                w.command(IDM_TEST);
+                click_pause();
+                h4test::pump(100);
+                ASSERT_TRUE(rezui::app.busy);
                 break;
             case Job::open:
                 h4test::open_answer = many;
