@@ -207,3 +207,27 @@ TEST_F(PackJobTest, ExtractionStopsBetweenFilesOnceCancelled) {
     read_tree(dir / L"all", L"", files);
     EXPECT_EQ(files.size(), 40u);
 }
+
+TEST_F(PackJobTest, ExtractionWritesNothingOutsideItsFolder) {
+    write_text(dir / L"keep.txt", "kept");
+    write_text(dir / L"evil.txt", "escaped");
+    rez::RezFile archive(dir / L"bad.rez");
+    std::string out;
+    ASSERT_TRUE(archive.add_file("", dir / L"keep.txt", out));
+    ASSERT_TRUE(archive.create_directory("up", out));
+    ASSERT_TRUE(archive.add_file("up", dir / L"evil.txt", out));
+    // A folder record named ".." would lead one level above the destination.
+    for (auto& child : archive.root.children)
+        if (child.is_dir) child.name = "..";
+    std::wstring err;
+    ASSERT_TRUE(archive.save(dir / L"bad.rez", err)) << rez::to_utf8(err);
+    DeleteFileW((dir / L"evil.txt").c_str());
+
+    CreateDirectoryW((dir / L"inner").c_str(), nullptr);
+    const bool ok = rezui::extract_impl(dir / L"bad.rez", dir / L"inner\\out", err, {});
+    EXPECT_EQ(read_text(dir / L"inner\\out\\keep.txt"), "kept");
+    EXPECT_FALSE(rez::file_exists(dir / L"inner\\evil.txt"));
+    EXPECT_FALSE(rez::file_exists(dir / L"evil.txt"));
+    // Either the name was made safe inside the folder, or the entry was refused and said so.
+    EXPECT_TRUE(ok || !err.empty());
+}
