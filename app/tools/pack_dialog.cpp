@@ -192,6 +192,10 @@ void on_collect_timer(HWND dialog) {
     start_worker(dialog, pack_thread);
 }
 
+void on_timer(HWND dialog, WPARAM id) {
+    if (id == ID_TIMER_COLLECT) on_collect_timer(dialog);
+}
+
 std::wstring format_number(const wchar_t* format, double a, double b = 0) {
     wchar_t buf[96] = {};
     _snwprintf(buf, 95, format, a, b);
@@ -210,14 +214,7 @@ void show_rate(HWND dialog, ULONGLONG now, int done, int total) {
     const double rate = d / dt;
     const double remaining = (total - done) / rate;
     set_item(dialog, IDC_PACK_RATE, format_number(L"速率：%.1f 个/秒", rate));
-    std::wstring left;
-    if (remaining < 60)
-        left = format_number(L"剩余时间：%.0f 秒", remaining);
-    else if (remaining < 3600)
-        left = format_number(L"剩余时间：%.0f 分 %.0f 秒", remaining / 60, std::fmod(remaining, 60));
-    else
-        left = format_number(L"剩余时间：%.0f 时 %.0f 分", remaining / 3600, std::fmod(remaining / 60, 60));
-    set_item(dialog, IDC_PACK_TIME_LEFT, left);
+    set_item(dialog, IDC_PACK_TIME_LEFT, remaining_time_text(remaining));
 }
 
 void on_progress(HWND dialog) {
@@ -335,6 +332,13 @@ void finish_dialog() {
 
 }  // namespace
 
+// Each part is rounded on its own, as the counters always have been (100 s: 2 分 40 秒).
+std::wstring remaining_time_text(double seconds) {
+    if (seconds < 60) return format_number(L"剩余时间：%.0f 秒", seconds);
+    if (seconds < 3600) return format_number(L"剩余时间：%.0f 分 %.0f 秒", seconds / 60, std::fmod(seconds, 60));
+    return format_number(L"剩余时间：%.0f 时 %.0f 分", seconds / 3600, std::fmod(seconds / 60, 60));
+}
+
 const std::vector<std::wstring>& pending_pack_sources() { return state.pending; }
 
 void post_pack_progress(HWND dialog, int percent, int done, int total, bool save_phase, const std::wstring& current,
@@ -373,9 +377,7 @@ INT_PTR CALLBACK pack_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpar
     if (dialog_ctlcolor(message, wparam, lparam, &colour)) return colour;
     switch (message) {
     case WM_INITDIALOG: return on_init_dialog(dialog);
-    case WM_TIMER:
-        if (wparam == ID_TIMER_COLLECT) on_collect_timer(dialog);
-        return TRUE;
+    case WM_TIMER: on_timer(dialog, wparam); return TRUE;
     case WM_PACK_PROGRESS: on_progress(dialog); return TRUE;
     case WM_PACK_DONE: on_done(dialog, reinterpret_cast<PackJob*>(lparam)); return TRUE;
     case WM_COMMAND: on_command(dialog, wparam); return TRUE;

@@ -23,6 +23,9 @@ void post_pack_progress(HWND dialog, int percent, int done, int total, bool save
                         const std::wstring& log);
 void append_pack_log(HWND dialog, const std::wstring& text);
 
+// "剩余时间：..." for the seconds left, in seconds, minutes and seconds, or hours and minutes.
+std::wstring remaining_time_text(double seconds);
+
 // Paths waiting for the next pack dialog.
 const std::vector<std::wstring>& pending_pack_sources();
 

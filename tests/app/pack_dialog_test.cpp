@@ -251,3 +251,17 @@ TEST(PackDialog, AFailedJobSaysWhyAndTheCloseBoxAsksWhileItRuns) {
     EXPECT_EQ(archive_names(dir / L"a.rez"), std::vector<std::string>{"a.txt"});
     wait_for_main_window_idle();
 }
+
+TEST(PackDialog, TimeLeftRoundsEachPart) {
+    const struct {
+        double seconds;
+        const wchar_t* text;
+    } cases[] = {
+        {12.4, L"剩余时间：12 秒"},
+        {59.4, L"剩余时间：59 秒"},
+        {100, L"剩余时间：2 分 40 秒"},
+        {3599, L"剩余时间：60 分 59 秒"},
+        {5400, L"剩余时间：2 时 30 分"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(rezui::remaining_time_text(c.seconds), c.text) << c.seconds;
+}
