@@ -56,6 +56,19 @@
 #define IDC_HEADER_TITLE_COUNT 3414
 #define IDC_HEADER_DEFAULTS 3415
 
+// ---- pack and extract progress (211) ------------------------------------------------
+#define IDC_PACK_NAME 4701
+#define IDC_PACK_CURRENT 4702
+#define IDC_PACK_COUNT 4703
+#define IDC_PACK_REMAINING 4704
+#define IDC_PACK_RATE 4705
+#define IDC_PACK_TIME_LEFT 4706
+#define IDC_PACK_PROGRESS 4707
+#define IDC_PACK_LOG 4708
+#define IDC_PACK_MINIMIZE 4709
+#define IDC_PACK_STOP 4710
+#define IDC_PACK_CLOSE 4711
+
 // ---- main window controls -------------------------------------------------------
 #define IDC_TREE 1001
 #define IDC_LIST 1002

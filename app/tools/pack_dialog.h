@@ -1,4 +1,5 @@
-// The pack/extract progress dialog (resource 211).
+// The pack/extract progress dialog (resource 211): one modal dialog at a time, its job on
+// a worker thread that the opener joins once the dialog has gone.
 #pragma once
 
 #include <windows.h>
@@ -8,8 +9,24 @@
 
 namespace rezui {
 
-// Adds the sources to the pending pack list and runs the dialog unless it is showing.
+constexpr UINT WM_PACK_PROGRESS = WM_APP + 12;  // 0x800C: the shared progress record holds news
+constexpr UINT WM_PACK_DONE = WM_APP + 13;      // 0x800D: lParam = the finished PackJob
+constexpr UINT_PTR ID_TIMER_COLLECT = 8;
+
+// Adds the sources to the pending pack list and runs the dialog unless it is showing: a
+// dialog that is still collecting takes them at its next tick.
 void run_pack_dialog(HWND owner, const std::vector<std::wstring>& sources);
 void run_extract_dialog(HWND owner, const std::wstring& archive, const std::wstring& destination);
+
+INT_PTR CALLBACK pack_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+void post_pack_progress(HWND dialog, int percent, int done, int total, bool save_phase, const std::wstring& current,
+                        const std::wstring& log);
+void append_pack_log(HWND dialog, const std::wstring& text);
+
+// "剩余时间：..." for the seconds left, in seconds, minutes and seconds, or hours and minutes.
+std::wstring remaining_time_text(double seconds);
+
+// Paths waiting for the next pack dialog.
+const std::vector<std::wstring>& pending_pack_sources();
 
 }  // namespace rezui
