@@ -52,6 +52,11 @@ struct SearchWindow {
         rezui::show_search_window(owner);
         dialog = rezui::current_modeless_dialog;
     }
+    // Opened by the main window's Find command, as Ctrl+F and the menu do.
+    explicit SearchWindow(h4test::MainWindow& w) {
+        w.command(IDM_FIND);
+        dialog = rezui::current_modeless_dialog;
+    }
     ~SearchWindow() {
         if (IsWindow(dialog)) SendMessageW(dialog, WM_CLOSE, 0, 0);
         h4test::pump();
@@ -130,8 +135,10 @@ TEST(SearchWindow, TypedKeywordOnTheOpenArchiveListsItsHits) {
     const std::wstring path = dir / L"game.rez";
     make_rez(path, dir, {{"Maps", L"tree.dat", "t"}, {"", L"readme.txt", "r"}, {"", L"street.dat", "s"}});
     open_in_main_window(path);
-    SearchWindow s(w.hwnd());
+    SearchWindow s(w);
     ASSERT_TRUE(IsWindow(s.dialog));
+    EXPECT_TRUE(IsWindowVisible(s.dialog));
+    EXPECT_EQ(rezui::get_window_text(s.dialog), L"查找");
     EXPECT_EQ(rezui::get_window_text(s.item(IDC_S0_STATUS)), L"当前文件：game.rez");
 
     s.type(IDC_S0_KEYWORD, L"TREE  ");
