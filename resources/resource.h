@@ -48,6 +48,53 @@
 #define IDC_VDIR_CURRENT 4402
 #define IDC_VDIR_NEW 4403
 
+// ---- search window (201) ---------------------------------------------------------
+#define IDC_SEARCH_TABS 4601
+#define IDC_S0_KEYWORD 3001
+#define IDC_S0_RESULTS 3002
+#define IDC_S0_CASE 3003
+#define IDC_S0_WHOLE 4602
+#define IDC_S0_NAME 4603
+#define IDC_S0_TYPE 4604
+#define IDC_S0_ID 4605
+#define IDC_S0_FIND 4606
+#define IDC_S0_STATUS 4607
+#define IDC_S0_LABEL 4950
+#define IDC_S1_ARCHIVES 4608
+#define IDC_S1_ADD 4609
+#define IDC_S1_REMOVE 4610
+#define IDC_S1_CLEAR 4611
+#define IDC_S1_FIND 4612
+#define IDC_S1_STATUS 4613
+#define IDC_S1_KEYWORD 4614
+#define IDC_S1_RESULTS 4615
+#define IDC_S1_CASE 4905
+#define IDC_S1_WHOLE 4906
+#define IDC_S1_NAME 4907
+#define IDC_S1_TYPE 4908
+#define IDC_S1_ID 4909
+#define IDC_S1_LABEL 4951
+#define IDC_S1_LIST_LABEL 4952
+#define IDC_S2_FOLDER 4900
+#define IDC_S2_BROWSE 4901
+#define IDC_S2_ARCHIVES 4902
+#define IDC_S2_KEYWORD 4903
+#define IDC_S2_FIND 4904
+#define IDC_S2_CASE 4910
+#define IDC_S2_WHOLE 4911
+#define IDC_S2_NAME 4912
+#define IDC_S2_TYPE 4913
+#define IDC_S2_ID 4914
+#define IDC_S2_STATUS 4915
+#define IDC_S2_RESULTS 4916
+#define IDC_S2_PROGRESS 4917
+#define IDC_S2_FOLDER_LABEL 4953
+#define IDC_S2_LIST_LABEL 4954
+#define IDC_S2_LABEL 4955
+#define IDM_SEARCH_LOCATE 5001
+#define IDM_SEARCH_UNPACK_SELECTED 5002
+#define IDM_SEARCH_UNPACK_ALL 5003
+
 // ---- comment and header editors ---------------------------------------------------
 #define IDC_COMMENT_EDIT 3401
 #define IDC_HEADER_SIGNATURE 3411
