@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/common/window_helpers.h"
+#include "app/main_window/messages.h"
 #include "app/tools/convert_dialog.h"
 #include "app/tools/convert_job.h"
 #include "archive/rez_model.h"
@@ -18,6 +20,7 @@
 #include "archive/util.h"
 #include "archive/zip_reader.h"
 #include "archive/zip_writer.h"
+#include "main_window_fixture.h"
 #include "modal_dialog_driver.h"
 #include "resources/resource.h"
 #include "test_support.h"
@@ -321,6 +324,37 @@ TEST_F(ConvertDialog, ConvertsEachSourceAndReportsTheSameKindRefusal) {
     EXPECT_EQ(run({a}, 2), L"完成：成功 1 个，失败 0 个");
     std::wstring comment;
     EXPECT_EQ(read_7z(dir / L"a.7z", comment), lowered(kRezContent));
+}
+
+// The menu command opens the dialog empty; an archive handed over for conversion (as a
+// second start with --convert does) opens it with that archive once the batch time is up.
+TEST(ConvertRoutes, TheMenuAndTheConvertQueueOpenTheDialog) {
+    h4test::MainWindow w;
+    static std::vector<std::wstring> shown;
+    shown.clear();
+    auto record = [](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_CONV_LIST);
+        std::wstring rows;
+        wchar_t text[MAX_PATH] = {};
+        for (int i = 0; i < ListView_GetItemCount(list); ++i) {
+            ListView_GetItemText(list, i, 0, text, MAX_PATH);
+            rows += std::wstring(text) + L";";
+        }
+        shown.push_back(rows);
+        EndDialog(dialog, 0);
+    };
+    dlgtest::drive({record, record});
+    w.command(IDM_CONVERT);
+    const std::wstring path = L"C:\\games\\a.rez";
+    auto payload = rezui::copydata_payload(path);
+    COPYDATASTRUCT cds{};
+    cds.dwData = rezui::COPYDATA_CONVERT;
+    cds.cbData = static_cast<DWORD>(payload.size() * 2);
+    cds.lpData = payload.data();
+    SendMessageW(w.hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+    ASSERT_TRUE(h4test::pump_until([] { return shown.size() == 2; }, 5000));
+    EXPECT_EQ(dlgtest::opened, (std::vector<int>{IDD_CONVERT, IDD_CONVERT}));
+    EXPECT_EQ(shown, (std::vector<std::wstring>{L"", path + L";"}));
 }
 
 // Archives for the peer check (convert_peer_check.sh): REZ converted to ZIP and to 7z,
