@@ -326,6 +326,37 @@ TEST_F(ConvertDialog, ConvertsEachSourceAndReportsTheSameKindRefusal) {
     EXPECT_EQ(read_7z(dir / L"a.7z", comment), lowered(kRezContent));
 }
 
+// Paused right after the start, the run takes no further source; a confirmed stop ends it
+// with the counts reached, and the start button comes back.
+TEST_F(ConvertDialog, PauseHoldsTheNextSourceAndStopEndsTheRun) {
+    qvltest::ScratchDir dir(L"conv_stop");
+    const std::wstring a = make_rez(dir, L"a.rez");
+    rezui::ui_seams.message_box = [](HWND, const std::wstring& text, const std::wstring&, UINT) {
+        return text == L"确定要停止转换吗？" ? IDYES : IDNO;
+    };
+    static std::wstring paused_state;
+    paused_state.clear();
+    final_state.clear();
+    dlgtest::drive({[](HWND dialog) {
+        SendDlgItemMessageW(dialog, IDC_CONV_FORMAT, CB_SETCURSEL, 1, 0);
+        press(dialog, IDC_CONV_START);
+        press(dialog, IDC_CONV_PAUSE);
+        SetTimer(dialog, 2, 600, [](HWND d, UINT, UINT_PTR timer, DWORD) {
+            KillTimer(d, timer);
+            paused_state = dlgtest::text_of(d, IDC_CONV_STATE);
+            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_CONV_START)));
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, IDC_CONV_RESUME)));
+            press(d, IDC_CONV_STOP);
+            SetTimer(d, 1, 50, wait_done);
+        });
+    }});
+    rezui::show_convert_for_list(nullptr, {a, a, a, a});
+    EXPECT_EQ(paused_state, L"已暂停");
+    // At most the source under way when the pause came is converted.
+    EXPECT_TRUE(final_state == L"完成：成功 0 个，失败 0 个" || final_state == L"完成：成功 1 个，失败 0 个")
+        << rez::to_utf8(final_state);
+}
+
 // The menu command opens the dialog empty; an archive handed over for conversion (as a
 // second start with --convert does) opens it with that archive once the batch time is up.
 TEST(ConvertRoutes, TheMenuAndTheConvertQueueOpenTheDialog) {
