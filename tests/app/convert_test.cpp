@@ -383,7 +383,7 @@ TEST(ConvertRoutes, TheMenuAndTheConvertQueueOpenTheDialog) {
     cds.cbData = static_cast<DWORD>(payload.size() * 2);
     cds.lpData = payload.data();
     SendMessageW(w.hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
-    ASSERT_TRUE(h4test::pump_until([] { return shown.size() == 2; }, 5000));
+    ASSERT_TRUE(h4test::pump_until([] { return shown.size() == 2; }, 60000));
     EXPECT_EQ(dlgtest::opened, (std::vector<int>{IDD_CONVERT, IDD_CONVERT}));
     EXPECT_EQ(shown, (std::vector<std::wstring>{L"", path + L";"}));
 }
