@@ -94,6 +94,23 @@
 #define IDM_SEARCH_LOCATE 5001
 #define IDM_SEARCH_UNPACK_SELECTED 5002
 #define IDM_SEARCH_UNPACK_ALL 5003
+// ---- format conversion (203) ---------------------------------------------------------
+#define IDC_CONV_LIST 4801
+#define IDC_CONV_ADD_FILES 4802
+#define IDC_CONV_ADD_FOLDER 4803
+#define IDC_CONV_REMOVE 4804
+#define IDC_CONV_CLEAR 4805
+#define IDC_CONV_FORMAT 4806
+#define IDC_CONV_OUTPUT 4807
+#define IDC_CONV_BROWSE 4808
+#define IDC_CONV_SAME_FOLDER 4809
+#define IDC_CONV_PROGRESS 4810
+#define IDC_CONV_STATE 4811
+#define IDC_CONV_CURRENT 4812
+#define IDC_CONV_START 4813
+#define IDC_CONV_PAUSE 4814
+#define IDC_CONV_RESUME 4815
+#define IDC_CONV_STOP 4816
 
 // ---- comment and header editors ---------------------------------------------------
 #define IDC_COMMENT_EDIT 3401
