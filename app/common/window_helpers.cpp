@@ -428,4 +428,12 @@ void on_path_combo_select() {
         navigate_vdir(target);
 }
 
+std::wstring* list_row_path(HWND list, int row) {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+    return reinterpret_cast<std::wstring*>(item.lParam);
+}
+
 }  // namespace rezui

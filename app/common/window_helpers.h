@@ -79,4 +79,8 @@ void on_path_combo_select();
 // Frees the heap strings of the path bar's items (before the window goes).
 void clear_path_combo();
 
+// The heap path a list-view row of the tool dialogs keeps in its item data; null when the row
+// is not there. The dialog owns it and frees it when the row or the window goes.
+std::wstring* list_row_path(HWND list, int row);
+
 }  // namespace rezui

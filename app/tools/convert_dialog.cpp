@@ -51,17 +51,9 @@ void insert_row(HWND list, const std::wstring& path) {
     ListView_SetItemText(list, row, 2, size.data());
 }
 
-std::wstring* row_path(HWND list, int row) {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-    return reinterpret_cast<std::wstring*>(item.lParam);
-}
-
 void free_all_rows(HWND list) {
     const int count = ListView_GetItemCount(list);
-    for (int row = 0; row < count; ++row) delete row_path(list, row);
+    for (int row = 0; row < count; ++row) delete list_row_path(list, row);
     ListView_DeleteAllItems(list);
 }
 
@@ -148,7 +140,7 @@ void remove_selected(HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_CONV_LIST);
     const int row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
     if (row < 0) return;
-    std::unique_ptr<std::wstring> path(row_path(list, row));
+    std::unique_ptr<std::wstring> path(list_row_path(list, row));
     if (path && convert_sources) {
         for (auto it = convert_sources->begin(); it != convert_sources->end(); ++it) {
             if (*it == *path) {

@@ -25,14 +25,6 @@ HWND imported_list(HWND dialog) { return GetDlgItem(dialog, IDC_S1_ARCHIVES); }
 
 int row_count(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
-std::wstring* row_path(HWND list, int row) {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-    return reinterpret_cast<std::wstring*>(item.lParam);
-}
-
 std::vector<int> selected_rows(HWND list) {
     std::vector<int> rows;
     for (int i = -1; (i = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, i, LVNI_SELECTED))) >= 0;)
@@ -161,7 +153,7 @@ std::vector<std::wstring> imported_archive_paths(HWND dialog) {
     std::vector<std::wstring> paths;
     HWND list = imported_list(dialog);
     for (int i = 0, n = row_count(list); i < n; ++i)
-        if (const std::wstring* p = row_path(list, i)) paths.push_back(*p);
+        if (const std::wstring* p = list_row_path(list, i)) paths.push_back(*p);
     return paths;
 }
 
@@ -191,7 +183,7 @@ void remove_selected_archives(HWND dialog) {
     std::vector<int> rows = selected_rows(list);
     std::sort(rows.rbegin(), rows.rend());
     for (int r : rows) {
-        delete row_path(list, r);
+        delete list_row_path(list, r);
         SendMessageW(list, LVM_DELETEITEM, r, 0);
     }
     set_window_text(GetDlgItem(dialog, IDC_S1_STATUS), L"已移除 " + std::to_wstring(rows.size()) + L" 个文件，剩余 " +
@@ -201,7 +193,7 @@ void remove_selected_archives(HWND dialog) {
 void free_imported_paths(HWND dialog) {
     HWND list = imported_list(dialog);
     for (int i = 0, n = row_count(list); i < n; ++i) {
-        delete row_path(list, i);
+        delete list_row_path(list, i);
         LVITEMW item{};
         item.mask = LVIF_PARAM;
         item.iItem = i;

@@ -23,15 +23,9 @@
 
 namespace {
 
-void write_text(const std::wstring& path, const std::string& text) {
-    rez::write_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-}
+using qvltest::read_text;
 
-std::string read_text(const std::wstring& path) {
-    std::vector<uint8_t> b;
-    if (!rez::read_file(path, b)) return "<missing>";
-    return std::string(b.begin(), b.end());
-}
+void write_text(const std::wstring& path, const std::string& text) { EXPECT_TRUE(qvltest::write_text(path, text)); }
 
 // Hands the command line of a second start to the window, as that start would.
 void second_start(HWND window, const std::vector<std::wstring>& args) {

@@ -16,15 +16,9 @@
 
 namespace {
 
-void write_text(const std::wstring& path, const std::string& text) {
-    rez::write_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-}
+using qvltest::read_text;
 
-std::string read_text(const std::wstring& path) {
-    std::vector<uint8_t> b;
-    if (!rez::read_file(path, b)) return "<missing>";
-    return std::string(b.begin(), b.end());
-}
+void write_text(const std::wstring& path, const std::string& text) { EXPECT_TRUE(qvltest::write_text(path, text)); }
 
 // Every file below the folder: relative path -> contents.
 void read_tree(const std::wstring& root, const std::wstring& rel, std::map<std::wstring, std::string>& out) {
