@@ -114,6 +114,9 @@ struct PrivateTemp {
 };
 
 // A whole file's bytes; empty when it cannot be read.
+// A file or folder is there.
+inline bool path_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 inline std::vector<uint8_t> bytes_of(const std::wstring& path) {
     std::vector<uint8_t> bytes;
     rez::read_file(path, bytes);

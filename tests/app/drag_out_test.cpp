@@ -25,7 +25,7 @@ using rezui::app;
 
 std::string log_dump() { return rez::to_utf8(h4test::log_text()); }
 
-bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using qvltest::path_exists;
 
 std::wstring progress_text() { return rezui::get_window_text(GetDlgItem(app.main_window, IDC_PROGRESS_TEXT)); }
 
@@ -336,7 +336,7 @@ TEST_F(DragOutArchive, PointerEntriesDroppedOnTheDesktopAreExtractedThere) {
     EXPECT_EQ(qvltest::read_text(target + L"\\" + dir_key + L"\\INNER.txt"), "inner bytes");
     EXPECT_TRUE(h4test::log_has(L"拖出：落点校验通过 -> " + target));
     EXPECT_TRUE(h4test::log_has(L"拖出：完成"));
-    EXPECT_FALSE(exists(rezui::dragout_folder_path()));  // the placeholders are gone
+    EXPECT_FALSE(path_exists(rezui::dragout_folder_path()));  // the placeholders are gone
     EXPECT_FALSE(app.busy);
 }
 
@@ -347,7 +347,7 @@ TEST_F(DragOutArchive, PointerAnExplorerWindowWithoutAFolderPathGetsNothing) {
     EXPECT_TRUE(h4test::log_has(L"拖出：开始拖放 1 个条目（REZ 临时提取）"));
     EXPECT_TRUE(h4test::log_has(L"拖出：无法确定目标目录（可能是虚拟文件夹），已取消，未写入任何文件")) << log_dump();
     EXPECT_EQ(progress_text(), L"拖出：已取消");
-    EXPECT_FALSE(exists(rezui::dragout_folder_path()));
+    EXPECT_FALSE(path_exists(rezui::dragout_folder_path()));
     EXPECT_FALSE(app.busy);
 }
 
@@ -369,8 +369,8 @@ TEST_F(DragOutArchive, UnsafeEntryNamesAreSkippedAndReported) {
     const std::wstring target = dir / L"out";
     EXPECT_TRUE(rezui::extract_keys_to_dir({L"..", file_key}, target));
     EXPECT_EQ(qvltest::read_text(target + L"\\" + file_key), "file bytes");
-    EXPECT_FALSE(exists(dir / L"ESCAPE.txt"));
-    EXPECT_FALSE(exists(target + L"\\ESCAPE.txt"));
+    EXPECT_FALSE(path_exists(dir / L"ESCAPE.txt"));
+    EXPECT_FALSE(path_exists(target + L"\\ESCAPE.txt"));
     EXPECT_TRUE(h4test::log_has(L"拖出：条目名会离开目标目录，已跳过 .."));
     EXPECT_TRUE(h4test::log_has(L"拖出：1 个条目因名称不安全未提取"));
 }
@@ -391,8 +391,8 @@ TEST(DragOutEncrypted, PointerCancelledPasswordWritesNothing) {
     press_and_move({L"c.txt"}, 5, 0);
     EXPECT_EQ(prompts, 1);
     EXPECT_TRUE(h4test::log_has(L"拖出：已取消（密码未提供），未写入任何文件")) << log_dump();
-    EXPECT_FALSE(exists(desktop_folder() + L"\\c.txt"));
-    EXPECT_FALSE(exists(rezui::dragout_folder_path()));
+    EXPECT_FALSE(path_exists(desktop_folder() + L"\\c.txt"));
+    EXPECT_FALSE(path_exists(rezui::dragout_folder_path()));
     EXPECT_FALSE(app.cancel.load());
     EXPECT_FALSE(app.busy);
     h4test::dialog_script = nullptr;
@@ -412,11 +412,11 @@ TEST(DragOutCopy, FoldersNeverGoIntoThemselvesAndFailuresAreReported) {
     // Into a folder inside itself, or into itself: refused, nothing written there.
     rezui::CopyOutcome inside = rezui::copy_to_drop_folder({folder}, folder + L"\\sub");
     EXPECT_EQ(inside.failed, 1);
-    EXPECT_FALSE(exists(folder + L"\\sub\\tree"));
+    EXPECT_FALSE(path_exists(folder + L"\\sub\\tree"));
     EXPECT_TRUE(h4test::log_has(L"拖出：复制失败 tree (不能把文件夹复制到它自身之内)"));
     rezui::CopyOutcome onto_itself = rezui::copy_to_drop_folder({folder}, folder);
     EXPECT_EQ(onto_itself.failed, 1);
-    EXPECT_FALSE(exists(folder + L"\\tree"));
+    EXPECT_FALSE(path_exists(folder + L"\\tree"));
 
     // A file dropped on its own folder is left as it is, without a question.
     rezui::CopyOutcome same = rezui::copy_to_drop_folder({dir / L"same.txt"}, dir.path());
@@ -432,7 +432,7 @@ TEST(DragOutCopy, FoldersNeverGoIntoThemselvesAndFailuresAreReported) {
     EXPECT_EQ(mixed.copied, 1);
     EXPECT_TRUE(h4test::log_has(L"拖出：复制失败 missing.txt ("));
     EXPECT_EQ(qvltest::read_text(out + L"\\tree\\f.txt"), "f");
-    EXPECT_TRUE(exists(out + L"\\tree\\sub"));
+    EXPECT_TRUE(path_exists(out + L"\\tree\\sub"));
 
     // Moved by Explorer before it reported no drop: the moved file is not offered for
     // replacement by a source that is gone.

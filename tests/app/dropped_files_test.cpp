@@ -23,7 +23,7 @@ namespace {
 
 using rezui::app;
 
-bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using qvltest::path_exists;
 
 // What Explorer hands a window that accepts files: a DROPFILES block with the drop point in
 // the window's client coordinates.
@@ -96,8 +96,8 @@ TEST_F(Drops, AnArchiveFirstIsOpenedAndTheRestIgnored) {
     drop(w.hwnd(), {zip, notes, pics}, on_list());
     ASSERT_TRUE(h4test::wait_idle());
     EXPECT_EQ(app.archive.path, zip);
-    EXPECT_FALSE(exists(zip + L".rez"));
-    EXPECT_FALSE(exists(notes + L".rez"));
+    EXPECT_FALSE(path_exists(zip + L".rez"));
+    EXPECT_FALSE(path_exists(notes + L".rez"));
 }
 
 TEST_F(Drops, AFolderOnTheListIsAddedAnywhereElseItIsPackedBesideItself) {
@@ -105,7 +105,7 @@ TEST_F(Drops, AFolderOnTheListIsAddedAnywhereElseItIsPackedBesideItself) {
     drop(w.hwnd(), {pics}, on_list());
     ASSERT_TRUE(h4test::wait_idle());  // the add is autosaved on a worker
     EXPECT_TRUE(in_archive("pics\\p.png"));
-    EXPECT_FALSE(exists(pics + L".rez"));
+    EXPECT_FALSE(path_exists(pics + L".rez"));
 
     drop(w.hwnd(), {pics}, off_list());
     ASSERT_TRUE(h4test::wait_idle());
@@ -141,7 +141,7 @@ TEST_F(Drops, APackDropNeverReplacesAnArchiveAndPacksOnlyWhatWasDropped) {
     EXPECT_TRUE(in_archive("notes.txt"));
     EXPECT_FALSE(in_archive("stale.txt"));
     EXPECT_EQ(app.archive.root.children.size(), 2u);
-    EXPECT_FALSE(exists(staging));
+    EXPECT_FALSE(path_exists(staging));
     EXPECT_EQ(rezui::free_pack_name(pics), pics + L" (2).rez");
 }
 
@@ -174,7 +174,7 @@ TEST_F(Drops, DropsThatTouchArchivesAreRefusedVisiblyWhileAJobRuns) {
     EXPECT_TRUE(h4test::log_has(L"拖放打开：正在执行其他任务，已拒绝"));
     EXPECT_NE(h4test::status_part(0).find(L"已拒绝"), std::wstring::npos);
     h4test::pump(200);
-    EXPECT_FALSE(exists(notes + L".rez"));
+    EXPECT_FALSE(path_exists(notes + L".rez"));
     EXPECT_TRUE(app.busy);
     app.busy = false;
 }
@@ -187,10 +187,10 @@ TEST_F(Drops, OnAFolderListFilesAndFoldersAreCopiedIntoIt) {
     ASSERT_TRUE(app.fs_mode);
     drop(w.hwnd(), {notes, pics}, on_list());  // file first: files only
     EXPECT_EQ(qvltest::bytes_of(shown + L"\\notes.txt"), qvltest::bytes_of(notes));
-    EXPECT_FALSE(exists(shown + L"\\pics"));
+    EXPECT_FALSE(path_exists(shown + L"\\pics"));
     drop(w.hwnd(), {folder2, more}, on_list());  // folder first: folders only
-    EXPECT_TRUE(exists(shown + L"\\folder2\\q.txt"));
-    EXPECT_FALSE(exists(shown + L"\\more.txt"));
+    EXPECT_TRUE(path_exists(shown + L"\\folder2\\q.txt"));
+    EXPECT_FALSE(path_exists(shown + L"\\more.txt"));
     EXPECT_TRUE(h4test::select_first_row_named(L"folder2"));  // the list was refreshed
 }
 

@@ -20,13 +20,8 @@ namespace {
 constexpr int kEntries = h4test::kBigRezEntries;
 constexpr size_t kEntrySize = h4test::kBigRezEntrySize;
 
-std::vector<uint8_t> read_bytes(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    rez::read_file(path, bytes);
-    return bytes;
-}
 
-bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using qvltest::path_exists;
 
 
 // What the main window's state and the disk look like when WM_DESTROY reaches it.
@@ -49,7 +44,7 @@ LRESULT CALLBACK recording_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         HANDLE h = CreateFileW(watched_archive.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         at_destroy.archive_free = h != INVALID_HANDLE_VALUE;
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-        at_destroy.tmp_left = exists(watched_archive + L".tmp");
+        at_destroy.tmp_left = path_exists(watched_archive + L".tmp");
     }
     return CallWindowProcW(main_proc, window, message, wparam, lparam);
 }
@@ -93,7 +88,7 @@ void leave(HWND window, Route route) {
 // job's progress reports between two looks would let a whole save go by unseen.
 bool appears(const std::wstring& path) {
     for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(1))
-        if (exists(path)) return true;
+        if (path_exists(path)) return true;
     return false;
 }
 
@@ -109,7 +104,7 @@ void click_pause() { SendMessageW(rezui::app.pause_button, BM_CLICK, 0, 0); }
 TEST(ExitWhileJobs, EveryExitStopsThePausedJobAndWaitsForItsWorker) {
     qvltest::ScratchDir dir(L"exitjobs");
     const std::wstring big = h4test::make_big_rez(dir);
-    const std::vector<uint8_t> old_bytes = read_bytes(big);
+    const std::vector<uint8_t> old_bytes = qvltest::bytes_of(big);
     ASSERT_FALSE(old_bytes.empty());
     // Its own copy, which no other test process holds open; the name keeps its layout.
     CreateDirectoryW((dir / L"many").c_str(), nullptr);
@@ -141,7 +136,7 @@ TEST(ExitWhileJobs, EveryExitStopsThePausedJobAndWaitsForItsWorker) {
                 click_pause();
                 h4test::pump(100);
                 ASSERT_TRUE(rezui::app.busy);
-                ASSERT_TRUE(exists(big + L".tmp"));
+                ASSERT_TRUE(path_exists(big + L".tmp"));
                 break;
             case Job::extract:
                 ASSERT_TRUE(open_through_menu(w, big));
@@ -151,7 +146,7 @@ TEST(ExitWhileJobs, EveryExitStopsThePausedJobAndWaitsForItsWorker) {
                 click_pause();
                 h4test::pump(100);
                 ASSERT_TRUE(rezui::app.busy);
-                ASSERT_FALSE(exists(out + L"\\f" + std::to_wstring(1000 + kEntries - 1) + L".bin"));
+                ASSERT_FALSE(path_exists(out + L"\\f" + std::to_wstring(1000 + kEntries - 1) + L".bin"));
                 break;
             case Job::test:
                 ASSERT_TRUE(open_through_menu(w, big));
@@ -181,15 +176,15 @@ TEST(ExitWhileJobs, EveryExitStopsThePausedJobAndWaitsForItsWorker) {
             EXPECT_FALSE(at_destroy.tmp_left);
             EXPECT_TRUE(h4test::boxes.empty());
         }
-        EXPECT_EQ(read_bytes(big), old_bytes);
-        EXPECT_FALSE(exists(big + L".tmp"));
+        EXPECT_EQ(qvltest::bytes_of(big), old_bytes);
+        EXPECT_FALSE(path_exists(big + L".tmp"));
     }
 }
 
 TEST(ExitWhileJobs, ClosingDuringASaveLeavesTheOldArchiveOrAWholeNewOne) {
     qvltest::ScratchDir dir(L"exitsave");
     const std::wstring big = h4test::make_big_rez(dir);
-    const std::vector<uint8_t> old_bytes = read_bytes(big);
+    const std::vector<uint8_t> old_bytes = qvltest::bytes_of(big);
     {
         h4test::MainWindow w;
         ASSERT_TRUE(open_through_menu(w, big));
@@ -202,8 +197,8 @@ TEST(ExitWhileJobs, ClosingDuringASaveLeavesTheOldArchiveOrAWholeNewOne) {
         EXPECT_TRUE(at_destroy.archive_free);
         EXPECT_FALSE(at_destroy.tmp_left);
     }
-    EXPECT_FALSE(exists(big + L".tmp"));
-    if (read_bytes(big) == old_bytes) return;
+    EXPECT_FALSE(path_exists(big + L".tmp"));
+    if (qvltest::bytes_of(big) == old_bytes) return;
     // Replaced: then by a complete archive with every entry and its bytes.
     rez::RezFile back;
     std::wstring err;

@@ -11,6 +11,7 @@
 #include "app/tools/search_worker.h"
 #include "archive/rez_model.h"
 #include "archive/util.h"
+#include "search_test_support.h"
 #include "test_support.h"
 
 namespace {
@@ -121,22 +122,6 @@ TEST(SearchMatch, UnpackTargetsStayInTheFolderAndNeverShareAName) {
 
 // ---- the worker -------------------------------------------------------------------------
 
-// A REZ file holding the given (folder, file name, text) entries.
-void make_rez(const std::wstring& path, const qvltest::ScratchDir& dir,
-              const std::vector<std::tuple<std::string, std::wstring, std::string>>& files) {
-    rez::RezFile model;
-    for (const auto& [folder_name, name, text] : files) {
-        const std::wstring disk = dir / name;
-        ASSERT_TRUE(rez::write_file(disk, reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-        std::string made = folder_name, out;
-        if (!folder_name.empty() && !model.find_entry(folder_name)) {
-            ASSERT_TRUE(model.create_directory(folder_name, made));
-        }
-        ASSERT_TRUE(model.add_file(made, disk, out));
-    }
-    std::wstring err;
-    ASSERT_TRUE(model.save(path, err)) << rez::to_utf8(err);
-}
 
 // A message-only window that keeps what the worker posts.
 struct Inbox {
@@ -183,7 +168,7 @@ TEST(SearchWorker, FolderSearchReportsEachArchiveSkipsBrokenOnesAndPostsOneResul
             ASSERT_TRUE(rez::write_file(archives.back(), reinterpret_cast<const uint8_t*>("junk"), 4));
             continue;
         }
-        make_rez(archives.back(), dir, {{"Sub", L"hit" + std::to_wstring(i) + L".txt", "x"}, {"", L"other.dat", "y"}});
+        stest::make_rez(archives.back(), {{"Sub", L"hit" + std::to_wstring(i) + L".txt", "x"}, {"", L"other.dat", "y"}});
     }
     Inbox inbox;
     rezui::SearchRequest* r = request_for(2, inbox.window, L"hit", archives);
@@ -206,7 +191,7 @@ TEST(SearchWorker, FolderSearchReportsEachArchiveSkipsBrokenOnesAndPostsOneResul
 
 TEST(SearchWorker, AStaleRunPostsNothing) {
     qvltest::ScratchDir dir(L"sstale");
-    make_rez(dir / L"a.rez", dir, {{"", L"hit.txt", "x"}});
+    stest::make_rez(dir / L"a.rez", {{"", L"hit.txt", "x"}});
     Inbox inbox;
     rezui::SearchRequest* r = request_for(1, inbox.window, L"hit", {dir / L"a.rez"});
     rezui::search_run_id.fetch_add(1);  // a newer search started, or the window closed
@@ -218,7 +203,7 @@ TEST(SearchWorker, AStaleRunPostsNothing) {
 
 TEST(SearchWorker, OpenArchiveSearchReadsItsSnapshotAndLoadsItsFolders) {
     qvltest::ScratchDir dir(L"ssnap");
-    make_rez(dir / L"a.rez", dir, {{"Deep", L"hit.txt", "x"}});
+    stest::make_rez(dir / L"a.rez", {{"Deep", L"hit.txt", "x"}});
     Inbox inbox;
     rezui::SearchRequest* r = request_for(0, inbox.window, L"hit", {});
     r->snapshot = std::make_shared<rez::RezFile>();

@@ -15,35 +15,13 @@
 #include "archive/rez_model.h"
 #include "archive/util.h"
 #include "main_window_fixture.h"
+#include "search_test_support.h"
 #include "resources/resource.h"
 #include "test_support.h"
 
 namespace {
 
-void make_rez(const std::wstring& path, const qvltest::ScratchDir& dir,
-              const std::vector<std::tuple<std::string, std::wstring, std::string>>& files) {
-    rez::RezFile model;
-    const std::wstring staging = path + L".files";
-    CreateDirectoryW(staging.c_str(), nullptr);
-    for (const auto& [folder_name, name, text] : files) {
-        const std::wstring disk = staging + L"\\" + name;
-        ASSERT_TRUE(rez::write_file(disk, reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-        std::string made = folder_name, out;
-        if (!folder_name.empty() && !model.find_entry(folder_name)) {
-            ASSERT_TRUE(model.create_directory(folder_name, made));
-        }
-        ASSERT_TRUE(model.add_file(made, disk, out));
-    }
-    std::wstring err;
-    ASSERT_TRUE(model.save(path, err)) << rez::to_utf8(err);
-    (void)dir;
-}
-
-std::string read_text(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    if (!rez::read_file(path, bytes)) return "<missing>";
-    return std::string(bytes.begin(), bytes.end());
-}
+using qvltest::read_text;
 
 // The search window opened by the main window's Find route, driven like a user would.
 struct SearchWindow {
@@ -133,7 +111,7 @@ TEST(SearchWindow, TypedKeywordOnTheOpenArchiveListsItsHits) {
     h4test::MainWindow w;
     qvltest::ScratchDir dir(L"swopen");
     const std::wstring path = dir / L"game.rez";
-    make_rez(path, dir, {{"Maps", L"tree.dat", "t"}, {"", L"readme.txt", "r"}, {"", L"street.dat", "s"}});
+    stest::make_rez(path, {{"Maps", L"tree.dat", "t"}, {"", L"readme.txt", "r"}, {"", L"street.dat", "s"}});
     open_in_main_window(path);
     SearchWindow s(w);
     ASSERT_TRUE(IsWindow(s.dialog));
@@ -178,8 +156,8 @@ TEST(SearchWindow, ImportedArchivesAreSearchedAndSameNamedHitsUnpackSideBySide) 
     h4test::MainWindow w;
     qvltest::ScratchDir dir(L"swunpack");
     const std::wstring a = dir / L"one.rez", b = dir / L"two.rez", out = dir / L"out";
-    make_rez(a, dir, {{"Sub", L"same.txt", "from one"}});
-    make_rez(b, dir, {{"", L"same.txt", "from two"}, {"", L"other.txt", "o"}});
+    stest::make_rez(a, {{"Sub", L"same.txt", "from one"}});
+    stest::make_rez(b, {{"", L"same.txt", "from two"}, {"", L"other.txt", "o"}});
     CreateDirectoryW(out.c_str(), nullptr);
     SearchWindow s(w.hwnd());
     s.import({a, b, a});
@@ -213,7 +191,7 @@ TEST(SearchWindow, ASupersededSearchGivesItsTabTheFindButtonBack) {
     h4test::MainWindow w;
     qvltest::ScratchDir dir(L"swsuper");
     const std::wstring a = dir / L"one.rez";
-    make_rez(a, dir, {{"", L"hit.txt", "x"}});
+    stest::make_rez(a, {{"", L"hit.txt", "x"}});
     SearchWindow s(w.hwnd());
     s.import({a});
     s.type(IDC_S1_KEYWORD, L"hit");
@@ -242,7 +220,7 @@ TEST(SearchWindow, LocatingAHitInAnotherArchiveWaitsForItsOpen) {
     h4test::MainWindow w;
     qvltest::ScratchDir dir(L"swlocate");
     const std::wstring a = dir / L"one.rez";
-    make_rez(a, dir, {{"Maps", L"tree.dat", "t"}, {"Maps", L"bush.dat", "b"}});
+    stest::make_rez(a, {{"Maps", L"tree.dat", "t"}, {"Maps", L"bush.dat", "b"}});
     SearchWindow s(w.hwnd());
     s.import({a});
     s.type(IDC_S1_KEYWORD, L"tree");

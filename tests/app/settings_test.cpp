@@ -10,11 +10,6 @@ using rezui::Settings;
 
 namespace {
 
-std::vector<uint8_t> read_bytes(const std::wstring& path) {
-    std::vector<uint8_t> out;
-    rez::read_file(path, out);
-    return out;
-}
 
 void write_plain(const std::wstring& path, const std::string& text) {
     std::vector<uint8_t> key = rezui::settings_key();
@@ -68,9 +63,9 @@ TEST(Settings, RoundTripKeepsQuotesControlsAndChinese) {
     EXPECT_TRUE(back.uppercase_zip);
     EXPECT_TRUE(back.show_log_box);
     // The same settings always give the same bytes.
-    std::vector<uint8_t> first = read_bytes(path);
+    std::vector<uint8_t> first = qvltest::bytes_of(path);
     ASSERT_TRUE(rezui::save_settings_to(path, s));
-    EXPECT_EQ(read_bytes(path), first);
+    EXPECT_EQ(qvltest::bytes_of(path), first);
     EXPECT_FALSE(rez::file_exists(path + L".tmp"));
 }
 
@@ -117,12 +112,12 @@ TEST(Settings, FailedSaveReportsAndLeavesTheOldFile) {
     Settings s = rezui::default_settings();
     s.theme = L"old";
     ASSERT_TRUE(rezui::save_settings_to(path, s));
-    std::vector<uint8_t> before = read_bytes(path);
+    std::vector<uint8_t> before = qvltest::bytes_of(path);
     // A folder in the way of the temporary file makes the write fail.
     ASSERT_TRUE(CreateDirectoryW((path + L".tmp").c_str(), nullptr));
     s.theme = L"new";
     EXPECT_FALSE(rezui::save_settings_to(path, s));
-    EXPECT_EQ(read_bytes(path), before);
+    EXPECT_EQ(qvltest::bytes_of(path), before);
     EXPECT_EQ(rezui::load_settings_from(path).theme, L"old");
     RemoveDirectoryW((path + L".tmp").c_str());
     EXPECT_FALSE(rezui::save_settings_to(dir / L"missing\\Rezconfig.dat", s));
