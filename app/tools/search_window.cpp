@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/app_state.h"
@@ -76,8 +77,17 @@ void centre_on_owner(HWND dialog) {
     RECT o{}, w{};
     GetWindowRect(owner, &o);
     GetWindowRect(dialog, &w);
-    const int x = o.left + ((o.right - o.left) - (w.right - w.left)) / 2;
-    const int y = o.top + ((o.bottom - o.top) - (w.bottom - w.top)) / 2;
+    int x = o.left + ((o.right - o.left) - (w.right - w.left)) / 2;
+    int y = o.top + ((o.bottom - o.top) - (w.bottom - w.top)) / 2;
+    // A window taller than its owner would put its caption above the screen, where it
+    // can no longer be dragged: keep it inside the work area.
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &mi)) {
+        const int width = w.right - w.left, height = w.bottom - w.top;
+        x = std::max<int>(mi.rcWork.left, std::min<int>(x, mi.rcWork.right - width));
+        y = std::max<int>(mi.rcWork.top, std::min<int>(y, mi.rcWork.bottom - height));
+    }
     SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
