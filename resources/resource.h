@@ -133,6 +133,47 @@
 #define IDC_PACK_STOP 4710
 #define IDC_PACK_CLOSE 4711
 
+// ---- pack and extract wizard (202) ------------------------------------------------------
+#define IDC_WIZ_STEP1 4701
+#define IDC_WIZ_STEP2 4702
+#define IDC_WIZ_STEP3 4703
+#define IDC_WIZ_STEP4 4704
+#define IDC_WIZ_PACK 4705
+#define IDC_WIZ_EXTRACT 4706
+#define IDC_WIZ_NOTE 4756
+#define IDC_WIZ_STEP_LABEL 4750
+#define IDC_WIZ_SOURCES 4707
+#define IDC_WIZ_ADD_FILES 4708
+#define IDC_WIZ_ADD_FOLDER 4709
+#define IDC_WIZ_REMOVE 4710
+#define IDC_WIZ_CLEAR 4711
+#define IDC_WIZ_ARCHIVE 4712
+#define IDC_WIZ_BROWSE_ARCHIVE 4713
+#define IDC_WIZ_OUTPUT 3103
+#define IDC_WIZ_BROWSE_OUTPUT 3104
+#define IDC_WIZ_DESCRIPTION_LABEL 4753
+#define IDC_WIZ_DESCRIPTION 3105
+#define IDC_WIZ_COPYRIGHT_LABEL 4754
+#define IDC_WIZ_COPYRIGHT 3107
+#define IDC_WIZ_COMMENT_LABEL 4755
+#define IDC_WIZ_COMMENT 3106
+#define IDC_WIZ_FORMAT_LABEL 4722
+#define IDC_WIZ_FORMAT 4721
+#define IDC_WIZ_DESTINATION 4714
+#define IDC_WIZ_BROWSE_DESTINATION 4715
+#define IDC_WIZ_NAME 4757
+#define IDC_WIZ_CURRENT 4758
+#define IDC_WIZ_COUNT 4759
+#define IDC_WIZ_REMAINING 4760
+#define IDC_WIZ_RATE 4761
+#define IDC_WIZ_TIME_LEFT 4762
+#define IDC_WIZ_PROGRESS 4716
+#define IDC_WIZ_LOG 4717
+#define IDC_WIZ_SPACER 4752
+#define IDC_WIZ_BACK 4718
+#define IDC_WIZ_START 4720
+#define IDC_WIZ_NEXT 4719
+
 // ---- main window controls -------------------------------------------------------
 #define IDC_TREE 1001
 #define IDC_LIST 1002

@@ -1,0 +1,416 @@
+// The pack/extract wizard: its path rules, the pages as a user walks them with the mouse,
+// packing into each format and extracting back through the wizard, and what it shows while
+// a job runs.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/common/window_helpers.h"
+#include "app/tools/wizard.h"
+#include "app/tools/wizard_worker.h"
+#include "archive/member_extract.h"
+#include "archive/zip_writer.h"
+#include "archive/util.h"
+#include "main_window_fixture.h"
+#include "modal_dialog_driver.h"
+#include "resources/resource.h"
+#include "test_support.h"
+
+namespace {
+
+using Files = std::map<std::string, std::string>;  // '/' separated, lower-cased name -> content
+
+void put(const std::wstring& path, const std::string& text) {
+    ASSERT_TRUE(qvltest::write_text(path, text)) << rez::to_utf8(path);
+}
+
+// Every file below folder; names lower-cased, since REZ may store them upper-cased.
+void collect(const std::wstring& folder, const std::string& prefix, Files& out) {
+    for (const std::wstring& name : qvltest::folder_names(folder)) {
+        const std::wstring path = folder + L"\\" + name;
+        const std::string key = prefix + rez::to_lower_ascii(rez::to_utf8(name));
+        if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+            collect(path, key + "/", out);
+        else
+            out[key] = qvltest::read_text(path);
+    }
+}
+
+Files files_below(const std::wstring& folder) {
+    Files out;
+    collect(folder, "", out);
+    return out;
+}
+
+// What the library's own extraction finds in an archive.
+Files archive_files(const qvltest::ScratchDir& dir, const std::wstring& archive) {
+    const std::wstring out = dir / (L"check_" + std::to_wstring(GetTickCount64()));
+    std::wstring err;
+    EXPECT_TRUE(rez::extract_archive_to_dir(archive, out, err, {}, {})) << rez::to_utf8(err);
+    Files files = files_below(out);
+    qvltest::ScratchDir::remove_tree(out);
+    return files;
+}
+
+// A user's click: the middle of the control must show it (a hidden or disabled button on the
+// same spot is not what gets hit), and the button then gets the press and the release there.
+void press(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    RECT r{};
+    GetWindowRect(button, &r);
+    POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ScreenToClient(dialog, &middle);
+    HWND hit = ChildWindowFromPointEx(dialog, middle, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED | CWP_SKIPTRANSPARENT);
+    ASSERT_EQ(hit, button) << "control " << id << " is not what a click there reaches";
+    RECT c{};
+    GetClientRect(button, &c);
+    const LPARAM at = MAKELPARAM(c.right / 2, c.bottom / 2);
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(button, WM_LBUTTONUP, 0, at);
+}
+
+bool shown(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
+
+// The header of the page shown ("▶ 2. 选择源" on page 2).
+int current_step(HWND dialog) {
+    for (int i = 0; i < 4; ++i) {
+        if (dlgtest::text_of(dialog, IDC_WIZ_STEP1 + i).rfind(L"▶ ", 0) == 0) return i + 1;
+    }
+    return 0;
+}
+
+// Picks a format in the combo box with the arrow keys, as from the keyboard.
+void pick_format(HWND dialog, int format) {
+    HWND combo = GetDlgItem(dialog, IDC_WIZ_FORMAT);
+    SendMessageW(combo, WM_KEYDOWN, VK_HOME, 0);
+    for (int i = 0; i < format; ++i) SendMessageW(combo, WM_KEYDOWN, VK_DOWN, 0);
+}
+
+const wchar_t* const kFormatExt[] = {L"rez", L"zip", L"7z"};
+
+// Sources of a pack: a folder with a subfolder (and an empty file) and a single file.
+struct PackSources {
+    std::wstring folder, file;
+    Files expected;
+    explicit PackSources(const qvltest::ScratchDir& dir) {
+        folder = dir / L"levels";
+        file = dir / L"notes.txt";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CreateDirectoryW((folder + L"\\maps").c_str(), nullptr);
+        put(folder + L"\\maps\\one.dat", "level one");
+        put(folder + L"\\maps\\empty.dat", "");
+        put(folder + L"\\readme.txt", "read me");
+        put(file, "notes");
+        expected = {{"levels/maps/one.dat", "level one"},
+                    {"levels/maps/empty.dat", ""},
+                    {"levels/readme.txt", "read me"},
+                    {"notes.txt", "notes"}};
+    }
+};
+
+// The main window with every blocking UI scripted but the wizard, which opens for real.
+class Wizard : public ::testing::Test {
+protected:
+    void SetUp() override { dlgtest::drive({}); }
+    void TearDown() override { wizard_closed_result = -99; }
+
+    h4test::MainWindow w;
+    static inline INT_PTR wizard_closed_result = -99;
+
+    // Runs the wizard from command id with one script that drives it.
+    void run(UINT command, dlgtest::Script script) {
+        dlgtest::drive({std::move(script)});
+        w.command(command);
+    }
+
+    // Walks the pack pages with the mouse: sources added by the add buttons, the output typed
+    // without an extension, the format picked; then Start. The dialog closes on success.
+    void pack(const std::vector<std::wstring>& files, const std::vector<std::wstring>& folders,
+              const std::wstring& output, int format) {
+        h4test::open_many_answer = files;
+        h4test::folder_answers = folders;
+        run(IDM_NEW_ARCHIVE, [=](HWND d) {
+            press(d, IDC_WIZ_NEXT);
+            if (!files.empty()) press(d, IDC_WIZ_ADD_FILES);
+            for (size_t i = 0; i < folders.size(); ++i) press(d, IDC_WIZ_ADD_FOLDER);
+            press(d, IDC_WIZ_NEXT);
+            dlgtest::type_into(d, IDC_WIZ_OUTPUT, output);
+            pick_format(d, format);
+            press(d, IDC_WIZ_NEXT);
+            press(d, IDC_WIZ_START);
+        });
+    }
+
+    // Extracts the archive open in the main window with the wizard (command 2021) into
+    // destination.
+    void extract_open_archive(const std::wstring& destination) {
+        run(IDM_WIZARD, [=](HWND d) {
+            press(d, IDC_WIZ_NEXT);
+            dlgtest::type_into(d, IDC_WIZ_DESTINATION, destination);
+            press(d, IDC_WIZ_NEXT);
+            press(d, IDC_WIZ_START);
+        });
+    }
+};
+
+TEST(WizardPaths, ArchivePathsAndTheirDefaultFolders) {
+    EXPECT_TRUE(rezui::is_archive_path(L"D:\\a\\B.ReZ"));
+    EXPECT_TRUE(rezui::is_archive_path(L"x.7Z"));
+    EXPECT_FALSE(rezui::is_archive_path(L"D:\\a.zip\\data"));
+    EXPECT_FALSE(rezui::is_archive_path(L"D:\\a\\data.rez.bak"));
+    const struct {
+        const wchar_t *archive, *folder;
+    } cases[] = {
+        {L"D:\\games\\data.rez", L"D:\\games\\data\\"},
+        {L"D:\\games\\x.tar.7z", L"D:\\games\\x.tar\\"},
+        {L"D:\\games\\.rez", L"D:\\games\\.rez\\"},
+        {L"D:\\games\\odd.", L"D:\\games\\odd\\"},
+        {L"D:data.zip", L"D:data\\"},
+        {L"D:\\games\\", L"D:\\games\\extracted\\"},
+        {L"data.zip", L"data\\"},
+        {L"C:/games/data.zip", L"C:/games\\data\\"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(rezui::default_extract_dir(c.archive), c.folder) << rez::to_utf8(c.archive);
+}
+
+TEST(WizardPaths, OutputTakesTheFormatsExtension) {
+    const struct {
+        const wchar_t* path;
+        int format;
+        const wchar_t *fitted, *swapped;
+    } cases[] = {
+        {L"D:\\out\\pack", 1, L"D:\\out\\pack.zip", L"D:\\out\\pack"},
+        {L"D:\\out\\pack.rez", 2, L"D:\\out\\pack.7z", L"D:\\out\\pack.7z"},
+        {L"D:\\out\\pack.dat", 0, L"D:\\out\\pack.dat.rez", L"D:\\out\\pack.dat"},
+        {L"D:\\out\\pack.ZIP", 1, L"D:\\out\\pack.ZIP", L"D:\\out\\pack.zip"},
+        {L"D:\\out.d\\pack", 0, L"D:\\out.d\\pack.rez", L"D:\\out.d\\pack"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(rezui::output_for_format(c.path, c.format), c.fitted) << rez::to_utf8(c.path);
+        EXPECT_EQ(rezui::swap_archive_extension(c.path, c.format), c.swapped) << rez::to_utf8(c.path);
+    }
+}
+
+TEST(WizardPaths, TimeLeftAndRateLines) {
+    const struct {
+        double seconds;
+        const wchar_t* text;
+    } cases[] = {{0, L"0 秒"},          {59.4, L"59 秒"},          {119.6, L"1 分 60 秒"},
+                 {125, L"2 分 5 秒"},   {3725, L"1 时 2 分"},      {7199, L"1 时 60 分"}};
+    for (const auto& c : cases) EXPECT_EQ(rezui::format_time_left(c.seconds), c.text) << c.seconds;
+    EXPECT_EQ(rezui::wizard_rate_lines(10, 30, 2.0), L"速率：5 个/秒\n剩余时间：4 秒");
+    EXPECT_EQ(rezui::wizard_rate_lines(0, 30, 0), L"速率：0 个/秒\n剩余时间：0 秒");
+}
+
+// The commands of the main window open the wizard: "新建压缩" empty on page 1, the wizard
+// command (menu, toolbar, Ctrl+W) on page 2 extracting the open archive, into a folder named
+// after it.
+TEST_F(Wizard, TheCommandsOpenItEmptyOrOnTheOpenArchive) {
+    qvltest::ScratchDir dir(L"wiz_routes");
+    const std::wstring zip = dir / L"x.zip";
+    std::wstring err;
+    ASSERT_TRUE(rez::zip_create(zip, {{"a.txt", {'a'}}}, L"", err)) << rez::to_utf8(err);
+    struct Seen {
+        int step = 0;
+        bool extract = false;
+        std::wstring archive, destination;
+        int rows = 0;
+    };
+    static std::vector<Seen> seen;
+    seen.clear();
+    auto look = [](HWND d) {
+        seen.push_back({current_step(d), IsDlgButtonChecked(d, IDC_WIZ_EXTRACT) == BST_CHECKED,
+                        dlgtest::text_of(d, IDC_WIZ_ARCHIVE), dlgtest::text_of(d, IDC_WIZ_DESTINATION),
+                        ListView_GetItemCount(GetDlgItem(d, IDC_WIZ_SOURCES))});
+        press(d, IDCANCEL);
+    };
+    dlgtest::drive({look, look, look, look});
+    w.command(IDM_WIZARD);  // nothing open yet
+    ASSERT_TRUE(h4test::open_and_wait(zip));
+    w.command(IDM_NEW_ARCHIVE);
+    // Ctrl+W: the accelerator table reads the Ctrl key's state.
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    const BYTE ctrl = keys[VK_CONTROL];
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    MSG key{w.hwnd(), WM_KEYDOWN, 'W', 0, 0, {0, 0}};
+    EXPECT_TRUE(TranslateAcceleratorW(w.hwnd(), rezui::app.accelerators, &key));
+    keys[VK_CONTROL] = ctrl;
+    SetKeyboardState(keys);
+    HWND tb = rezui::app.toolbar;
+    const LRESULT index = SendMessageW(tb, TB_COMMANDTOINDEX, IDM_WIZARD, 0);
+    ASSERT_GE(index, 0);
+    RECT rc{};
+    SendMessageW(tb, TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc));
+    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    SendMessageW(tb, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(tb, WM_LBUTTONUP, 0, at);
+    h4test::pump();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(dlgtest::opened, (std::vector<int>{IDD_WIZARD, IDD_WIZARD, IDD_WIZARD, IDD_WIZARD}));
+    EXPECT_EQ(seen[0].step, 1);
+    EXPECT_FALSE(seen[0].extract);
+    EXPECT_EQ(seen[1].step, 1);
+    EXPECT_EQ(seen[1].rows, 0);
+    for (int i : {2, 3}) {
+        EXPECT_EQ(seen[i].step, 2);
+        EXPECT_TRUE(seen[i].extract);
+        EXPECT_EQ(seen[i].archive, zip);
+        EXPECT_EQ(seen[i].destination, dir / L"x\\");
+    }
+}
+
+// Next checks each page and stays on it with a hint; Back goes back; the radio buttons and
+// the format choice change what the pages show.
+TEST_F(Wizard, NextChecksEachPageAndBackReturns) {
+    qvltest::ScratchDir dir(L"wiz_pages");
+    const std::wstring gone = dir / L"gone.txt", kept = dir / L"kept.txt";
+    put(kept, "k");
+    h4test::open_many_answer = {gone};
+    struct Look {
+        int step;
+        std::wstring output;
+        bool header_rows;
+    };
+    static std::vector<Look> looks;
+    looks.clear();
+    auto look = [](HWND d) {
+        looks.push_back({current_step(d), dlgtest::text_of(d, IDC_WIZ_OUTPUT), shown(d, IDC_WIZ_DESCRIPTION)});
+    };
+    run(IDM_NEW_ARCHIVE, [&](HWND d) {
+        look(d);
+        press(d, IDC_WIZ_NEXT);  // page 1 -> 2 (pack is preset)
+        look(d);
+        press(d, IDC_WIZ_NEXT);  // empty list: stays
+        press(d, IDC_WIZ_ADD_FILES);
+        press(d, IDC_WIZ_NEXT);  // a missing source: stays, still listed
+        look(d);
+        EXPECT_EQ(ListView_GetItemCount(GetDlgItem(d, IDC_WIZ_SOURCES)), 1);
+        ListView_SetItemState(GetDlgItem(d, IDC_WIZ_SOURCES), 0, LVIS_SELECTED, LVIS_SELECTED);
+        press(d, IDC_WIZ_REMOVE);
+        h4test::open_many_answer = {kept};
+        press(d, IDC_WIZ_ADD_FILES);
+        press(d, IDC_WIZ_NEXT);  // -> 3
+        dlgtest::type_into(d, IDC_WIZ_OUTPUT, dir.path() + L"\\pack.rez");
+        pick_format(d, 1);  // the extension follows, the REZ header rows go
+        look(d);
+        dlgtest::type_into(d, IDC_WIZ_OUTPUT, dir.path() + L"\\no_such\\pack");
+        press(d, IDC_WIZ_NEXT);  // missing output folder: stays
+        dlgtest::type_into(d, IDC_WIZ_OUTPUT, dir.path() + L"\\pack.dat");
+        press(d, IDC_WIZ_NEXT);  // -> 4, ".zip" appended
+        look(d);
+        EXPECT_TRUE(shown(d, IDC_WIZ_START));
+        EXPECT_FALSE(shown(d, IDC_WIZ_NEXT));
+        press(d, IDC_WIZ_BACK);
+        press(d, IDC_WIZ_BACK);
+        press(d, IDC_WIZ_BACK);
+        press(d, IDC_WIZ_EXTRACT);
+        press(d, IDC_WIZ_NEXT);  // -> 2, extract
+        press(d, IDC_WIZ_NEXT);  // no archive chosen: stays
+        look(d);
+        EXPECT_TRUE(shown(d, IDC_WIZ_ARCHIVE));
+        EXPECT_FALSE(shown(d, IDC_WIZ_SOURCES));
+        press(d, IDCANCEL);
+    });
+    ASSERT_EQ(looks.size(), 6u);
+    EXPECT_EQ(looks[0].step, 1);
+    EXPECT_EQ(looks[1].step, 2);
+    EXPECT_EQ(looks[2].step, 2);
+    EXPECT_EQ(looks[3].step, 3);
+    EXPECT_EQ(looks[3].output, dir.path() + L"\\pack.zip");
+    EXPECT_FALSE(looks[3].header_rows);
+    EXPECT_EQ(looks[4].step, 4);
+    EXPECT_EQ(looks[4].output, dir.path() + L"\\pack.dat.zip");
+    EXPECT_EQ(looks[5].step, 2);
+    std::vector<std::wstring> hints;
+    for (const auto& b : h4test::boxes) hints.push_back(b.caption + L"|" + b.text);
+    EXPECT_EQ(hints, (std::vector<std::wstring>{
+                         L"提示|请至少添加一个文件或文件夹",
+                         L"提示|以下路径不存在或已被删除：\n" + gone,
+                         L"提示|输出目录不存在：\n" + dir.path() + L"\\no_such\n请先创建该目录或选择其他路径",
+                         L"提示|请选择要解压的 REZ/ZIP/7Z 文件",
+                     }));
+}
+
+// Packs a folder and a file into each format with the wizard, opens the archive it wrote,
+// and extracts that back with the wizard: the same files come out.
+TEST_F(Wizard, PacksEachFormatAndExtractsItBack) {
+    qvltest::ScratchDir dir(L"wiz_round");
+    PackSources sources(dir);
+    for (int format = 0; format < 3; ++format) {
+        SCOPED_TRACE(rez::to_utf8(kFormatExt[format]));
+        const std::wstring output = dir / L"out", written = output + L"." + kFormatExt[format];
+        h4test::shell_launches.clear();
+        pack({sources.file}, {sources.folder}, output, format);
+        ASSERT_TRUE(h4test::wait_idle());
+        ASSERT_TRUE(rezui::app.archive_loaded);
+        EXPECT_EQ(rezui::app.archive.path, written);
+        EXPECT_TRUE(h4test::log_has(L"创建完成：" + written));
+        EXPECT_EQ(archive_files(dir, written), sources.expected);
+
+        const std::wstring back = dir / (L"back_" + std::wstring(kFormatExt[format]));
+        extract_open_archive(back);
+        EXPECT_EQ(files_below(back), sources.expected);
+        EXPECT_TRUE(h4test::log_has(L"解压完成：" + back));
+        EXPECT_EQ(h4test::shell_launches, std::vector<std::wstring>{L"explore|" + back + L"|"});
+    }
+    EXPECT_TRUE(h4test::boxes.empty());
+}
+
+// An archive member that would leave the destination fails the job with its name; the
+// wizard stays on its last page, ready to start again, until the user cancels.
+TEST_F(Wizard, AFailedJobSaysWhyAndStays) {
+    qvltest::ScratchDir dir(L"wiz_fail");
+    const std::wstring destination = dir / L"out";
+    static bool start_enabled = false;
+    start_enabled = false;
+    rezui::app.archive_loaded = false;
+    h4test::open_answer = qvltest::fixture(L"app\\climb.zip");
+    run(IDM_NEW_ARCHIVE, [=](HWND d) {
+        press(d, IDC_WIZ_EXTRACT);
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_BROWSE_ARCHIVE);
+        press(d, IDC_WIZ_NEXT);
+        dlgtest::type_into(d, IDC_WIZ_DESTINATION, destination);
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_START);
+        SetTimer(d, 1, 20, [](HWND d, UINT, UINT_PTR timer, DWORD) {
+            if (h4test::boxes.empty()) return;
+            KillTimer(d, timer);
+            start_enabled = IsWindowEnabled(GetDlgItem(d, IDC_WIZ_START)) && current_step(d) == 4;
+            press(d, IDCANCEL);
+        });
+    });
+    ASSERT_EQ(h4test::boxes.size(), 1u);
+    EXPECT_EQ(h4test::boxes[0].caption, L"操作失败");
+    EXPECT_EQ(h4test::boxes[0].text, L"条目路径不安全，已拒绝: ../x");
+    EXPECT_EQ(h4test::boxes[0].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_TRUE(start_enabled);
+    EXPECT_EQ(qvltest::read_text(destination + L"\\ok.txt"), "fine");
+    EXPECT_TRUE(h4test::shell_launches.empty());
+}
+
+// Archives for the peer check (wizard_peer_check.sh): the wizard packs into ZIP and 7z in
+// QVL_PEER_OUT for unzip and 7z to test. Skipped when QVL_PEER_OUT is not set.
+TEST_F(Wizard, PeerOutputZipAndSevenZip) {
+    const char* out = std::getenv("QVL_PEER_OUT");
+    if (!out || !*out) GTEST_SKIP() << "QVL_PEER_OUT not set";
+    const std::wstring folder = qvltest::host_to_windows(out);
+    qvltest::ScratchDir dir(L"wiz_peer");
+    PackSources sources(dir);
+    for (int format : {1, 2}) {
+        pack({sources.file}, {sources.folder}, folder + L"\\wizard", format);
+        ASSERT_TRUE(h4test::wait_idle());
+        EXPECT_EQ(rezui::app.archive.path, folder + L"\\wizard." + kFormatExt[format]);
+    }
+}
+
+}  // namespace
