@@ -156,12 +156,18 @@ bool list_sources(WizardRun& run) {
 }
 
 void copy_sources(WizardRun& run, const std::wstring& staging) {
+    std::vector<std::wstring> taken;
     for (const std::wstring& source : run.job.sources) {
         if (!run.ok || cancelled()) return;
-        const std::wstring name = file_name_part(source);
-        const std::wstring destination = staging + L"\\" + name;
         const DWORD attributes = GetFileAttributesW(source.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        // Two sources of one name from different folders would land on the same spot and
+        // the later one would silently replace the earlier: it is numbered instead.
+        const std::wstring name = staging_name(file_name_part(source), folder, taken);
+        if (name != file_name_part(source))
+            post_progress(run, copy_percent(run), L"[信息] 同名源改名存入: " + source + L"  →  " + name);
+        const std::wstring destination = staging + L"\\" + name;
+        if (folder) {
             run.ok = copy_folder(run, source, destination);
             if (!run.ok && run.error.empty()) run.error = L"复制目录失败: " + name;
         } else {
@@ -367,6 +373,27 @@ std::wstring number_text(const wchar_t* format, long long value) {
 }
 
 }  // namespace
+
+std::wstring staging_name(const std::wstring& name, bool folder, std::vector<std::wstring>& taken) {
+    auto used = [&taken](const std::wstring& candidate) {
+        for (const std::wstring& t : taken) {
+            if (CompareStringOrdinal(t.c_str(), static_cast<int>(t.size()), candidate.c_str(),
+                                     static_cast<int>(candidate.size()), TRUE) == CSTR_EQUAL)
+                return true;
+        }
+        return false;
+    };
+    std::wstring stem = name, extension;
+    const size_t dot = folder ? std::wstring::npos : name.rfind(L'.');
+    if (dot != std::wstring::npos && dot > 0) {
+        stem = name.substr(0, dot);
+        extension = name.substr(dot);
+    }
+    std::wstring candidate = name;
+    for (int n = 2; used(candidate); ++n) candidate = stem + L" (" + std::to_wstring(n) + L")" + extension;
+    taken.push_back(candidate);
+    return candidate;
+}
 
 std::wstring format_time_left(double x) {
     if (x < 60) return number_text(L"%lld 秒", static_cast<long long>(x + 0.5));

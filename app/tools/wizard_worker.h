@@ -53,5 +53,9 @@ void wizard_thread(WizardJob* job);
 std::wstring format_time_left(double seconds);
 // The rate and time-left lines for count of total files done after elapsed seconds.
 std::wstring wizard_rate_lines(int count, int total, double elapsed);
+// The name a source gets in the copy folder: its own, or "name (2)", "name (3)"... (before the
+// extension for a file) when an earlier source took that name, compared without case as the
+// file system does. The name given is added to taken.
+std::wstring staging_name(const std::wstring& name, bool folder, std::vector<std::wstring>& taken);
 
 }  // namespace rezui

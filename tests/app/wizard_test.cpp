@@ -209,6 +209,21 @@ TEST(WizardPaths, TimeLeftAndRateLines) {
     EXPECT_EQ(rezui::wizard_rate_lines(0, 30, 0), L"速率：0 个/秒\n剩余时间：0 秒");
 }
 
+TEST(WizardPaths, SameNamedSourcesGetNumbers) {
+    std::vector<std::wstring> taken;
+    const struct {
+        const wchar_t* name;
+        bool folder;
+        const wchar_t* staged;
+    } cases[] = {
+        {L"readme.txt", false, L"readme.txt"},     {L"README.TXT", false, L"README (2).TXT"},
+        {L"readme (2).txt", false, L"readme (2) (2).txt"}, {L"readme.txt", false, L"readme (3).txt"},
+        {L"v1.2", true, L"v1.2"},                   {L"V1.2", true, L"V1.2 (2)"},
+        {L".hidden", false, L".hidden"},            {L".hidden", false, L".hidden (2)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(rezui::staging_name(c.name, c.folder, taken), c.staged);
+}
+
 // The commands of the main window open the wizard: "新建压缩" empty on page 1, the wizard
 // command (menu, toolbar, Ctrl+W) on page 2 extracting the open archive, into a folder named
 // after it.
@@ -361,6 +376,34 @@ TEST_F(Wizard, PacksEachFormatAndExtractsItBack) {
         EXPECT_EQ(files_below(back), sources.expected);
         EXPECT_TRUE(h4test::log_has(L"解压完成：" + back));
         EXPECT_EQ(h4test::shell_launches, std::vector<std::wstring>{L"explore|" + back + L"|"});
+    }
+    EXPECT_TRUE(h4test::boxes.empty());
+}
+
+// Sources that share a name (compared as Windows does, without case) all reach the archive:
+// the later ones are numbered, a file's number going before its extension.
+TEST_F(Wizard, SourcesWithTheSameNameAreNumberedNotLost) {
+    qvltest::ScratchDir dir(L"wiz_same");
+    const std::wstring files[] = {dir / L"a\\readme.txt", dir / L"b\\readme.txt", dir / L"c\\README.TXT"};
+    const std::wstring folders[] = {dir / L"x\\data", dir / L"y\\data"};
+    for (const wchar_t* sub : {L"a", L"b", L"c", L"x", L"y", L"x\\data", L"y\\data"})
+        CreateDirectoryW((dir / sub).c_str(), nullptr);
+    put(files[0], "first");
+    put(files[1], "second");
+    put(files[2], "third");
+    put(folders[0] + L"\\f.txt", "1");
+    put(folders[1] + L"\\f.txt", "2");
+    const Files expected = {{"readme.txt", "first"},
+                            {"readme (2).txt", "second"},
+                            {"readme (3).txt", "third"},
+                            {"data/f.txt", "1"},
+                            {"data (2)/f.txt", "2"}};
+    for (int format = 0; format < 3; ++format) {
+        SCOPED_TRACE(rez::to_utf8(kFormatExt[format]));
+        const std::wstring output = dir / L"same";
+        pack({files[0], files[1], files[2]}, {folders[0], folders[1]}, output, format);
+        ASSERT_TRUE(h4test::wait_idle());
+        EXPECT_EQ(archive_files(dir, output + L"." + kFormatExt[format]), expected);
     }
     EXPECT_TRUE(h4test::boxes.empty());
 }
