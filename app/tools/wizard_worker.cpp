@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/operations/work_folder.h"
+#include "app/tools/pack_job.h"
 #include "archive/rez_model.h"
 #include "archive/sevenzip_reader.h"
 #include "archive/sevenzip_writer.h"
@@ -26,6 +27,7 @@ struct WizardRun {
     const WizardJob& job;
     std::wstring target;
     ULONGLONG start = 0;
+    ULONGLONG phase_start = 0;  // rates count from here: the files of one phase over its own time
     int total = 0;
     int copied = 0;
     int read = 0;
@@ -77,11 +79,18 @@ void post_stats(const WizardRun& run, int done, int total, const std::wstring& t
     if (!PostMessageW(run.job.dialog, WM_WIZ_LOG, 0, reinterpret_cast<LPARAM>(stats))) delete stats;
 }
 
-double elapsed_seconds(const WizardRun& run) { return static_cast<double>(GetTickCount64() - run.start) / 1000.0; }
+double phase_seconds(const WizardRun& run) {
+    return static_cast<double>(GetTickCount64() - run.phase_start) / 1000.0;
+}
 
-// The stats post of a step: its operation text with the rate and time left of count files.
+// The stats post of a step: its operation text with the rate and time left of count of total
+// files. Every stats post carries both lines, so neither label goes blank while the job runs.
+void post_rate(const WizardRun& run, int count, int total, const std::wstring& operation) {
+    post_stats(run, count, total, operation + L"\n" + wizard_rate_lines(count, total, phase_seconds(run)));
+}
+
 void post_rate(const WizardRun& run, int count, const std::wstring& operation) {
-    post_stats(run, count, run.total, operation + L"\n" + wizard_rate_lines(count, run.total, elapsed_seconds(run)));
+    post_rate(run, count, run.total, operation);
 }
 
 int count_files(const std::wstring& folder) {
@@ -199,18 +208,20 @@ void read_items(WizardRun& run, const std::wstring& root, const std::wstring& fo
         }
         items.push_back(std::move(item));
         ++run.read;
+        post_rate(run, run.read, L"正在读取: " + std::wstring(fd.cFileName));
         return true;
     });
 }
 
 void write_zip_or_7z(WizardRun& run, const std::wstring& staging) {
     std::vector<rez::ArchiveItem> items;
+    run.phase_start = GetTickCount64();
     read_items(run, staging, staging, items);
     if (!run.ok || cancelled()) return;
     const bool zip = run.job.format == 1;
     const std::wstring text = zip ? L"正在写入 ZIP..." : L"正在写入 7Z...";
     post_progress(run, 85, text);
-    post_stats(run, run.total, run.total, text);
+    post_rate(run, run.total, text);
     run.ok = zip ? rez::zip_create(run.target, items, run.job.comment, run.error)
                  : rez::sevenzip_create(run.target, items, run.job.comment, run.error);
 }
@@ -225,8 +236,15 @@ void write_rez(WizardRun& run, const std::wstring& staging) {
     if (!run.ok || cancelled()) return;
     const std::wstring text = L"正在写入 REZ...";
     post_progress(run, 85, text);
-    post_stats(run, run.total, run.total, text);
-    run.ok = archive.save(run.target, run.error, [](int, const std::wstring&) { return true; });
+    post_rate(run, run.total, text);
+    // The writer names each file it stores with a "(n/m)" counter: the rate of the writing.
+    run.phase_start = GetTickCount64();
+    run.ok = archive.save(run.target, run.error, [&run, &text](int, const std::wstring& step) {
+        int n = 0, m = 0;
+        parse_step_counter(step, n, m);
+        if (m > 0) post_rate(run, n, m, text);
+        return true;
+    });
 }
 
 // The target with the extension of the chosen format.
@@ -413,7 +431,7 @@ std::wstring wizard_rate_lines(int count, int total, double elapsed) {
 
 void wizard_worker(const WizardJob& job) {
     WizardRun run(job);
-    run.start = GetTickCount64();
+    run.start = run.phase_start = GetTickCount64();
     bool cancel_counts = true;
     if (job.pack)
         cancel_counts = pack(run);

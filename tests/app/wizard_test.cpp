@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -406,6 +407,73 @@ TEST_F(Wizard, SourcesWithTheSameNameAreNumberedNotLost) {
         EXPECT_EQ(archive_files(dir, output + L"." + kFormatExt[format]), expected);
     }
     EXPECT_TRUE(h4test::boxes.empty());
+}
+
+// What the rate and time-left labels show each time a message of the job reaches the
+// wizard, from the first report of the job on.
+struct RateWatch {
+    static inline std::vector<std::pair<std::wstring, std::wstring>> seen;
+    static inline HHOOK hook = nullptr;
+    static LRESULT CALLBACK on_message(int code, WPARAM removed, LPARAM lparam) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lparam);
+        if (code == HC_ACTION && removed == PM_REMOVE && msg->message >= rezui::WM_WIZ_PROGRESS &&
+            msg->message <= rezui::WM_WIZ_LOG) {
+            HWND d = msg->hwnd;
+            seen.emplace_back(dlgtest::text_of(d, IDC_WIZ_RATE), dlgtest::text_of(d, IDC_WIZ_TIME_LEFT));
+        }
+        return CallNextHookEx(hook, code, removed, lparam);
+    }
+    RateWatch() {
+        seen.clear();
+        hook = SetWindowsHookExW(WH_GETMESSAGE, on_message, nullptr, GetCurrentThreadId());
+    }
+    ~RateWatch() { UnhookWindowsHookEx(hook); }
+    static void expect_shown_from_first_report();
+};
+
+bool is_rate(const std::wstring& text) {
+    const std::wstring head = L"速率：", tail = L" 个/秒";
+    if (text.size() <= head.size() + tail.size() || text.rfind(head, 0) != 0) return false;
+    if (text.compare(text.size() - tail.size(), tail.size(), tail) != 0) return false;
+    for (size_t i = head.size(); i < text.size() - tail.size(); ++i)
+        if (text[i] < L'0' || text[i] > L'9') return false;
+    return true;
+}
+
+bool is_time_left(const std::wstring& text) {
+    const std::wstring head = L"剩余时间：";
+    return text.size() > head.size() + 2 && text.rfind(head, 0) == 0 && text.back() != L'—';
+}
+
+void RateWatch::expect_shown_from_first_report() {
+    auto first = std::find_if(seen.begin(), seen.end(), [](const auto& s) { return s.first != L"速率：—"; });
+    ASSERT_NE(first, seen.end()) << "no rate shown at all";
+    for (auto it = first; it != seen.end(); ++it) {
+        EXPECT_TRUE(is_rate(it->first)) << "sample " << (it - seen.begin()) << ": " << rez::to_utf8(it->first);
+        EXPECT_TRUE(is_time_left(it->second)) << "sample " << (it - seen.begin()) << ": " << rez::to_utf8(it->second);
+    }
+}
+
+// Once the job has first reported, the rate and the time left stay on show until it ends,
+// through the writing of the archive too, in every format and when extracting.
+TEST_F(Wizard, RateAndTimeLeftStayShownWhileItWorks) {
+    qvltest::ScratchDir dir(L"wiz_rate");
+    PackSources sources(dir);
+    for (int i = 0; i < 40; ++i) put(sources.folder + L"\\maps\\m" + std::to_wstring(i) + L".dat", "map");
+    for (int format = 0; format < 3; ++format) {
+        SCOPED_TRACE(rez::to_utf8(kFormatExt[format]));
+        const std::wstring written = dir / (L"rate." + std::wstring(kFormatExt[format]));
+        {
+            RateWatch watch;
+            pack({sources.file}, {sources.folder}, dir / L"rate", format);
+            ASSERT_TRUE(h4test::wait_idle());
+            ASSERT_EQ(rezui::app.archive.path, written);
+            watch.expect_shown_from_first_report();
+        }
+        RateWatch watch;
+        extract_open_archive(dir / (L"rate_back_" + std::wstring(kFormatExt[format])));
+        watch.expect_shown_from_first_report();
+    }
 }
 
 // An archive member that would leave the destination fails the job with its name; the
