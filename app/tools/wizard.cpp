@@ -143,12 +143,14 @@ void on_back(HWND dialog) {
 }
 
 void on_next(HWND dialog) {
+    // Enter still reaches the default button's command on the last page, where Next is hidden.
+    if (wizard_state->step >= 4) return;
     const std::wstring problem = check_wizard_page(dialog, *wizard_state);
     if (!problem.empty()) {
         message_box(dialog, problem, L"提示", MB_ICONINFORMATION);
         return;
     }
-    if (wizard_state->step < 4) ++wizard_state->step;
+    ++wizard_state->step;
     show_page(dialog);
 }
 

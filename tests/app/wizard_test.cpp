@@ -509,6 +509,41 @@ TEST_F(Wizard, AFailedJobSaysWhyAndStays) {
     EXPECT_TRUE(h4test::shell_launches.empty());
 }
 
+// Cancel while the job runs: the dialog stays until the job has stopped, then closes with
+// "cancel" and no message; no archive is opened and the copy folder is gone.
+TEST_F(Wizard, CancelWhileItRunsEndsTheJobThenCloses) {
+    qvltest::PrivateTemp temp(L"wiz_cancel");
+    qvltest::ScratchDir dir(L"wiz_cancel_src");
+    const std::wstring folder = dir / L"many";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (int i = 0; i < 300; ++i) put(folder + L"\\f" + std::to_wstring(i) + L".dat", std::string(4096, 'x'));
+    static INT_PTR result = 0;
+    static bool open_after_cancel = false;
+    result = 0;
+    h4test::folder_answers = {folder};
+    dlgtest::drive({[&](HWND d) {
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_ADD_FOLDER);
+        press(d, IDC_WIZ_NEXT);
+        dlgtest::type_into(d, IDC_WIZ_OUTPUT, dir / L"many.rez");
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_START);
+        press(d, IDCANCEL);
+        open_after_cancel = IsWindowVisible(d) && !IsWindowEnabled(GetDlgItem(d, IDC_WIZ_START));
+    }});
+    rezui::ui_seams.run_dialog = [](int id, HWND owner, DLGPROC proc, LPARAM param) {
+        result = dlgtest::run_real_dialog(id, owner, proc, param);
+        return result;
+    };
+    w.command(IDM_NEW_ARCHIVE);
+    ASSERT_TRUE(h4test::wait_idle());
+    EXPECT_TRUE(open_after_cancel);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_TRUE(h4test::boxes.empty());
+    EXPECT_FALSE(rezui::app.archive_loaded);
+    EXPECT_EQ(temp.names(), std::vector<std::wstring>{});
+}
+
 // Archives for the peer check (wizard_peer_check.sh): the wizard packs into ZIP and 7z in
 // QVL_PEER_OUT for unzip and 7z to test. Skipped when QVL_PEER_OUT is not set.
 TEST_F(Wizard, PeerOutputZipAndSevenZip) {
