@@ -152,9 +152,10 @@ void set_wizard_mode_labels(HWND dialog, int step, bool pack) {
     show_one(dialog, IDC_WIZ_NEXT, step < 4);
     show_one(dialog, IDC_WIZ_START, step == 4);
     set_step_label(dialog, step, pack);
-    InvalidateRect(dialog, nullptr, TRUE);
-    UpdateWindow(dialog);
     set_step_headers(dialog, step);
+    // Repainted after the headers: the first arrow overlaps the first header's box, and a
+    // header repainted on its own would cover the arrow's tip.
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void wizard_add_source(HWND dialog, const std::wstring& path) {

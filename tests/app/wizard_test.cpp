@@ -81,8 +81,10 @@ bool shown(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id))
 
 // The header of the page shown ("▶ 2. 选择源" on page 2).
 int current_step(HWND dialog) {
+    const std::wstring marker = L"▶ ";
     for (int i = 0; i < 4; ++i) {
-        if (dlgtest::text_of(dialog, IDC_WIZ_STEP1 + i).rfind(L"▶ ", 0) == 0) return i + 1;
+        const std::wstring header = dlgtest::text_of(dialog, IDC_WIZ_STEP1 + i);
+        if (header.compare(0, marker.size(), marker) == 0) return i + 1;
     }
     return 0;
 }
