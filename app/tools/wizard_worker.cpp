@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 #include "app/operations/work_folder.h"
 #include "app/tools/pack_job.h"
@@ -443,11 +442,6 @@ void wizard_worker(const WizardJob& job) {
     }
     auto* result = new WizardResult{run.ok, run.ok ? std::wstring() : run.error, run.target};
     if (!PostMessageW(job.dialog, WM_WIZ_DONE, 0, reinterpret_cast<LPARAM>(result))) delete result;
-}
-
-void wizard_thread(WizardJob* job) {
-    std::unique_ptr<WizardJob> owned(job);
-    wizard_worker(*owned);
 }
 
 }  // namespace rezui

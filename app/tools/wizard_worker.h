@@ -44,10 +44,9 @@ struct WizardJob {
 // The wizard's own cancel: set by its Cancel while a job runs, cleared at Start.
 extern std::atomic<uint8_t> wizard_cancel;
 
-// Runs the job and posts exactly one WM_WIZ_DONE at its end.
+// Runs the job and posts exactly one WM_WIZ_DONE at its end. The wizard runs it on a tracked
+// worker (job_workers.h), so leaving the program waits for it.
 void wizard_worker(const WizardJob& job);
-// Thread entry: runs the worker on a heap job and frees it.
-void wizard_thread(WizardJob* job);
 
 // "N 秒", "M 分 S 秒" or "H 时 M 分"; each part rounded on its own.
 std::wstring format_time_left(double seconds);
