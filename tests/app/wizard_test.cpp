@@ -229,7 +229,7 @@ TEST(WizardPaths, SameNamedSourcesGetNumbers) {
 
 // The commands of the main window open the wizard: "新建压缩" empty on page 1, the wizard
 // command (menu, toolbar, Ctrl+W) on page 2 extracting the open archive, into a folder named
-// after it.
+// after it; an archive open under a name that is not an archive's is offered for packing.
 TEST_F(Wizard, TheCommandsOpenItEmptyOrOnTheOpenArchive) {
     qvltest::ScratchDir dir(L"wiz_routes");
     const std::wstring zip = dir / L"x.zip";
@@ -238,7 +238,7 @@ TEST_F(Wizard, TheCommandsOpenItEmptyOrOnTheOpenArchive) {
     struct Seen {
         int step = 0;
         bool extract = false;
-        std::wstring archive, destination;
+        std::wstring archive, destination, output;
         int rows = 0;
     };
     static std::vector<Seen> seen;
@@ -246,10 +246,10 @@ TEST_F(Wizard, TheCommandsOpenItEmptyOrOnTheOpenArchive) {
     auto look = [](HWND d) {
         seen.push_back({current_step(d), IsDlgButtonChecked(d, IDC_WIZ_EXTRACT) == BST_CHECKED,
                         dlgtest::text_of(d, IDC_WIZ_ARCHIVE), dlgtest::text_of(d, IDC_WIZ_DESTINATION),
-                        ListView_GetItemCount(GetDlgItem(d, IDC_WIZ_SOURCES))});
+                        dlgtest::text_of(d, IDC_WIZ_OUTPUT), ListView_GetItemCount(GetDlgItem(d, IDC_WIZ_SOURCES))});
         press(d, IDCANCEL);
     };
-    dlgtest::drive({look, look, look, look});
+    dlgtest::drive({look, look, look, look, look});
     w.command(IDM_WIZARD);  // nothing open yet
     ASSERT_TRUE(h4test::open_and_wait(zip));
     w.command(IDM_NEW_ARCHIVE);
@@ -272,8 +272,13 @@ TEST_F(Wizard, TheCommandsOpenItEmptyOrOnTheOpenArchive) {
     SendMessageW(tb, WM_LBUTTONDOWN, MK_LBUTTON, at);
     SendMessageW(tb, WM_LBUTTONUP, 0, at);
     h4test::pump();
-    ASSERT_EQ(seen.size(), 4u);
-    EXPECT_EQ(dlgtest::opened, (std::vector<int>{IDD_WIZARD, IDD_WIZARD, IDD_WIZARD, IDD_WIZARD}));
+    // A REZ archive open under another name is offered for packing, once, into name + ".rez".
+    const std::wstring renamed = dir / L"data.bin";
+    h4test::make_small_rez(dir, L"data.bin");
+    ASSERT_TRUE(h4test::open_and_wait(renamed));
+    w.command(IDM_WIZARD);
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(dlgtest::opened, (std::vector<int>(5, IDD_WIZARD)));
     EXPECT_EQ(seen[0].step, 1);
     EXPECT_FALSE(seen[0].extract);
     EXPECT_EQ(seen[1].step, 1);
@@ -284,6 +289,10 @@ TEST_F(Wizard, TheCommandsOpenItEmptyOrOnTheOpenArchive) {
         EXPECT_EQ(seen[i].archive, zip);
         EXPECT_EQ(seen[i].destination, dir / L"x\\");
     }
+    EXPECT_EQ(seen[4].step, 1);
+    EXPECT_FALSE(seen[4].extract);
+    EXPECT_EQ(seen[4].rows, 1);
+    EXPECT_EQ(seen[4].output, renamed + L".rez");
 }
 
 // Next checks each page and stays on it with a hint; Back goes back; the radio buttons and
