@@ -67,8 +67,9 @@ void on_init(HWND dialog) {
     else
         set_dlg_text(dialog, IDC_WIZ_DESTINATION, state.destination);
     set_dlg_text(dialog, IDC_WIZ_DESCRIPTION, header_text(app.archive.user_title, L"LithTech Resource File"));
-    set_dlg_text(dialog, IDC_WIZ_COPYRIGHT,
-                 header_text(app.archive.signature_text, L"RezMgr Version 1 Copyright (C) 1995 MONOLITH INC."));
+    set_dlg_text(
+        dialog, IDC_WIZ_COPYRIGHT,
+        header_text(app.archive.signature_text, L"RezMgr Version 1 Copyright (C) 1995 MONOLITH INC."));
     set_dlg_text(dialog, IDC_WIZ_NAME, L"压缩文件名：—");
     set_dlg_text(dialog, IDC_WIZ_CURRENT, L"当前操作：—");
     set_dlg_text(dialog, IDC_WIZ_COUNT, L"压缩数：0 / 0");
@@ -80,7 +81,8 @@ void on_init(HWND dialog) {
 }
 
 void add_files(HWND dialog) {
-    for (const std::wstring& path : pick_open_files(dialog, kAnyFileFilter, nullptr)) wizard_add_source(dialog, path);
+    for (const std::wstring& path : pick_open_files(dialog, kAnyFileFilter, nullptr))
+        wizard_add_source(dialog, path);
 }
 
 void add_folder(HWND dialog) {
@@ -169,7 +171,8 @@ std::wstring check_start(const WizardState& state) {
     const std::wstring parent = slash == std::wstring::npos ? L"" : state.output.substr(0, slash);
     if (!parent.empty()) {
         const DWORD a = GetFileAttributesW(parent.c_str());
-        if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return L"输出目录不存在：\n" + parent;
+        if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY))
+            return L"输出目录不存在：\n" + parent;
     }
     return L"";
 }

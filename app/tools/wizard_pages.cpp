@@ -13,17 +13,19 @@ namespace rezui {
 namespace {
 
 const int kStepOne[] = {IDC_WIZ_PACK, IDC_WIZ_EXTRACT, IDC_WIZ_NOTE};
-const int kPackSource[] = {IDC_WIZ_SOURCES, IDC_WIZ_ADD_FILES, IDC_WIZ_ADD_FOLDER, IDC_WIZ_REMOVE, IDC_WIZ_CLEAR};
+const int kPackSource[] = {IDC_WIZ_SOURCES, IDC_WIZ_ADD_FILES, IDC_WIZ_ADD_FOLDER, IDC_WIZ_REMOVE,
+                           IDC_WIZ_CLEAR};
 const int kExtractSource[] = {IDC_WIZ_ARCHIVE, IDC_WIZ_BROWSE_ARCHIVE};
-const int kPackTarget[] = {IDC_WIZ_OUTPUT,        IDC_WIZ_BROWSE_OUTPUT, IDC_WIZ_DESCRIPTION_LABEL,
+const int kPackTarget[] = {IDC_WIZ_OUTPUT,        IDC_WIZ_BROWSE_OUTPUT,   IDC_WIZ_DESCRIPTION_LABEL,
                            IDC_WIZ_DESCRIPTION,   IDC_WIZ_COPYRIGHT_LABEL, IDC_WIZ_COPYRIGHT,
-                           IDC_WIZ_COMMENT_LABEL, IDC_WIZ_COMMENT,       IDC_WIZ_FORMAT_LABEL,
+                           IDC_WIZ_COMMENT_LABEL, IDC_WIZ_COMMENT,         IDC_WIZ_FORMAT_LABEL,
                            IDC_WIZ_FORMAT};
 // ZIP and 7z archives have no header texts.
-const int kRezHeader[] = {IDC_WIZ_DESCRIPTION_LABEL, IDC_WIZ_DESCRIPTION, IDC_WIZ_COPYRIGHT_LABEL, IDC_WIZ_COPYRIGHT};
+const int kRezHeader[] = {IDC_WIZ_DESCRIPTION_LABEL, IDC_WIZ_DESCRIPTION, IDC_WIZ_COPYRIGHT_LABEL,
+                          IDC_WIZ_COPYRIGHT};
 const int kExtractTarget[] = {IDC_WIZ_DESTINATION, IDC_WIZ_BROWSE_DESTINATION};
-const int kRun[] = {IDC_WIZ_NAME, IDC_WIZ_CURRENT,  IDC_WIZ_COUNT, IDC_WIZ_REMAINING, IDC_WIZ_RATE,
-                    IDC_WIZ_TIME_LEFT, IDC_WIZ_PROGRESS, IDC_WIZ_LOG, IDC_WIZ_SPACER};
+const int kRun[] = {IDC_WIZ_NAME,      IDC_WIZ_CURRENT,  IDC_WIZ_COUNT, IDC_WIZ_REMAINING, IDC_WIZ_RATE,
+                    IDC_WIZ_TIME_LEFT, IDC_WIZ_PROGRESS, IDC_WIZ_LOG,   IDC_WIZ_SPACER};
 
 template <size_t N>
 void show_group(HWND dialog, const int (&ids)[N], bool on) {
@@ -181,25 +183,26 @@ void clear_wizard_source_list(HWND dialog) {
 
 std::wstring check_wizard_page(HWND dialog, WizardState& state) {
     switch (state.step) {
-    case 1:
-        if (IsDlgButtonChecked(dialog, IDC_WIZ_PACK) != BST_CHECKED &&
-            IsDlgButtonChecked(dialog, IDC_WIZ_EXTRACT) != BST_CHECKED)
-            return L"请选择操作模式（压缩或解压）";
-        return L"";
-    case 2:
-        if (state.pack) return check_sources(state);
-        state.archive = get_dlg_text(dialog, IDC_WIZ_ARCHIVE);
-        if (state.archive.empty()) return L"请选择要解压的 REZ/ZIP/7Z 文件";
-        if (!rez::file_exists(state.archive)) return L"文件不存在，请重新选择：\n" + state.archive;
-        return L"";
-    case 3:
-        if (state.pack) return check_output(dialog, state);
-        state.destination = get_dlg_text(dialog, IDC_WIZ_DESTINATION);
-        if (state.destination.empty()) return L"请选择解压目录";
-        if (exists(state.destination) && !is_folder(state.destination)) return L"解压路径不是文件夹，请重新选择";
-        return L"";
-    default:
-        return L"";
+        case 1:
+            if (IsDlgButtonChecked(dialog, IDC_WIZ_PACK) != BST_CHECKED &&
+                IsDlgButtonChecked(dialog, IDC_WIZ_EXTRACT) != BST_CHECKED)
+                return L"请选择操作模式（压缩或解压）";
+            return L"";
+        case 2:
+            if (state.pack) return check_sources(state);
+            state.archive = get_dlg_text(dialog, IDC_WIZ_ARCHIVE);
+            if (state.archive.empty()) return L"请选择要解压的 REZ/ZIP/7Z 文件";
+            if (!rez::file_exists(state.archive)) return L"文件不存在，请重新选择：\n" + state.archive;
+            return L"";
+        case 3:
+            if (state.pack) return check_output(dialog, state);
+            state.destination = get_dlg_text(dialog, IDC_WIZ_DESTINATION);
+            if (state.destination.empty()) return L"请选择解压目录";
+            if (exists(state.destination) && !is_folder(state.destination))
+                return L"解压路径不是文件夹，请重新选择";
+            return L"";
+        default:
+            return L"";
     }
 }
 

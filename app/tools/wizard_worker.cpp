@@ -69,7 +69,8 @@ void for_each_entry(const std::wstring& folder, Visit visit) {
 
 void post_progress(const WizardRun& run, int percent, const std::wstring& text) {
     auto* copy = new std::wstring(text);
-    if (!PostMessageW(run.job.dialog, WM_WIZ_PROGRESS, static_cast<WPARAM>(percent), reinterpret_cast<LPARAM>(copy)))
+    if (!PostMessageW(run.job.dialog, WM_WIZ_PROGRESS, static_cast<WPARAM>(percent),
+                      reinterpret_cast<LPARAM>(copy)))
         delete copy;
 }
 
@@ -105,7 +106,9 @@ int count_files(const std::wstring& folder) {
     return n;
 }
 
-int copy_percent(const WizardRun& run) { return 5 + static_cast<int>(static_cast<unsigned>(run.copied) * 55u / static_cast<unsigned>(run.total)); }
+int copy_percent(const WizardRun& run) {
+    return 5 + static_cast<int>(static_cast<unsigned>(run.copied) * 55u / static_cast<unsigned>(run.total));
+}
 
 bool copy_one_file(WizardRun& run, const std::wstring& source, const std::wstring& destination) {
     const std::wstring name = file_name_part(destination);
@@ -197,8 +200,10 @@ void read_items(WizardRun& run, const std::wstring& root, const std::wstring& fo
         }
         std::wstring relative = path.substr(root.size() + 1);
         for (wchar_t& c : relative) c = c == L'\\' ? L'/' : c;
-        post_progress(run, 60 + static_cast<int>(static_cast<unsigned>(run.read) * 25u / static_cast<unsigned>(run.total)),
-                      L"正在读取: " + std::wstring(fd.cFileName));
+        post_progress(
+            run,
+            60 + static_cast<int>(static_cast<unsigned>(run.read) * 25u / static_cast<unsigned>(run.total)),
+            L"正在读取: " + std::wstring(fd.cFileName));
         rez::ArchiveItem item{rez::to_utf8(relative), {}};
         if (!rez::read_file(path, item.data)) {
             run.error = L"读取文件失败: " + relative;
@@ -250,7 +255,8 @@ void write_rez(WizardRun& run, const std::wstring& staging) {
 std::wstring target_with_format(const std::wstring& target, int format) {
     const wchar_t* wanted = format == 1 ? L".zip" : format == 2 ? L".7z" : L".rez";
     const std::wstring ext = lower_extension(target);
-    if (ext == L"rez" || ext == L"zip" || ext == L"7z") return target.substr(0, target.size() - ext.size() - 1) + wanted;
+    if (ext == L"rez" || ext == L"zip" || ext == L"7z")
+        return target.substr(0, target.size() - ext.size() - 1) + wanted;
     if (ext.empty()) return target + wanted;
     return target;
 }
@@ -375,12 +381,13 @@ void extract(WizardRun& run) {
     rez::RezFile archive;
     run.ok = rez::RezFile::open(run.job.archive, archive, run.error);
     if (!run.ok) return;
-    run.ok = archive.extract_to_directory(run.target, run.error, [&run](int percent, const std::wstring& text) {
-        post_progress(run, percent, text);
-        ++run.done;
-        post_rate(run, run.done, text);
-        return true;
-    });
+    run.ok =
+        archive.extract_to_directory(run.target, run.error, [&run](int percent, const std::wstring& text) {
+            post_progress(run, percent, text);
+            ++run.done;
+            post_rate(run, run.done, text);
+            return true;
+        });
 }
 
 std::wstring number_text(const wchar_t* format, long long value) {

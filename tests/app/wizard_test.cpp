@@ -68,7 +68,8 @@ void press(HWND dialog, int id) {
     GetWindowRect(button, &r);
     POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     ScreenToClient(dialog, &middle);
-    HWND hit = ChildWindowFromPointEx(dialog, middle, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED | CWP_SKIPTRANSPARENT);
+    HWND hit =
+        ChildWindowFromPointEx(dialog, middle, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED | CWP_SKIPTRANSPARENT);
     ASSERT_EQ(hit, button) << "control " << id << " is not what a click there reaches";
     RECT c{};
     GetClientRect(button, &c);
@@ -180,7 +181,8 @@ TEST(WizardPaths, ArchivePathsAndTheirDefaultFolders) {
         {L"data.zip", L"data\\"},
         {L"C:/games/data.zip", L"C:/games\\data\\"},
     };
-    for (const auto& c : cases) EXPECT_EQ(rezui::default_extract_dir(c.archive), c.folder) << rez::to_utf8(c.archive);
+    for (const auto& c : cases)
+        EXPECT_EQ(rezui::default_extract_dir(c.archive), c.folder) << rez::to_utf8(c.archive);
 }
 
 TEST(WizardPaths, OutputTakesTheFormatsExtension) {
@@ -205,8 +207,8 @@ TEST(WizardPaths, TimeLeftAndRateLines) {
     const struct {
         double seconds;
         const wchar_t* text;
-    } cases[] = {{0, L"0 秒"},          {59.4, L"59 秒"},          {119.6, L"1 分 60 秒"},
-                 {125, L"2 分 5 秒"},   {3725, L"1 时 2 分"},      {7199, L"1 时 60 分"}};
+    } cases[] = {{0, L"0 秒"},        {59.4, L"59 秒"},     {119.6, L"1 分 60 秒"},
+                 {125, L"2 分 5 秒"}, {3725, L"1 时 2 分"}, {7199, L"1 时 60 分"}};
     for (const auto& c : cases) EXPECT_EQ(rezui::format_time_left(c.seconds), c.text) << c.seconds;
     EXPECT_EQ(rezui::wizard_rate_lines(10, 30, 2.0), L"速率：5 个/秒\n剩余时间：4 秒");
     EXPECT_EQ(rezui::wizard_rate_lines(0, 30, 0), L"速率：0 个/秒\n剩余时间：0 秒");
@@ -219,10 +221,14 @@ TEST(WizardPaths, SameNamedSourcesGetNumbers) {
         bool folder;
         const wchar_t* staged;
     } cases[] = {
-        {L"readme.txt", false, L"readme.txt"},     {L"README.TXT", false, L"README (2).TXT"},
-        {L"readme (2).txt", false, L"readme (2) (2).txt"}, {L"readme.txt", false, L"readme (3).txt"},
-        {L"v1.2", true, L"v1.2"},                   {L"V1.2", true, L"V1.2 (2)"},
-        {L".hidden", false, L".hidden"},            {L".hidden", false, L".hidden (2)"},
+        {L"readme.txt", false, L"readme.txt"},
+        {L"README.TXT", false, L"README (2).TXT"},
+        {L"readme (2).txt", false, L"readme (2) (2).txt"},
+        {L"readme.txt", false, L"readme (3).txt"},
+        {L"v1.2", true, L"v1.2"},
+        {L"V1.2", true, L"V1.2 (2)"},
+        {L".hidden", false, L".hidden"},
+        {L".hidden", false, L".hidden (2)"},
     };
     for (const auto& c : cases) EXPECT_EQ(rezui::staging_name(c.name, c.folder, taken), c.staged);
 }
@@ -246,7 +252,8 @@ TEST_F(Wizard, TheCommandsOpenItEmptyOrOnTheOpenArchive) {
     auto look = [](HWND d) {
         seen.push_back({current_step(d), IsDlgButtonChecked(d, IDC_WIZ_EXTRACT) == BST_CHECKED,
                         dlgtest::text_of(d, IDC_WIZ_ARCHIVE), dlgtest::text_of(d, IDC_WIZ_DESTINATION),
-                        dlgtest::text_of(d, IDC_WIZ_OUTPUT), ListView_GetItemCount(GetDlgItem(d, IDC_WIZ_SOURCES))});
+                        dlgtest::text_of(d, IDC_WIZ_OUTPUT),
+                        ListView_GetItemCount(GetDlgItem(d, IDC_WIZ_SOURCES))});
         press(d, IDCANCEL);
     };
     dlgtest::drive({look, look, look, look, look});
@@ -310,7 +317,8 @@ TEST_F(Wizard, NextChecksEachPageAndBackReturns) {
     static std::vector<Look> looks;
     looks.clear();
     auto look = [](HWND d) {
-        looks.push_back({current_step(d), dlgtest::text_of(d, IDC_WIZ_OUTPUT), shown(d, IDC_WIZ_DESCRIPTION)});
+        looks.push_back(
+            {current_step(d), dlgtest::text_of(d, IDC_WIZ_OUTPUT), shown(d, IDC_WIZ_DESCRIPTION)});
     };
     run(IDM_NEW_ARCHIVE, [&](HWND d) {
         look(d);
@@ -460,8 +468,10 @@ void RateWatch::expect_shown_from_first_report() {
     auto first = std::find_if(seen.begin(), seen.end(), [](const auto& s) { return s.first != L"速率：—"; });
     ASSERT_NE(first, seen.end()) << "no rate shown at all";
     for (auto it = first; it != seen.end(); ++it) {
-        EXPECT_TRUE(is_rate(it->first)) << "sample " << (it - seen.begin()) << ": " << rez::to_utf8(it->first);
-        EXPECT_TRUE(is_time_left(it->second)) << "sample " << (it - seen.begin()) << ": " << rez::to_utf8(it->second);
+        EXPECT_TRUE(is_rate(it->first))
+            << "sample " << (it - seen.begin()) << ": " << rez::to_utf8(it->first);
+        EXPECT_TRUE(is_time_left(it->second))
+            << "sample " << (it - seen.begin()) << ": " << rez::to_utf8(it->second);
     }
 }
 
