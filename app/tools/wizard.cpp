@@ -207,6 +207,8 @@ void on_start(HWND dialog) {
     job->copyright = get_dlg_text(dialog, IDC_WIZ_COPYRIGHT);
     set_dlg_text(dialog, IDC_WIZ_LOG, L"");
     wizard_cancel.exchange(0);
+    // A stop left over from an earlier job must not end this one at its first check.
+    if (!workers_running()) app.cancel.store(false);
     try {
         // A tracked worker: leaving the program waits for the job instead of cutting it off.
         start_worker([job] { wizard_worker(*job); });

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/app_state.h"
 #include "app/operations/work_folder.h"
 #include "app/tools/pack_job.h"
 #include "archive/rez_model.h"
@@ -35,7 +36,8 @@ struct WizardRun {
     std::wstring error;
 };
 
-bool cancelled() { return wizard_cancel.load() != 0; }
+// The wizard's Cancel, or the program stopping every worker on its way out.
+bool cancelled() { return wizard_cancel.load() != 0 || app.cancel.load(); }
 
 std::wstring file_name_part(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
@@ -318,6 +320,7 @@ void member_written(WizardRun& run, const std::string& name) {
 template <class Entry, class Read>
 void extract_members(WizardRun& run, const std::vector<Entry>& entries, Read read) {
     for (const Entry& e : entries) {
+        if (cancelled()) return;
         if (e.is_dir) continue;
         std::vector<uint8_t> bytes;
         if (!read(e, bytes) || !write_member(run, e.name, bytes)) {
@@ -386,7 +389,7 @@ void extract(WizardRun& run) {
             post_progress(run, percent, text);
             ++run.done;
             post_rate(run, run.done, text);
-            return true;
+            return !cancelled();
         });
 }
 

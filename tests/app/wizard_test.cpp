@@ -565,6 +565,32 @@ TEST_F(Wizard, CancelWhileItRunsEndsTheJobThenCloses) {
     EXPECT_EQ(temp.names(), std::vector<std::wstring>{});
 }
 
+// Cancel during an extraction stops it between files: the job does not run to its end first.
+TEST_F(Wizard, CancelStopsAnExtractionWhileItRuns) {
+    qvltest::ScratchDir dir(L"wiz_cancel_x");
+    ASSERT_TRUE(h4test::open_and_wait(h4test::make_big_rez(dir)));
+    const std::wstring back = dir / L"back";
+    static INT_PTR result = 0;
+    result = 0;
+    dlgtest::drive({[&](HWND d) {
+        press(d, IDC_WIZ_NEXT);
+        dlgtest::type_into(d, IDC_WIZ_DESTINATION, back);
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_START);
+        press(d, IDCANCEL);
+    }});
+    rezui::ui_seams.run_dialog = [](int id, HWND owner, DLGPROC proc, LPARAM param) {
+        result = dlgtest::run_real_dialog(id, owner, proc, param);
+        return result;
+    };
+    w.command(IDM_WIZARD);
+    ASSERT_TRUE(h4test::wait_idle());
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_TRUE(h4test::boxes.empty());
+    EXPECT_LT(qvltest::folder_names(back).size(), static_cast<size_t>(h4test::kBigRezEntries));
+    EXPECT_FALSE(h4test::log_has(L"解压完成：" + back));
+}
+
 // Archives for the peer check (wizard_peer_check.sh): the wizard packs into ZIP and 7z in
 // QVL_PEER_OUT for unzip and 7z to test. Skipped when QVL_PEER_OUT is not set.
 TEST_F(Wizard, PeerOutputZipAndSevenZip) {
