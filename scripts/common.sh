@@ -50,19 +50,34 @@ REGEDIT4
 "Consolas"="WenQuanYi Micro Hei Mono"
 REG
     DISPLAY= wine regedit "$reg" >/dev/null 2>&1 || true
-    local users="$WINEPREFIX/drive_c/users"
-    local d
-    for d in "$users"/*/*; do
-      if [ -L "$d" ]; then rm -f "$d"; mkdir -p "$d"; fi
-    done
     wineserver -w
     touch "$WINEPREFIX/.qvl-ready"
   fi
+  # Checked at every start, not only when the prefix is made: a prefix update by a newer
+  # Wine links the shell folders into the host's home again.
+  qvl_wine_real_user_folders || return 1
   wineserver -p 2>/dev/null || true  # already up for this prefix is fine
   QVL_WINESERVER_STARTED=1
   # Start Wine's own services now, with no pipes attached: a service started by a
   # test would inherit its output pipe and keep ctest waiting for it to close.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# The user's shell folders (Desktop, Documents, ...) of a new prefix are symbolic links
+# into the host's home: a shortcut a test puts on the desktop would land on the host's
+# desktop. Each link becomes an empty real folder of the same name.
+qvl_wine_real_user_folders() {
+  local d
+  for d in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$d" ]; then rm -f "$d" && mkdir -p "$d"; fi
+  done
+  for d in "$WINEPREFIX"/drive_c/users/*/Desktop; do
+    [ -e "$d" ] || continue
+    if [ -L "$d" ] || [ ! -d "$d" ]; then
+      echo "Wine prefix: $d is not a real folder" >&2
+      return 1
+    fi
+  done
 }
 
 # Starts Xvfb on the first free display from :91 when there is no display to use.
