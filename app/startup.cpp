@@ -234,7 +234,7 @@ int run_quarvel(HINSTANCE instance, int show_command) {
             g_sfx_payload = &payload;
             DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SFX_RUN), nullptr, sfx_run_proc, 0);
             g_sfx_payload = nullptr;
-            g_sfx_run_id = 0;
+            g_sfx_run_id = nullptr;
             if (!payload.temp_archive.empty()) DeleteFileW(payload.temp_archive.c_str());
             if (!work) {
                 close_mutex();

@@ -112,6 +112,43 @@
 #define IDC_CONV_RESUME 4815
 #define IDC_CONV_STOP 4816
 
+// ---- self-extract window (209) -------------------------------------------------------
+#define IDC_SFXRUN_TITLE 4501
+#define IDC_SFXRUN_DESCRIPTION 4502
+#define IDC_SFXRUN_DEST 4503
+#define IDC_SFXRUN_BROWSE 4504
+#define IDC_SFXRUN_PROGRESS 4505
+#define IDC_SFXRUN_LOG 4506
+#define IDC_SFXRUN_STATUS 4507
+#define IDC_SFXRUN_START 4508
+#define IDC_SFXRUN_BAND 4510
+// ---- self-extractor builder (206) and its entry picker (210) --------------------------
+#define IDC_SFX_HOST 3501
+#define IDC_SFX_HOST_BROWSE 3502
+#define IDC_SFX_REZ 3503
+#define IDC_SFX_REZ_BROWSE 3504
+#define IDC_SFX_OUTPUT 3505
+#define IDC_SFX_OUTPUT_BROWSE 3506
+#define IDC_SFX_BUILD 3507
+#define IDC_SFX_TITLE 3508
+#define IDC_SFX_DESCRIPTION 3509
+#define IDC_SFX_DEFAULT_PATH 3510
+#define IDC_SFX_PATH_BROWSE 3511
+#define IDC_SFX_SHORTCUT 3512
+#define IDC_SFX_IMAGE 3520
+#define IDC_SFX_IMAGE_BROWSE 3521
+#define IDC_SFX_TARGET 3523
+#define IDC_SFX_TARGET_PICK 3524
+#define IDC_SFX_PICK_LIST 3525
+#define IDC_SFX_MODE_SFX 4820
+#define IDC_SFX_MODE_INSTALLER 4821
+#define IDC_SFX_INTRO 4822
+#define IDC_SFX_LICENSE 4823
+#define IDC_SFX_README 4824
+#define IDC_SFX_README_LOAD 4825
+#define IDC_SFX_RUN_PROGRAM 4826
+#define IDC_SFX_RUN_PICK 4827
+
 // ---- comment and header editors ---------------------------------------------------
 #define IDC_COMMENT_EDIT 3401
 #define IDC_HEADER_SIGNATURE 3411

@@ -292,7 +292,7 @@ void update_command_states() {
                   {IDM_REPLACE_FILES, file_sel},   {IDM_REMOVE, has_sel},            {IDM_RENAME, has_sel},
                   {IDM_ARCHIVE_INFO, in_archive},  {IDM_COMMENT, in_archive},        {IDM_ENTRY_DETAILS, has_sel},
                   {IDM_MOVE_TO, has_sel},          {IDM_COPY_TO, has_sel},           {IDM_PACK_ONE, true},
-                  {IDM_SFX, in_archive},           {IDM_TEST, in_archive},           {IDM_VIEW_DEFAULT, any_sel},
+                  {IDM_SFX, true},                 {IDM_TEST, in_archive},           {IDM_VIEW_DEFAULT, any_sel},
                   {IDM_WIZARD, true}};
     for (const auto& s : states) enable_command(menu, s.id, s.on);
 
