@@ -164,7 +164,9 @@ void start_extraction(HWND window) {
         g_runner.outcome.reset();
         g_runner.running = false;
         g_runner.extract_ok = false;
-        g_runner.error_text = L"无法启动解压线程 (" + rez::from_utf8(e.what()) + L")";
+        const std::string reason = e.what();  // the C runtime's text, in the ANSI code page
+        g_runner.error_text =
+            L"无法启动解压线程 (" + rez::from_utf8(rez::codepage_to_utf8(reason.data(), reason.size(), CP_ACP)) + L")";
         enable(window, kIdCancel, true);
         show_failure(window);
     }

@@ -283,26 +283,36 @@ TEST(RunnerExtraction, EntriesNamedToLeaveTheFolderAreNotWrittenOutsideIt) {
     EXPECT_EQ(qvltest::read_text(dest + L"\\x_.._.._y"), "<x/../../y>");
 }
 
-// A program outside the extracted files, which the container names in several spellings.
+// A program to run that is not one of the extracted files: outside the folder in several
+// spellings, a folder, or missing. Nothing is started and the runner stays open.
 TEST(RunnerNames, AProgramToRunOutsideTheFolderIsRefused) {
     RunnerFixture f;
     const std::wstring evil = f.dir / L"evil.exe";
     ASSERT_TRUE(CopyFileW(cwd_probe_exe().c_str(), evil.c_str(), FALSE));
-    for (const std::string& name : {std::string("..\\evil.exe"), std::string("docs/../../evil.exe"), rez::to_utf8(evil),
-                                    std::string("\\") + rez::to_utf8(evil.substr(3))}) {
-        SCOPED_TRACE(name);
+    const std::wstring refused = L"[错误] 运行程序的路径不在解压目录内，已拒绝: ";
+    const std::wstring missing = L"[错误] 运行程序在解压结果中不存在: ";
+    const struct {
+        std::string name;
+        std::wstring line;
+    } cases[] = {
+        {"..\\evil.exe", refused},
+        {"docs/../../evil.exe", refused},
+        {rez::to_utf8(evil), refused},
+        {"\\" + rez::to_utf8(evil.substr(3)), refused},
+        {"docs", missing},
+        {"docs\\missing.exe", missing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         rezui::SfxConfig config = one_page(f.dest);
-        config.run_program = name;
+        config.run_program = c.name;
         f.build(config);
         Session s;
         s.steps = {
             click_on(rezui::kIdMain),
             wait_for([] { return !usable(control(rezui::kIdMain)); }),
             main_button_reads(L"解压"),
-            act([&] {
-                EXPECT_TRUE(contains(log_text(), L"[错误] 运行程序的路径不在解压目录内，已拒绝: " + rez::from_utf8(name)))
-                    << log_text();
-            }),
+            act([&] { EXPECT_TRUE(contains(log_text(), c.line + rez::from_utf8(c.name))) << log_text(); }),
             click_on(rezui::kIdCancel),
         };
         EXPECT_EQ(s.run(f.sfx_path), 0) << "the runner stays open and ends as a finished extraction";
