@@ -23,7 +23,8 @@ struct Session {
     size_t next = 0;
     bool timed_out = false;
     DWORD started = 0;
-    DWORD limit_ms = 30000;
+    // Generous: a loaded machine (the whole suite in parallel) can take seconds per step.
+    DWORD limit_ms = 120000;
     int exit_code = -1;
 
     static inline Session* current = nullptr;
