@@ -28,11 +28,21 @@ win_folder=$(winepath -w "$work/mods.v2/Textures")
 wine "$exe" --pack "$win_folder" </dev/null >/dev/null 2>&1 &
 pid=$!
 archive="$work/mods.v2/Textures.rez"
-for _ in $(seq 300); do
-  [ -f "$archive" ] && wine "$probe" wait-box-front 1 >/dev/null 2>&1 && break
+# Bounded by the clock, not by a count of tries: each probe start is slow on a loaded machine.
+front=
+deadline=$((SECONDS + 120))
+while [ $SECONDS -lt $deadline ]; do
+  if [ -f "$archive" ]; then
+    wine "$probe" wait-box-front 2 >/dev/null 2>"$work/probe.err" && { front=1; break; }
+  fi
   sleep 0.2
 done
 [ -f "$archive" ] || fail "no archive next to the packed folder"
+if [ -z "$front" ]; then
+  cat "$work/probe.err"
+  ps -eo pid,args | grep -i '\.exe' | grep -v grep
+  fail "the finished dialog did not come to the front"
+fi
 grep -q "first $marker" "$archive" || fail "the archive does not hold the text file"
 # The random file's bytes are stored whole.
 python3 - "$archive" "$work/mods.v2/Textures/sub/noise.bin" <<'PY' || fail "the archive does not hold the binary file"
