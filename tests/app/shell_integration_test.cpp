@@ -386,3 +386,26 @@ TEST(ShellRegistry, RezAssociationRegistersTheDropHandlerBesideTheProgram) {
     EXPECT_EQ(reg_text(kCU, approved, clsid), L"<missing>");
     EXPECT_TRUE(rezui::is_association_installed(L".rez"));
 }
+
+// The real "runas" start: this test program plays the elevated copy, running one of the
+// two disabled cases below, so the exit code it ends with is known. The case that succeeds
+// leaves a file late, which shows that the caller waited for the copy to end.
+TEST(ShellElevation, RunElevatedWaitsForTheCopyAndTakesItsExitCode) {
+    qvltest::ScratchDir dir(L"runas");
+    const std::wstring mark = dir / L"copy-ran";
+    SetEnvironmentVariableW(L"QVL_RUNAS_MARK", mark.c_str());
+    const std::wstring run_case = L"--gtest_also_run_disabled_tests --gtest_filter=ShellElevatedCopy.DISABLED_";
+    EXPECT_TRUE(rezui::run_elevated(run_case + L"EndsWithZero"));
+    EXPECT_TRUE(qvltest::path_exists(mark));
+    EXPECT_FALSE(rezui::run_elevated(run_case + L"EndsWithFailure"));
+    SetEnvironmentVariableW(L"QVL_RUNAS_MARK", nullptr);
+}
+
+TEST(ShellElevatedCopy, DISABLED_EndsWithZero) {
+    wchar_t mark[1040] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"QVL_RUNAS_MARK", mark, 1040), 0u);
+    Sleep(500);
+    ASSERT_TRUE(qvltest::write_text(mark, "ran"));
+}
+
+TEST(ShellElevatedCopy, DISABLED_EndsWithFailure) { FAIL() << "the copy reports a failure"; }
