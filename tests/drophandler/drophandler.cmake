@@ -16,12 +16,13 @@ target_include_directories(drophandler_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/.
 target_link_libraries(drophandler_tests PRIVATE archive gtest gtest_main ole32 uuid shell32 user32 advapi32)
 add_dependencies(drophandler_tests Lumbrel lumbrel_stub)
 
-# Every case registers the one class id for its run, so the cases take the registration in
-# turn; the ones that click a message box run alone on the shared display.
+# Every case registers the drop handler's class id for its run, a key the shell-integration
+# tests write too, so they all take the registry in turn; the ones that click a message box
+# run alone on the shared display.
 set(QVL_DROP_PROPERTIES_FILE ${CMAKE_CURRENT_BINARY_DIR}/drophandler_tests_properties.cmake)
 file(WRITE ${QVL_DROP_PROPERTIES_FILE}
      "if(DEFINED drophandler_tests_TESTS)\n"
-     "  set_tests_properties(\${drophandler_tests_TESTS} PROPERTIES RESOURCE_LOCK lumbrel_registration)\n"
+     "  set_tests_properties(\${drophandler_tests_TESTS} PROPERTIES RESOURCE_LOCK shell_registry)\n"
      "  set(qvl_drop_click_tests \${drophandler_tests_TESTS})\n"
      "  list(FILTER qvl_drop_click_tests INCLUDE REGEX \"Clicks|Pointer\")\n"
      "  if(qvl_drop_click_tests)\n"
