@@ -85,12 +85,16 @@ GLYPHS = {
     "sfx": union(minus(rounded_rect(0.2, 0.3, 0.8, 0.8, 0.05), rect(0.28, 0.42, 0.72, 0.72)),
                  polygon([(0.55, 0.12), (0.36, 0.5), (0.5, 0.5), (0.44, 0.76), (0.66, 0.38), (0.52, 0.38)])),
     "app": union(rounded_rect(0.16, 0.24, 0.84, 0.44, 0.04), rounded_rect(0.2, 0.5, 0.8, 0.82, 0.04)),
+    # An archive file in Explorer: a page with a folded corner and a band of the app's box.
+    "document": minus(union(polygon([(0.24, 0.14), (0.6, 0.14), (0.78, 0.32), (0.78, 0.86), (0.24, 0.86)])),
+                      union(polygon([(0.6, 0.14), (0.6, 0.32), (0.78, 0.32)]), rect(0.32, 0.5, 0.7, 0.58))),
 }
 
 COLOURS = {
     "add": (46, 160, 90), "extract": (40, 110, 200), "test": (60, 170, 60), "view": (30, 150, 160),
     "delete": (210, 60, 60), "find": (230, 140, 30), "wizard": (130, 80, 190), "info": (50, 120, 210),
     "comment": (220, 170, 30), "sfx": (160, 100, 50), "app": (190, 110, 40),
+    "document": (190, 110, 40),
 }
 
 
@@ -164,6 +168,8 @@ def main():
         f.write(ico_bytes("app", [16, 32]))
     with open(os.path.join(OUT, "app_large.ico"), "wb") as f:
         f.write(ico_bytes("app", [32, 48]))
+    with open(os.path.join(OUT, "document.ico"), "wb") as f:
+        f.write(ico_bytes("document", [16, 32, 48]))
 
 
 if __name__ == "__main__":

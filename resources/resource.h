@@ -5,6 +5,7 @@
 // ---- icons and images ---------------------------------------------------------
 #define IDI_APP_SMALL 101  // small icon, tray icon, about box
 #define IDI_APP_LARGE 102
+#define IDI_DOCUMENT 103  // archive files in Explorer (the associations' DefaultIcon)
 #define IDP_TB_EXTRACT 110  // toolbar PNGs (resource type "PNG")
 #define IDP_TB_TEST 111
 #define IDP_TB_VIEW 112

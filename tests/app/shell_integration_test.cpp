@@ -49,8 +49,8 @@ TEST(ShellRegistry, InstallWritesTheClassAndUninstallRestoresTheEarlierDefault) 
 
     ASSERT_TRUE(rezui::install_file_association(L".zip"));
     EXPECT_EQ(reg_text(kCR, L"Vellox.ZipFile"), L"ZIP压缩包");
-    // The test program carries icon groups 101 and 102 only, so the document icon falls back to 0.
-    EXPECT_EQ(reg_text(kCR, L"Vellox.ZipFile\\DefaultIcon"), quoted_program() + L",0");
+    // The document icon is the third icon group (101 and 102 are the window's icons).
+    EXPECT_EQ(reg_text(kCR, L"Vellox.ZipFile\\DefaultIcon"), quoted_program() + L",2");
     EXPECT_EQ(reg_text(kCR, L"Vellox.ZipFile\\shell\\open\\command"), quoted_program() + L" \"%1\"");
     EXPECT_EQ(reg_text(kCR, L"Vellox.ZipFile\\PreviousDefault"), L"OtherTool.Zip");
     EXPECT_EQ(reg_text(kCR, L".zip"), L"Vellox.ZipFile");

@@ -128,8 +128,8 @@ def expected_after_install(program, folder):
     for ext, progid, name in ((".rez", "Vellox.RezFile", "Rez数据包"), (".zip", "Vellox.ZipFile", "ZIP压缩包"),
                               (".7z", "Vellox.SevenZipFile", "7Z压缩包")):
         want[CR + "\\" + progid] = {"": name}
-        # The program has the icon groups 101 and 102 only, so the document icon is the first.
-        want[CR + "\\" + progid + r"\DefaultIcon"] = {"": quoted + ",0"}
+        # The document icon is the third icon group (101 and 102 are the window's icons).
+        want[CR + "\\" + progid + r"\DefaultIcon"] = {"": quoted + ",2"}
         want[CR + "\\" + progid + r"\shell\open\command"] = {"": quoted + ' "%1"'}
         want[CR + "\\" + ext] = {"": progid, "PerceivedType": "Document"}
         want[CU + r"\Software\Classes" + "\\" + ext] = {"": progid}
