@@ -58,8 +58,16 @@ def batch(work, lines):
     return out.stdout.decode("ascii", "replace")
 
 
+_WINDOWS_FOLDERS = {}
+
+
 def winpath(path):
-    return subprocess.check_output(["winepath", "-w", path]).decode().strip()
+    """The Windows form of a path below the work folder; winepath is asked once per folder,
+    as every call starts Wine and the whole check runs alongside the other tests."""
+    folder, name = os.path.split(path)
+    if folder not in _WINDOWS_FOLDERS:
+        _WINDOWS_FOLDERS[folder] = subprocess.check_output(["winepath", "-w", folder]).decode().strip()
+    return _WINDOWS_FOLDERS[folder].rstrip("\\") + "\\" + name
 
 
 def existing_keys(work):
