@@ -5,7 +5,7 @@
 
 namespace rez {
 
-bool uppercase_rez_names = false;
+std::atomic<bool> uppercase_rez_names{false};
 
 // ---- names ------------------------------------------------------------------------
 
@@ -68,7 +68,7 @@ bool name_less_ci(const std::wstring& a, const std::wstring& b) {
 }
 
 std::string apply_rez_name_case(const std::string& name) {
-    return uppercase_rez_names ? to_upper_ascii(name) : name;
+    return uppercase_rez_names.load() ? to_upper_ascii(name) : name;
 }
 
 std::string file_name_utf8(const std::wstring& path) {

@@ -3,6 +3,7 @@
 // that reads, edits, saves or extracts it. Entry names are UTF-8, disk paths UTF-16.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -77,7 +78,9 @@ using LogFn = std::function<void(int percent, const std::wstring& text)>;
 using FileFn = std::function<bool(const std::wstring& path)>;
 
 // Set by the application from its settings: upper-case the names of REZ entries it adds.
-extern bool uppercase_rez_names;
+// The settings dialog changes it on the UI thread while job threads read it, so it is atomic:
+// a job started after a save sees the saved value.
+extern std::atomic<bool> uppercase_rez_names;
 
 // ---- names and paths ------------------------------------------------------------
 

@@ -49,6 +49,31 @@
 #define IDC_VDIR_CURRENT 4402
 #define IDC_VDIR_NEW 4403
 
+// ---- settings dialog (204): page 0 "菜单系统", page 1 "主题" ---------------------------
+#define IDC_SET_TABS 3310
+#define IDC_SET_THEME 3303
+#define IDC_SET_DRAG_FOLDER 3304
+#define IDC_SET_BROWSE 3305
+#define IDC_SET_THEME_LABEL 3327
+#define IDC_SET_DRAG_LABEL 3328
+#define IDC_SET_UPPER_REZ 3329
+#define IDC_SET_UPPER_ZIP 3330
+#define IDC_SET_UPPER_7Z 3331
+#define IDC_SET_CLOSE_TO_TRAY 3339
+#define IDC_SET_SHOW_LOG 3340
+#define IDC_SET_CONTEXT_MENU 3313
+#define IDC_SET_CONTEXT_STATE 3319
+#define IDC_SET_SHELLNEW 3317
+#define IDC_SET_SHELLNEW_STATE 3323
+#define IDC_SET_ASSOC_GROUP 3332
+#define IDC_SET_ASSOC_REZ 3333
+#define IDC_SET_ASSOC_ZIP 3334
+#define IDC_SET_ASSOC_7Z 3335
+#define IDC_SET_ASSOC_REZ_STATE 3336
+#define IDC_SET_ASSOC_ZIP_STATE 3337
+#define IDC_SET_ASSOC_7Z_STATE 3338
+#define IDC_SET_APPLY 3318
+
 // ---- search window (201) ---------------------------------------------------------
 #define IDC_SEARCH_TABS 4601
 #define IDC_S0_KEYWORD 3001

@@ -55,6 +55,26 @@ bool dialog_ctlcolor(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR* result
     }
 }
 
+namespace {
+
+using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+
+// Looked up once per process; a missing library or function is not looked for again.
+SetWindowThemeFn set_window_theme() {
+    static SetWindowThemeFn fn = [] {
+        HMODULE lib = LoadLibraryW(L"uxtheme.dll");
+        return lib ? reinterpret_cast<SetWindowThemeFn>(reinterpret_cast<void*>(GetProcAddress(lib, "SetWindowTheme")))
+                   : nullptr;
+    }();
+    return fn;
+}
+
+}  // namespace
+
+void switch_off_visual_style(HWND control) {
+    if (SetWindowThemeFn theme = set_window_theme()) theme(control, L"", L"");
+}
+
 void apply_dialog_look(HWND dialog) {
     EnumChildWindows(dialog, owner_draw_buttons_cb, 0);
     if (HFONT font = app.ui_font) {

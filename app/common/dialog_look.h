@@ -11,5 +11,8 @@ BOOL CALLBACK owner_draw_buttons_cb(HWND child, LPARAM);
 bool dialog_ctlcolor(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR* result);
 // The WM_INITDIALOG step: EnumChildWindows with owner_draw_buttons_cb, then the UI font.
 void apply_dialog_look(HWND dialog);
+// Gives a control the classic look (SetWindowTheme with two empty strings), so check boxes
+// draw their text in the colour the dialog sets. Does nothing where visual styles are missing.
+void switch_off_visual_style(HWND control);
 
 }  // namespace rezui

@@ -49,7 +49,11 @@ Settings default_settings() {
     return s;
 }
 
-std::wstring settings_path() { return rez::exe_directory() + L"\\Rezconfig.dat"; }
+std::wstring settings_file_override;
+
+std::wstring settings_path() {
+    return settings_file_override.empty() ? rez::exe_directory() + L"\\Rezconfig.dat" : settings_file_override;
+}
 
 std::vector<uint8_t> settings_key() {
     BCRYPT_ALG_HANDLE alg = nullptr;

@@ -21,8 +21,10 @@ struct Settings {
 };
 
 Settings default_settings();
-// The program directory's settings file.
+// The program directory's settings file, or settings_file_override when that is set: the test
+// programs share one directory, so each test that saves points this at a file of its own.
 std::wstring settings_path();
+extern std::wstring settings_file_override;
 // The defaults with every field the file gives replaced; never fails.
 Settings load_settings();
 Settings load_settings_from(const std::wstring& path);

@@ -42,17 +42,6 @@ const std::vector<int>& tab_controls(int tab) {
     return lists[tab];
 }
 
-using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-
-SetWindowThemeFn set_window_theme() {
-    static SetWindowThemeFn fn = [] {
-        HMODULE lib = LoadLibraryW(L"uxtheme.dll");
-        return lib ? reinterpret_cast<SetWindowThemeFn>(reinterpret_cast<void*>(GetProcAddress(lib, "SetWindowTheme")))
-                   : nullptr;
-    }();
-    return fn;
-}
-
 void set_item(HWND dialog, int id, const std::wstring& text) { set_window_text(GetDlgItem(dialog, id), text); }
 
 void add_columns(HWND list, const std::vector<std::pair<const wchar_t*, int>>& columns) {
@@ -98,9 +87,8 @@ void show_tab(HWND dialog, int tab) {
 }
 
 BOOL on_init(HWND dialog) {
-    if (SetWindowThemeFn theme = set_window_theme())
-        for (const SearchTab& t : kTabs)
-            for (int id : t.checks) theme(GetDlgItem(dialog, id), L"", L"");
+    for (const SearchTab& t : kTabs)
+        for (int id : t.checks) switch_off_visual_style(GetDlgItem(dialog, id));
     HWND tabs = GetDlgItem(dialog, IDC_SEARCH_TABS);
     const wchar_t* captions[3] = {L"在已打开的文件查找", L"在导入的rez文件中查找", L"在文件夹查找"};
     for (int i = 0; i < 3; ++i) {
