@@ -65,7 +65,8 @@ uint64_t fnv1a(const Bytes& b) {
     std::fprintf(stderr, "==driver== %s: %s\n", kind, what);
     if (current) {
         char name[64];
-        std::snprintf(name, sizeof name, "%s-%016llx", kind, static_cast<unsigned long long>(fnv1a(*current)));
+        std::snprintf(name, sizeof name, "%s-%016llx", kind,
+                      static_cast<unsigned long long>(fnv1a(*current)));
         const std::string path = options.artifact_prefix + name;
         if (FILE* f = std::fopen(path.c_str(), "wb")) {
             if (!current->empty()) std::fwrite(current->data(), 1, current->size(), f);
@@ -114,9 +115,9 @@ void run_one(const Bytes& input) {
 
 // ---- mutation ----------------------------------------------------------------------
 
-const uint64_t kInteresting[] = {0,          1,          0x7F,       0x80,       0xFF,       0x100,
-                                 0x7FFF,     0x8000,     0xFFFF,     0x10000,    0x7FFFFFFF, 0x80000000,
-                                 0xFFFFFFFF, 0x100000000, ~uint64_t{0}, 0x7FFFFFFFFFFFFFFF};
+const uint64_t kInteresting[] = {
+    0,      1,       0x7F,       0x80,       0xFF,       0x100,       0x7FFF,       0x8000,
+    0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0x100000000, ~uint64_t{0}, 0x7FFFFFFFFFFFFFFF};
 
 Bytes mutate(const std::vector<Bytes>& corpus, std::mt19937_64& rng) {
     auto pick = [&](size_t n) { return n ? static_cast<size_t>(rng() % n) : 0; };
@@ -136,14 +137,16 @@ Bytes mutate(const std::vector<Bytes>& corpus, std::mt19937_64& rng) {
                 const size_t at = pick(b.size());
                 uint64_t v = kInteresting[pick(std::size(kInteresting))];
                 if (rng() % 4 == 0) v += static_cast<uint64_t>(static_cast<int>(rng() % 33) - 16);
-                for (size_t i = 0; i < width && at + i < b.size(); ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+                for (size_t i = 0; i < width && at + i < b.size(); ++i)
+                    b[at + i] = static_cast<uint8_t>(v >> (8 * i));
                 break;
             }
             case 3: {  // erase a run
                 if (b.empty()) break;
                 const size_t at = pick(b.size());
                 const size_t n = 1 + pick(std::min<size_t>(b.size() - at, 64));
-                b.erase(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + n));
+                b.erase(b.begin() + static_cast<std::ptrdiff_t>(at),
+                        b.begin() + static_cast<std::ptrdiff_t>(at + n));
                 break;
             }
             case 4: {  // insert random bytes
@@ -167,7 +170,8 @@ Bytes mutate(const std::vector<Bytes>& corpus, std::mt19937_64& rng) {
                 const size_t from = pick(other.size());
                 const size_t n = 1 + pick(std::min<size_t>(other.size() - from, 256));
                 const size_t at = pick(b.size() + 1);
-                b.insert(b.begin() + static_cast<std::ptrdiff_t>(at), other.begin() + static_cast<std::ptrdiff_t>(from),
+                b.insert(b.begin() + static_cast<std::ptrdiff_t>(at),
+                         other.begin() + static_cast<std::ptrdiff_t>(from),
                          other.begin() + static_cast<std::ptrdiff_t>(from + n));
                 break;
             }
@@ -189,14 +193,22 @@ void parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const std::string value = a.substr(a.find('=') + 1);
-        if (starts_with(a, "-max_total_time=")) options.max_total_time = std::atof(value.c_str());
-        else if (starts_with(a, "-timeout=")) options.timeout = std::atof(value.c_str());
-        else if (starts_with(a, "-max_len=")) options.max_len = std::strtoull(value.c_str(), nullptr, 10);
-        else if (starts_with(a, "-malloc_limit_mb=")) options.malloc_limit = std::strtoull(value.c_str(), nullptr, 10) << 20;
-        else if (starts_with(a, "-seed=")) options.seed = std::strtoull(value.c_str(), nullptr, 10);
-        else if (starts_with(a, "-artifact_prefix=")) options.artifact_prefix = value;
-        else if (starts_with(a, "-")) std::fprintf(stderr, "==driver== option ignored: %s\n", a.c_str());
-        else options.paths.push_back(a);
+        if (starts_with(a, "-max_total_time="))
+            options.max_total_time = std::atof(value.c_str());
+        else if (starts_with(a, "-timeout="))
+            options.timeout = std::atof(value.c_str());
+        else if (starts_with(a, "-max_len="))
+            options.max_len = std::strtoull(value.c_str(), nullptr, 10);
+        else if (starts_with(a, "-malloc_limit_mb="))
+            options.malloc_limit = std::strtoull(value.c_str(), nullptr, 10) << 20;
+        else if (starts_with(a, "-seed="))
+            options.seed = std::strtoull(value.c_str(), nullptr, 10);
+        else if (starts_with(a, "-artifact_prefix="))
+            options.artifact_prefix = value;
+        else if (starts_with(a, "-"))
+            std::fprintf(stderr, "==driver== option ignored: %s\n", a.c_str());
+        else
+            options.paths.push_back(a);
     }
 }
 
@@ -282,6 +294,7 @@ int main(int argc, char** argv) {
         run_one(input);
         ++runs;
     }
-    std::fprintf(stderr, "==driver== %llu mutated inputs ran, no failure\n", static_cast<unsigned long long>(runs));
+    std::fprintf(stderr, "==driver== %llu mutated inputs ran, no failure\n",
+                 static_cast<unsigned long long>(runs));
     return 0;
 }

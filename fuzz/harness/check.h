@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define QVL_FUZZ_CHECK(cond)                                                                 \
-    do {                                                                                     \
-        if (!(cond)) {                                                                       \
+#define QVL_FUZZ_CHECK(cond)                                                              \
+    do {                                                                                  \
+        if (!(cond)) {                                                                    \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                    \
-        }                                                                                    \
+            std::abort();                                                                 \
+        }                                                                                 \
     } while (0)

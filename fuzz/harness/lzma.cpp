@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Known size from the next byte (0: unknown, end marker or input end).
         const uint64_t known = size >= 2 ? uint64_t{data[1]} * 97 : 0;
         out.clear();
-        if (rez::lzma_decode_raw(data, data + (size >= 2 ? 2 : 1), size - (size >= 2 ? 2 : 1), known, out, kLimit)) {
+        if (rez::lzma_decode_raw(data, data + (size >= 2 ? 2 : 1), size - (size >= 2 ? 2 : 1), known, out,
+                                 kLimit)) {
             QVL_FUZZ_CHECK(out.size() <= kLimit);
             if (known) QVL_FUZZ_CHECK(out.size() == known);
         }

@@ -24,7 +24,8 @@ bool fix_header_crcs(std::vector<uint8_t>& file) {
         length = length << 8 | file[20 + i];
     }
     if (offset <= file.size() - 32 && length <= file.size() - 32 - offset)
-        rez::store_u32le(file.data() + 28, rez::crc32(file.data() + 32 + offset, static_cast<size_t>(length)));
+        rez::store_u32le(file.data() + 28,
+                         rez::crc32(file.data() + 32 + offset, static_cast<size_t>(length)));
     rez::store_u32le(file.data() + 8, rez::crc32(file.data() + 12, 20));
     return true;
 }
@@ -55,7 +56,8 @@ void read_archive(const std::vector<uint8_t>& file) {
             it = folders.emplace(e.folder, std::move(decoded)).first;
         }
         std::vector<uint8_t> out;
-        if (rez::sevenzip_slice_entry(db, e, it->second, out, entry_err)) QVL_FUZZ_CHECK(out.size() == e.size);
+        if (rez::sevenzip_slice_entry(db, e, it->second, out, entry_err))
+            QVL_FUZZ_CHECK(out.size() == e.size);
     }
 }
 

@@ -82,8 +82,10 @@ bool utf8_to_points(const uint8_t* s, size_t n, bool strict, std::vector<uint32_
         }
         bool ok = len != 0 && i + len <= n;
         for (size_t k = 1; ok && k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (s[i + k] & 0x3F);
+            if ((s[i + k] & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (s[i + k] & 0x3F);
         }
         if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
         if (!ok) {
@@ -102,18 +104,29 @@ const char* iconv_name(UINT cp) {
     switch (cp) {
         case CP_ACP:
         case CP_THREAD_ACP:
-        case 936: return "CP936";  // the users' code page
+        case 936:
+            return "CP936";  // the users' code page
         case CP_OEMCP:
-        case 437: return "CP437";
-        case 949: return "CP949";
-        case 950: return "BIG5";
-        case 932: return "CP932";
-        case 54936: return "GB18030";
-        case 1252: return "CP1252";
-        case 1251: return "CP1251";
-        case 1250: return "CP1250";
-        case 28591: return "ISO-8859-1";
-        default: return nullptr;
+        case 437:
+            return "CP437";
+        case 949:
+            return "CP949";
+        case 950:
+            return "BIG5";
+        case 932:
+            return "CP932";
+        case 54936:
+            return "GB18030";
+        case 1252:
+            return "CP1252";
+        case 1251:
+            return "CP1251";
+        case 1250:
+            return "CP1250";
+        case 28591:
+            return "ISO-8859-1";
+        default:
+            return nullptr;
     }
 }
 
@@ -186,8 +199,9 @@ int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR in, int in_length, L
     const size_t n = in_length < 0 ? std::strlen(in) + 1 : static_cast<size_t>(in_length);
     const bool strict = (flags & MB_ERR_INVALID_CHARS) != 0;
     std::vector<uint32_t> cps;
-    const bool ok = code_page == CP_UTF8 ? utf8_to_points(reinterpret_cast<const uint8_t*>(in), n, strict, cps)
-                                         : codepage_to_points(code_page, in, n, strict, cps);
+    const bool ok = code_page == CP_UTF8
+                        ? utf8_to_points(reinterpret_cast<const uint8_t*>(in), n, strict, cps)
+                        : codepage_to_points(code_page, in, n, strict, cps);
     if (!ok) return 0;
     std::vector<wchar_t> units;
     points_to_units(cps, units);
@@ -244,7 +258,8 @@ BOOL GetCPInfoExW(UINT code_page, DWORD, CPINFOEXW* info) {
     return TRUE;
 }
 
-HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD disposition, DWORD, HANDLE) {
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD disposition, DWORD,
+                   HANDLE) {
     int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
     if (disposition == CREATE_ALWAYS) flags |= O_CREAT | O_TRUNC;
     if (disposition == CREATE_NEW) flags |= O_CREAT | O_EXCL;
@@ -312,7 +327,9 @@ BOOL DeleteFileW(LPCWSTR name) { return unlink(narrow_path(name).c_str()) == 0; 
 BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD) {
     return rename(narrow_path(from).c_str(), narrow_path(to).c_str()) == 0;
 }
-BOOL CreateDirectoryW(LPCWSTR name, SECURITY_ATTRIBUTES*) { return mkdir(narrow_path(name).c_str(), 0755) == 0; }
+BOOL CreateDirectoryW(LPCWSTR name, SECURITY_ATTRIBUTES*) {
+    return mkdir(narrow_path(name).c_str(), 0755) == 0;
+}
 DWORD GetModuleFileNameW(HMODULE, LPWSTR, DWORD) { return 0; }
 BOOL FindClose(HANDLE) { return TRUE; }
 LONG RegCloseKey(HKEY) { return 0; }
@@ -336,7 +353,8 @@ NTSTATUS BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* alg, LPCWSTR, LPCWSTR, U
 }
 NTSTATUS BCryptCloseAlgorithmProvider(BCRYPT_ALG_HANDLE, ULONG) { return 0; }
 NTSTATUS BCryptSetProperty(BCRYPT_HANDLE, LPCWSTR, PUCHAR, ULONG, ULONG) { return kNotSupported; }
-NTSTATUS BCryptGenerateSymmetricKey(BCRYPT_ALG_HANDLE, BCRYPT_KEY_HANDLE*, PUCHAR, ULONG, PUCHAR, ULONG, ULONG) {
+NTSTATUS BCryptGenerateSymmetricKey(BCRYPT_ALG_HANDLE, BCRYPT_KEY_HANDLE*, PUCHAR, ULONG, PUCHAR, ULONG,
+                                    ULONG) {
     return kNotSupported;
 }
 NTSTATUS BCryptDestroyKey(BCRYPT_KEY_HANDLE) { return 0; }
@@ -352,7 +370,8 @@ NTSTATUS BCryptCreateHash(BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE*, PUCHAR, ULONG,
 NTSTATUS BCryptHashData(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG) { return kNotSupported; }
 NTSTATUS BCryptFinishHash(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG) { return kNotSupported; }
 NTSTATUS BCryptDestroyHash(BCRYPT_HASH_HANDLE) { return 0; }
-NTSTATUS BCryptDeriveKeyPBKDF2(BCRYPT_ALG_HANDLE, PUCHAR, ULONG, PUCHAR, ULONG, ULONGLONG, PUCHAR, ULONG, ULONG) {
+NTSTATUS BCryptDeriveKeyPBKDF2(BCRYPT_ALG_HANDLE, PUCHAR, ULONG, PUCHAR, ULONG, ULONGLONG, PUCHAR, ULONG,
+                               ULONG) {
     return kNotSupported;
 }
 NTSTATUS BCryptGenRandom(BCRYPT_ALG_HANDLE, PUCHAR, ULONG, ULONG) { return kNotSupported; }

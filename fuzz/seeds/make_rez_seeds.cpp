@@ -12,7 +12,8 @@ namespace {
 
 std::wstring widen(const std::string& s) { return rez::from_utf8(s); }
 
-rez::Entry file_entry(const std::string& stem, const std::string& ext, uint32_t id, const std::wstring& source) {
+rez::Entry file_entry(const std::string& stem, const std::string& ext, uint32_t id,
+                      const std::wstring& source) {
     rez::Entry e;
     e.name = stem;
     e.ext = ext;
@@ -69,13 +70,15 @@ int main(int argc, char** argv) {
     const std::wstring blocks = widen(argv[3]) + L"/";
 
     auto tree = [&] {
-        return folder("", {file_entry("README", "TXT", 10000001, content + L"a.txt"),
-                           folder("WORLDS", {file_entry("MAP", "DAT", 10000002, content + L"b.bin"),
-                                             folder("EMPTY", {}),
-                                             folder("DEEP", {file_entry("X", "LTC", 10000003, content + L"a.txt")})}),
-                           file_entry("NOEXT", "", 10000004, content + L"b.bin")});
+        return folder(
+            "",
+            {file_entry("README", "TXT", 10000001, content + L"a.txt"),
+             folder("WORLDS", {file_entry("MAP", "DAT", 10000002, content + L"b.bin"), folder("EMPTY", {}),
+                               folder("DEEP", {file_entry("X", "LTC", 10000003, content + L"a.txt")})}),
+             file_entry("NOEXT", "", 10000004, content + L"b.bin")});
     };
-    bool ok = save(files + L"game.rez", tree(), L"") && save(files + L"commented.rez", tree(), L"注释 comment") &&
+    bool ok = save(files + L"game.rez", tree(), L"") &&
+              save(files + L"commented.rez", tree(), L"注释 comment") &&
               save(files + L"engine.rez", tree(), L"") && save(files + L"empty.rez", folder("", {}), L"");
     ok = ok && block_seed(files + L"game.rez", false, 0, blocks + L"game_root") &&
          block_seed(files + L"commented.rez", false, 77, blocks + L"game_root_phase77") &&

@@ -22,8 +22,8 @@ using BCRYPT_HASH_HANDLE = void*;
 NTSTATUS BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* alg, LPCWSTR id, LPCWSTR impl, ULONG flags);
 NTSTATUS BCryptCloseAlgorithmProvider(BCRYPT_ALG_HANDLE alg, ULONG flags);
 NTSTATUS BCryptSetProperty(BCRYPT_HANDLE object, LPCWSTR property, PUCHAR input, ULONG length, ULONG flags);
-NTSTATUS BCryptGenerateSymmetricKey(BCRYPT_ALG_HANDLE alg, BCRYPT_KEY_HANDLE* key, PUCHAR object, ULONG object_length,
-                                    PUCHAR secret, ULONG secret_length, ULONG flags);
+NTSTATUS BCryptGenerateSymmetricKey(BCRYPT_ALG_HANDLE alg, BCRYPT_KEY_HANDLE* key, PUCHAR object,
+                                    ULONG object_length, PUCHAR secret, ULONG secret_length, ULONG flags);
 NTSTATUS BCryptDestroyKey(BCRYPT_KEY_HANDLE key);
 NTSTATUS BCryptEncrypt(BCRYPT_KEY_HANDLE key, PUCHAR input, ULONG input_length, void* padding, PUCHAR iv,
                        ULONG iv_length, PUCHAR output, ULONG output_length, ULONG* result, ULONG flags);
@@ -35,5 +35,6 @@ NTSTATUS BCryptHashData(BCRYPT_HASH_HANDLE hash, PUCHAR input, ULONG length, ULO
 NTSTATUS BCryptFinishHash(BCRYPT_HASH_HANDLE hash, PUCHAR output, ULONG length, ULONG flags);
 NTSTATUS BCryptDestroyHash(BCRYPT_HASH_HANDLE hash);
 NTSTATUS BCryptDeriveKeyPBKDF2(BCRYPT_ALG_HANDLE prf, PUCHAR password, ULONG password_length, PUCHAR salt,
-                               ULONG salt_length, ULONGLONG iterations, PUCHAR key, ULONG key_length, ULONG flags);
+                               ULONG salt_length, ULONGLONG iterations, PUCHAR key, ULONG key_length,
+                               ULONG flags);
 NTSTATUS BCryptGenRandom(BCRYPT_ALG_HANDLE alg, PUCHAR buffer, ULONG length, ULONG flags);
