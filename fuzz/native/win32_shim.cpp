@@ -155,7 +155,8 @@ bool codepage_to_points(UINT code_page, const char* in, size_t n, bool strict, s
     if (!name) return false;
     iconv_t cd = converter("UTF-32LE", name);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    std::vector<char> buf(n * 4 + 16);
+    thread_local std::vector<char> buf;
+    if (buf.size() < n * 4 + 16) buf.resize(n * 4 + 16);
     char* src = const_cast<char*>(in);
     size_t left = n;
     bool ok = true;
@@ -198,12 +199,16 @@ int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR in, int in_length, L
     if (!in || in_length == 0 || out_length < 0) return 0;
     const size_t n = in_length < 0 ? std::strlen(in) + 1 : static_cast<size_t>(in_length);
     const bool strict = (flags & MB_ERR_INVALID_CHARS) != 0;
-    std::vector<uint32_t> cps;
+    // Kept between calls: the text detectors convert thousands of times per entry, and
+    // fresh buffers each time would make the sanitizer's allocator most of the cost.
+    thread_local std::vector<uint32_t> cps;
+    thread_local std::vector<wchar_t> units;
+    cps.clear();
+    units.clear();
     const bool ok = code_page == CP_UTF8
                         ? utf8_to_points(reinterpret_cast<const uint8_t*>(in), n, strict, cps)
                         : codepage_to_points(code_page, in, n, strict, cps);
     if (!ok) return 0;
-    std::vector<wchar_t> units;
     points_to_units(cps, units);
     if (out_length == 0) return static_cast<int>(units.size());
     if (units.size() > static_cast<size_t>(out_length)) return 0;
