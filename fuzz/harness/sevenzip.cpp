@@ -1,5 +1,6 @@
-// 7z archives in memory: signature header, plain or encoded header, the listing and its
-// comment trailer, then every file cut out of its decoded folder.
+// 7z archives: in memory, the signature header, plain or encoded header, the listing and
+// its comment trailer, then every file cut out of its decoded folder; then the same archive
+// by path, as the program reads members through its cache of the last decoded folder.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -11,6 +12,7 @@
 #include "archive/sevenzip_reader.h"
 #include "archive/util.h"
 #include "fuzz/harness/check.h"
+#include "fuzz/harness/scratch_file.h"
 
 namespace {
 
@@ -61,6 +63,29 @@ void read_archive(const std::vector<uint8_t>& file) {
     }
 }
 
+void read_by_path(const std::vector<uint8_t>& file) {
+    const std::wstring path = qvl_fuzz::write_scratch_file(L"7z", file.data(), file.size());
+    // The cache knows a file by its size and time; every input is a new archive.
+    rez::sevenzip_drop_cache();
+    (void)rez::sevenzip_header_is_encrypted(path);
+    (void)rez::sevenzip_needs_password(path);
+    std::vector<rez::SevenZipEntry> entries;
+    std::wstring comment, err;
+    if (!rez::sevenzip_list_entries(path, entries, comment, err)) return;
+    size_t tried = 0;
+    for (const rez::SevenZipEntry& e : entries) {
+        if (e.is_dir) continue;
+        if (++tried > 16) break;
+        std::vector<uint8_t> out;
+        std::wstring entry_err;
+        if (rez::sevenzip_extract_entry(path, e, out, entry_err)) {
+            QVL_FUZZ_CHECK(out.size() == e.size);
+        } else {
+            QVL_FUZZ_CHECK(!entry_err.empty());
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -69,5 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> file(data, data + size);
     read_archive(file);
     if (fix_header_crcs(file)) read_archive(file);
+    read_by_path(file);
     return 0;
 }
