@@ -176,6 +176,7 @@ bool codepage_to_points(UINT code_page, const char* in, size_t n, bool strict, s
             break;
         }
         cps.push_back('?');
+        if (left == 0) break;  // some converters fail at the very end of the input
         ++src;
         --left;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
