@@ -53,6 +53,15 @@ REG
     wineserver -w
     touch "$WINEPREFIX/.qvl-ready"
   fi
+  # The CJK font lacks a few symbols the UI shows ("✗ 未安装"). Under a Chinese code page Wine
+  # falls back through the links of "Microsoft Sans Serif", as Windows does through its own
+  # font links: a font that has them goes there.
+  if [ ! -f "$WINEPREFIX/.qvl-fontlink" ]; then
+    DISPLAY= wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "Microsoft Sans Serif" /t REG_MULTI_SZ /d "DejaVuSans.ttf,DejaVu Sans" /f >/dev/null 2>&1 || true
+    wineserver -w
+    touch "$WINEPREFIX/.qvl-fontlink"
+  fi
   # Checked at every start, not only when the prefix is made: a prefix update by a newer
   # Wine links the shell folders into the host's home again.
   qvl_wine_real_user_folders || return 1
