@@ -2,8 +2,9 @@
 //   app_extract <archive> <target>             extract-all through the program's own job
 //                                              code: the ZIP/7z extraction job, or for a
 //                                              REZ archive the open and extract-all job steps
-//   app_extract --floor <list> <blob> <target> the same files written by a plain loop: one
-//                                              read of the blob, then create, write, close
+//   app_extract --floor <list> <blob> <target> the same files written by a plain loop:
+//                                              create, write (from the blob, read in turn
+//                                              through one reused buffer), close
 //   app_extract --pack-rez <folder> <out.rez>  packs a folder into a REZ archive (fixtures)
 // The list holds one "relative\path<TAB>size" line per file, the blob their bytes in order.
 // Paths may be given as /unix/paths. Exit code 0 on success.
@@ -46,21 +47,14 @@ int extract_all(const std::wstring& archive, const std::wstring& target) {
 int floor_loop(const std::wstring& list_path, const std::wstring& blob_path, const std::wstring& target) {
     std::vector<uint8_t> list;
     if (!rez::read_file(list_path, list)) return fail("read list", list_path);
-    rez::FileHandle blob_file(CreateFileW(blob_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER blob_size{};
-    if (!blob_file || !GetFileSizeEx(blob_file.get(), &blob_size)) return fail("open blob", blob_path);
-    const size_t total = static_cast<size_t>(blob_size.QuadPart);
-    std::unique_ptr<uint8_t[]> blob(new uint8_t[total + 1]);
-    for (size_t done = 0; done < total;) {
-        DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<size_t>(total - done, rez::kIoChunk));
-        if (!ReadFile(blob_file.get(), blob.get() + done, want, &got, nullptr) || got == 0)
-            return fail("read blob", blob_path);
-        done += got;
-    }
+    rez::FileHandle blob(CreateFileW(blob_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!blob) return fail("open blob", blob_path);
+    // One reused piece buffer, as a streaming copy has: fresh memory is not what is measured.
+    constexpr size_t kPiece = 4 << 20;
+    std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
     std::set<std::wstring> made;
-    size_t at = 0, offset = 0;
+    size_t at = 0;
     while (at < list.size()) {
         size_t end = at;
         while (end < list.size() && list[end] != '\n') end++;
@@ -68,20 +62,20 @@ int floor_loop(const std::wstring& list_path, const std::wstring& blob_path, con
         at = end + 1;
         const size_t tab = line.find('\t');
         if (tab == std::string::npos) continue;
-        const size_t size = std::stoull(line.substr(tab + 1));
+        size_t left = std::stoull(line.substr(tab + 1));
         const std::wstring path = target + L"\\" + rez::from_utf8(line.substr(0, tab));
         const std::wstring parent = path.substr(0, path.find_last_of(L'\\'));
         if (made.insert(parent).second) rez::create_directories(parent);
-        if (size > total - offset) return fail("list", L"sizes exceed the blob");
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return fail("create", path);
-        DWORD put = 0;
-        const bool ok = size == 0 || (WriteFile(h, blob.get() + offset, static_cast<DWORD>(size), &put, nullptr) &&
-                                      put == size);
-        CloseHandle(h);
-        if (!ok) return fail("write", path);
-        offset += size;
+        rez::FileHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!out) return fail("create", path);
+        while (left > 0) {
+            const DWORD want = static_cast<DWORD>(std::min(left, kPiece));
+            DWORD got = 0, put = 0;
+            if (!ReadFile(blob.get(), piece.get(), want, &got, nullptr) || got != want) return fail("read blob", blob_path);
+            if (!WriteFile(out.get(), piece.get(), got, &put, nullptr) || put != got) return fail("write", path);
+            left -= got;
+        }
     }
     return 0;
 }
