@@ -55,6 +55,47 @@ bool read_file(const std::wstring& path, std::vector<uint8_t>& out) {
     return read_all(file, out);
 }
 
+bool MappedFile::open(const std::wstring& path) {
+    close();
+    file_.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file_ || !GetFileSizeEx(file_.get(), &size) || size.QuadPart < 0 ||
+        static_cast<uint64_t>(size.QuadPart) > kMaxReadAllSize) {
+        close();
+        return false;
+    }
+    if (size.QuadPart == 0) return true;
+    mapping_.reset(CreateFileMappingW(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    const void* view = mapping_ ? MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (!view) {
+        close();
+        return false;
+    }
+    view_ = static_cast<const uint8_t*>(view);
+    size_ = static_cast<size_t>(size.QuadPart);
+    return true;
+}
+
+void MappedFile::close() noexcept {
+    if (view_) UnmapViewOfFile(view_);
+    view_ = nullptr;
+    size_ = 0;
+    mapping_.close();
+    file_.close();
+}
+
+bool map_or_read(const std::wstring& path, MappedFile& mapped, std::vector<uint8_t>& copy,
+                 std::span<const uint8_t>& bytes) {
+    if (mapped.open(path)) {
+        bytes = mapped.bytes();
+        return true;
+    }
+    if (!read_file(path, copy)) return false;
+    bytes = copy;
+    return true;
+}
+
 bool write_file(const std::wstring& path, const uint8_t* data, size_t length) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -24,7 +24,8 @@ struct Member {
 
 // Writes the archive's members in listing order under their sanitised paths; a member whose
 // path would still leave the target is skipped and logged, and the run then ends false with
-// the count. decode(index, bytes, err) reads one file.
+// the count. decode(index, scratch, data, size, err) reads one file: its bytes are at data,
+// inside scratch or inside whatever the decoder keeps (a decoded 7z folder).
 template <typename Decode>
 bool extract_members(const std::vector<Member>& members, const std::wstring& target, std::wstring& err,
                      const ProgressFn& progress, const LogFn& log, Decode decode) {
@@ -62,9 +63,11 @@ bool extract_members(const std::vector<Member>& members, const std::wstring& tar
             err = L"无法创建目标目录: " + parent;
             return false;
         }
-        std::vector<uint8_t> bytes;
-        if (!decode(m.index, bytes, err)) return false;
-        if (!write_file(path, bytes.data(), bytes.size())) {
+        std::vector<uint8_t> scratch;
+        const uint8_t* data = nullptr;
+        size_t size = 0;
+        if (!decode(m.index, scratch, data, size, err)) return false;
+        if (!write_file(path, data, size)) {
             err = L"写入失败: " + path;
             return false;
         }
@@ -80,8 +83,10 @@ bool extract_sevenzip(const std::wstring& source, const std::wstring& target, st
                       const ProgressFn& progress, const LogFn& log) {
     // One read and one parse for the whole archive; each folder is decoded once and its
     // files are cut from it in turn.
-    std::vector<uint8_t> file;
-    if (!read_file(source, file)) {
+    MappedFile mapped;
+    std::vector<uint8_t> copy;
+    std::span<const uint8_t> file;
+    if (!map_or_read(source, mapped, copy, file)) {
         err = L"无法读取 7z 文件";
         return false;
     }
@@ -92,9 +97,10 @@ bool extract_sevenzip(const std::wstring& source, const std::wstring& target, st
     for (size_t i = 0; i < entries.size(); i++) members.push_back({entries[i].name, entries[i].is_dir, i});
     uint64_t cached_folder = kSevenZipNoFolder;
     std::vector<uint8_t> decoded;
-    auto decode = [&](size_t index, std::vector<uint8_t>& out, std::wstring& e) {
+    auto decode = [&](size_t index, std::vector<uint8_t>&, const uint8_t*& data, size_t& size, std::wstring& e) {
         const SevenZipEntry& entry = entries[index];
-        out.clear();
+        data = nullptr;
+        size = 0;
         if (entry.size == 0) return true;
         if (!sevenzip_check_entry_size(db, entry, e)) return false;
         if (entry.folder != cached_folder) {
@@ -102,15 +108,17 @@ bool extract_sevenzip(const std::wstring& source, const std::wstring& target, st
             if (!sevenzip_unpack_folder(file, db, entry.folder, decoded, e)) return false;
             cached_folder = entry.folder;
         }
-        return sevenzip_slice_entry(db, entry, decoded, out, e);
+        return sevenzip_entry_span(db, entry, decoded.data(), decoded.size(), data, size, e);
     };
     return extract_members(members, target, err, progress, log, decode);
 }
 
 bool extract_zip(const std::wstring& source, const std::wstring& target, std::wstring& err,
                  const ProgressFn& progress, const LogFn& log) {
-    std::vector<uint8_t> file;
-    if (!read_file(source, file)) {
+    MappedFile mapped;
+    std::vector<uint8_t> copy;
+    std::span<const uint8_t> file;
+    if (!map_or_read(source, mapped, copy, file)) {
         err = L"无法读取 ZIP 文件";
         return false;
     }
@@ -119,8 +127,12 @@ bool extract_zip(const std::wstring& source, const std::wstring& target, std::ws
     if (!zip_list_entries_in(file, entries, comment, err)) return false;
     std::vector<Member> members;
     for (size_t i = 0; i < entries.size(); i++) members.push_back({entries[i].name, entries[i].is_dir, i});
-    auto decode = [&](size_t index, std::vector<uint8_t>& out, std::wstring& e) {
-        return zip_extract_entry_in(file, entries[index], out, e);
+    auto decode = [&](size_t index, std::vector<uint8_t>& out, const uint8_t*& data, size_t& size,
+                      std::wstring& e) {
+        if (!zip_extract_entry_in(file, entries[index], out, e)) return false;
+        data = out.data();
+        size = out.size();
+        return true;
     };
     return extract_members(members, target, err, progress, log, decode);
 }

@@ -41,7 +41,7 @@ void sevenzip_append_comment_trailer(std::vector<uint8_t>& file, const std::wstr
     file.insert(file.end(), bytes.begin(), bytes.end());
 }
 
-size_t sevenzip_find_comment_trailer(const std::vector<uint8_t>& file) {
+size_t sevenzip_find_comment_trailer(std::span<const uint8_t> file) {
     const size_t size = file.size();
     if (size < kTrailerHead) return std::string::npos;
     const size_t lowest = size > kSearchWindow ? size - kSearchWindow : 0;
@@ -54,7 +54,7 @@ size_t sevenzip_find_comment_trailer(const std::vector<uint8_t>& file) {
     return std::string::npos;
 }
 
-std::wstring sevenzip_comment_of(const std::vector<uint8_t>& file) {
+std::wstring sevenzip_comment_of(std::span<const uint8_t> file) {
     const size_t pos = sevenzip_find_comment_trailer(file);
     if (pos == std::string::npos) return std::wstring();
     std::vector<uint8_t> bytes(file.begin() + static_cast<ptrdiff_t>(pos + kTrailerHead), file.end());

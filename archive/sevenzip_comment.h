@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ void sevenzip_append_comment_trailer(std::vector<uint8_t>& file, const std::wstr
 // Position of the trailer that ends exactly at the end of the file, searched within the last
 // 64 KiB (the last such marker wins); npos when there is none. A trailer that does not end at
 // the end of the file is stored data that merely contains the marker text.
-size_t sevenzip_find_comment_trailer(const std::vector<uint8_t>& file);
+size_t sevenzip_find_comment_trailer(std::span<const uint8_t> file);
 
 // Replaces (or, with an empty comment, removes) the trailer. The new file is written beside
 // the old one and then moved over it, so a failure leaves the archive as it was.

@@ -27,7 +27,7 @@ struct NextHeader {
 
 // Signature header checks shared by opening and the password test. 0 = fine, else the step
 // that failed (1 signature, 2 start CRC, 3 range, 4 header CRC).
-int locate_next_header(const std::vector<uint8_t>& file, NextHeader& next) {
+int locate_next_header(std::span<const uint8_t> file, NextHeader& next) {
     if (file.size() < 32 || std::memcmp(file.data(), kSignature, 6) != 0) return 1;
     const uint32_t start_crc = load_u32le(file.data() + 8);
     if (start_crc != 0 && start_crc != crc32(file.data() + 12, 20)) return 2;
@@ -79,7 +79,7 @@ uint64_t first_substream_of(const SevenZipDatabase& db, uint64_t folder) {
 }
 
 // Packed bytes of the encoded header's folder 0, decoded; the message on failure.
-bool decode_encoded_header(const std::vector<uint8_t>& file, SevenZipByteReader& r, std::vector<uint8_t>& header,
+bool decode_encoded_header(std::span<const uint8_t> file, SevenZipByteReader& r, std::vector<uint8_t>& header,
                            std::wstring& err) {
     SevenZipDatabase hdb;
     if (!sevenzip_read_streams_info(r, hdb)) {
@@ -115,7 +115,7 @@ bool decode_encoded_header(const std::vector<uint8_t>& file, SevenZipByteReader&
 
 }  // namespace
 
-bool sevenzip_open(const std::vector<uint8_t>& file, SevenZipDatabase& db, std::wstring& err) {
+bool sevenzip_open(std::span<const uint8_t> file, SevenZipDatabase& db, std::wstring& err) {
     db = SevenZipDatabase{};
     NextHeader next;
     switch (locate_next_header(file, next)) {
@@ -187,7 +187,7 @@ std::atomic<uint64_t> folders_decoded{0};
 
 uint64_t sevenzip_folders_decoded() { return folders_decoded.load(); }
 
-bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipDatabase& db, uint64_t folder_index,
+bool sevenzip_unpack_folder(std::span<const uint8_t> file, const SevenZipDatabase& db, uint64_t folder_index,
                             std::vector<uint8_t>& decoded, std::wstring& err) {
     decoded.clear();
     if (folder_index >= db.folders.size()) {
@@ -243,9 +243,10 @@ bool sevenzip_check_entry_size(const SevenZipDatabase& db, const SevenZipEntry& 
     return false;
 }
 
-bool sevenzip_slice_entry(const SevenZipDatabase& db, const SevenZipEntry& entry, const std::vector<uint8_t>& decoded,
-                          std::vector<uint8_t>& out, std::wstring& err) {
-    out.clear();
+bool sevenzip_entry_span(const SevenZipDatabase& db, const SevenZipEntry& entry, const uint8_t* decoded,
+                         size_t decoded_size, const uint8_t*& data, size_t& size, std::wstring& err) {
+    data = nullptr;
+    size = 0;
     if (entry.folder >= db.folders.size() ||
         entry.index_in_folder >= db.folders[static_cast<size_t>(entry.folder)].unpack_stream_count) {
         err = L"7z 子流索引无效";
@@ -259,19 +260,29 @@ bool sevenzip_slice_entry(const SevenZipDatabase& db, const SevenZipEntry& entry
     }
     uint64_t start = 0;
     for (uint64_t i = first; i < sub; i++) start += db.substream_sizes[static_cast<size_t>(i)];
-    const uint64_t size = db.substream_sizes[static_cast<size_t>(sub)];
-    if (start > decoded.size() || size > decoded.size() - start) {
+    const uint64_t length = db.substream_sizes[static_cast<size_t>(sub)];
+    if (start > decoded_size || length > decoded_size - start) {
         err = L"7z 子流大小不匹配";
         return false;
     }
-    out.assign(decoded.begin() + static_cast<ptrdiff_t>(start),
-               decoded.begin() + static_cast<ptrdiff_t>(start + size));
+    const uint8_t* at = decoded + start;
     if (db.substream_crc_defined[static_cast<size_t>(sub)] &&
-        crc32(out.data(), out.size()) != db.substream_crcs[static_cast<size_t>(sub)]) {
-        out.clear();
+        crc32(at, static_cast<size_t>(length)) != db.substream_crcs[static_cast<size_t>(sub)]) {
         err = L"7z 子流 CRC 校验失败";
         return false;
     }
+    data = at;
+    size = static_cast<size_t>(length);
+    return true;
+}
+
+bool sevenzip_slice_entry(const SevenZipDatabase& db, const SevenZipEntry& entry, const std::vector<uint8_t>& decoded,
+                          std::vector<uint8_t>& out, std::wstring& err) {
+    out.clear();
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    if (!sevenzip_entry_span(db, entry, decoded.data(), decoded.size(), data, size, err)) return false;
+    out.assign(data, data + size);
     return true;
 }
 
@@ -304,7 +315,7 @@ namespace {
 
 // 1 when the encoded header's folder has an AES coder, 0 when the file has another kind of
 // header, -1 when its encoded header cannot be parsed.
-int encoded_header_encryption(const std::vector<uint8_t>& file) {
+int encoded_header_encryption(std::span<const uint8_t> file) {
     NextHeader next;
     if (locate_next_header(file, next) != 0 || next.size == 0 || file[next.offset] != 23) return 0;
     SevenZipByteReader r{file.data() + next.offset, next.size, 1, false};

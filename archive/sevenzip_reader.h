@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,7 +84,7 @@ bool sevenzip_read_files_info(SevenZipByteReader& r, SevenZipDatabase& db);
 bool sevenzip_read_header(SevenZipByteReader& r, SevenZipDatabase& db);
 uint64_t sevenzip_folder_unpack_size(const SevenZipFolder& folder);
 
-bool sevenzip_open(const std::vector<uint8_t>& file, SevenZipDatabase& db, std::wstring& err);
+bool sevenzip_open(std::span<const uint8_t> file, SevenZipDatabase& db, std::wstring& err);
 bool sevenzip_decode_folder(const SevenZipFolder& folder, const std::vector<uint8_t>& packed,
                             std::vector<uint8_t>& out);
 // The same over packed bytes that lie inside a larger buffer (the archive file itself).
@@ -128,10 +129,14 @@ bool sevenzip_check_entry_size(const SevenZipDatabase& db, const SevenZipEntry& 
 // The listing of an opened database (one entry per file, header order).
 std::vector<SevenZipEntry> sevenzip_entries_of(const SevenZipDatabase& db);
 // The comment trailer at the end of the file, or empty.
-std::wstring sevenzip_comment_of(const std::vector<uint8_t>& file);
+std::wstring sevenzip_comment_of(std::span<const uint8_t> file);
 // Decodes one whole folder of an opened archive.
-bool sevenzip_unpack_folder(const std::vector<uint8_t>& file, const SevenZipDatabase& db, uint64_t folder,
+bool sevenzip_unpack_folder(std::span<const uint8_t> file, const SevenZipDatabase& db, uint64_t folder,
                             std::vector<uint8_t>& decoded, std::wstring& err);
+// Where an entry's bytes lie inside its decoded folder, their CRC checked: data points into
+// decoded, so it is valid as long as the folder's bytes are.
+bool sevenzip_entry_span(const SevenZipDatabase& db, const SevenZipEntry& entry, const uint8_t* decoded,
+                         size_t decoded_size, const uint8_t*& data, size_t& size, std::wstring& err);
 // Cuts an entry's bytes out of its decoded folder and checks their CRC.
 bool sevenzip_slice_entry(const SevenZipDatabase& db, const SevenZipEntry& entry,
                           const std::vector<uint8_t>& decoded, std::vector<uint8_t>& out, std::wstring& err);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,34 @@ bool read_file(const std::wstring& path, std::vector<uint8_t>& out);
 bool write_file(const std::wstring& path, const uint8_t* data, size_t length);
 bool write_at(FileHandle& file, uint64_t offset, const uint8_t* data, size_t length);
 bool append_to_file(FileHandle& file, const uint8_t* data, size_t length);
+// A whole file mapped read-only into memory: one read of the file, straight from the
+// system's cache with no copy and no fresh memory to fill. Other writers are shut out while
+// it is open, so the bytes cannot change under a reader. Empty files map to no bytes.
+class MappedFile {
+public:
+    MappedFile() = default;
+    ~MappedFile() { close(); }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // False when the file cannot be opened without write sharing or mapped (the caller may
+    // then read it), or when it is larger than kMaxReadAllSize.
+    bool open(const std::wstring& path);
+    void close() noexcept;
+    std::span<const uint8_t> bytes() const noexcept { return {view_, size_}; }
+
+private:
+    FileHandle file_;
+    FileHandle mapping_;
+    const uint8_t* view_ = nullptr;
+    size_t size_ = 0;
+};
+
+// The whole file's bytes: mapped when it can be, else read into copy (a file another
+// program holds open for writing). False when it can be neither.
+bool map_or_read(const std::wstring& path, MappedFile& mapped, std::vector<uint8_t>& copy,
+                 std::span<const uint8_t>& bytes);
+
 // True for an existing file; a folder gives false.
 bool file_exists(const std::wstring& path);
 bool delete_file(const std::wstring& path);

@@ -49,7 +49,7 @@ double comment_score(const std::wstring& text) {
 
 }  // namespace
 
-bool zip_find_eocd(const std::vector<uint8_t>& file, ZipEocd& out) {
+bool zip_find_eocd(std::span<const uint8_t> file, ZipEocd& out) {
     if (file.size() < 22) return false;
     const size_t last = file.size() - 22;
     const size_t first = last > 65535 ? last - 65535 : 0;
@@ -92,7 +92,7 @@ std::wstring zip_decode_comment(const uint8_t* bytes, size_t length) {
     return from_utf8(bytes_to_string(bytes, length));
 }
 
-bool zip_list_entries_in(const std::vector<uint8_t>& file, std::vector<ZipEntry>& entries,
+bool zip_list_entries_in(std::span<const uint8_t> file, std::vector<ZipEntry>& entries,
                          std::wstring& comment, std::wstring& err) {
     entries.clear();
     comment.clear();
@@ -225,7 +225,7 @@ bool decrypt_aes(const std::string& password, const ZipEntry& entry, const uint8
 
 }  // namespace
 
-bool zip_extract_entry_in(const std::vector<uint8_t>& file, const ZipEntry& entry, std::vector<uint8_t>& out,
+bool zip_extract_entry_in(std::span<const uint8_t> file, const ZipEntry& entry, std::vector<uint8_t>& out,
                           std::wstring& err) {
     out.clear();
     if (entry.data_offset > file.size() || file.size() - entry.data_offset < entry.compressed_size) {

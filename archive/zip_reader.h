@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,7 @@ struct ZipEntry {
     uint16_t flags = 0;
 };
 
-bool zip_find_eocd(const std::vector<uint8_t>& file, ZipEocd& out);
+bool zip_find_eocd(std::span<const uint8_t> file, ZipEocd& out);
 std::wstring zip_decode_comment(const uint8_t* bytes, size_t length);
 
 bool zip_list_entries(const std::wstring& path, std::vector<ZipEntry>& entries, std::wstring& comment,
@@ -43,11 +44,11 @@ bool zip_extract_entry(const std::wstring& path, const ZipEntry& entry, std::vec
                        std::wstring& err);
 bool zip_needs_password(const std::wstring& path);
 
-// The same two operations on an archive already in memory, so that a caller walking every
-// member reads the file once.
-bool zip_list_entries_in(const std::vector<uint8_t>& file, std::vector<ZipEntry>& entries,
+// The same two operations on an archive already in memory (read or mapped), so that a
+// caller walking every member reads the file once.
+bool zip_list_entries_in(std::span<const uint8_t> file, std::vector<ZipEntry>& entries,
                          std::wstring& comment, std::wstring& err);
-bool zip_extract_entry_in(const std::vector<uint8_t>& file, const ZipEntry& entry, std::vector<uint8_t>& out,
+bool zip_extract_entry_in(std::span<const uint8_t> file, const ZipEntry& entry, std::vector<uint8_t>& out,
                           std::wstring& err);
 
 }  // namespace rez

@@ -160,46 +160,6 @@ bool add_items(const std::wstring& path, const std::string& ext, std::vector<rez
     return write_archive_atomic(path, ext, comment, all, err, rewrite_password(path, ext));
 }
 
-bool extraction_job(const std::wstring& target, const std::wstring& path, const std::string& ext,
-                    const MemberSelection& selection, bool all, std::wstring& err) {
-    std::wstring comment;
-    MemberFilter wanted;
-    if (!all) wanted = [&selection](const std::string& name) { return path_selected(name, selection); };
-    // A name that would leave the target is skipped and named at the end; the rest is written.
-    std::vector<std::string> refused;
-    bool ok = walk_file_members(
-        path, ext, comment, wanted,
-        [&target, &refused](size_t k, size_t n, const std::string& name, std::vector<uint8_t>& data,
-                            std::wstring& e) {
-            bool unsafe = false;
-            const int percent = static_cast<int>((k + 1) * 100 / n);
-            if (!safe_extract_path(target, name, data, e, unsafe)) {
-                if (!unsafe) return false;
-                refused.push_back(name);
-                if (!post_progress(percent, e)) {
-                    e = L"已取消";
-                    return false;
-                }
-                e.clear();
-                return true;
-            }
-            const std::wstring text = L"正在解压 (" + std::to_wstring(k + 1) + L"/" + std::to_wstring(n) + L") " +
-                                      rez::from_utf8(name);
-            if (!post_progress(percent, text)) {
-                e = L"已取消";
-                return false;
-            }
-            return true;
-        },
-        err);
-    if (ok && !refused.empty()) {
-        err = rez::refused_entries_message(refused);
-        ok = false;
-    }
-    if (ok) post_progress(100, L"正在解压…");
-    return ok;
-}
-
 // The guards every ZIP/7z command starts with; also drops a cancel request that an earlier
 // job or question left, so that it cannot stop this one.
 bool command_may_start() {

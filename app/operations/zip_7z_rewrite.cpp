@@ -17,10 +17,20 @@ std::wstring beside(const std::wstring& path, const wchar_t* tag) {
     return path + tag + std::to_wstring(GetCurrentProcessId());
 }
 
+// A member's decoded bytes as a walk hands them over: where they are, and the vector that
+// holds them when the visitor may take it (none when they lie inside a decoded 7z folder,
+// which the following members of that folder still need).
+struct MemberBytes {
+    const uint8_t* data;
+    size_t size;
+    std::vector<uint8_t>* owned;
+};
+
 // The archive is read and parsed once; each wanted file member is decoded in listing order
-// and handed to visit(k, n, name, data, err) with the name's folder marks removed.
-bool walk_zip(const std::vector<uint8_t>& file, std::wstring& comment, const MemberFilter& wanted,
-              const MemberVisitor& visit, std::wstring& err) {
+// and handed to visit(k, n, name, bytes, err) with the name's folder marks removed.
+template <class Visit>
+bool walk_zip(std::span<const uint8_t> file, std::wstring& comment, const MemberFilter& wanted, Visit& visit,
+              std::wstring& err) {
     std::vector<rez::ZipEntry> entries;
     if (!rez::zip_list_entries_in(file, entries, comment, err)) return false;
     std::vector<const rez::ZipEntry*> picked;
@@ -29,13 +39,17 @@ bool walk_zip(const std::vector<uint8_t>& file, std::wstring& comment, const Mem
     for (size_t k = 0; k < picked.size(); ++k) {
         std::vector<uint8_t> data;
         if (!rez::zip_extract_entry_in(file, *picked[k], data, err)) return false;
-        if (!visit(k, picked.size(), member_file_name(picked[k]->name, true), data, err)) return false;
+        // data goes out of scope here: each member's bytes are freed once visited.
+        if (!visit(k, picked.size(), member_file_name(picked[k]->name, true), MemberBytes{data.data(), data.size(), &data},
+                   err))
+            return false;
     }
     return true;
 }
 
-bool walk_7z(const std::vector<uint8_t>& file, std::wstring& comment, const MemberFilter& wanted,
-             const MemberVisitor& visit, std::wstring& err) {
+template <class Visit>
+bool walk_7z(std::span<const uint8_t> file, std::wstring& comment, const MemberFilter& wanted, Visit& visit,
+             std::wstring& err) {
     rez::SevenZipDatabase db;
     if (!rez::sevenzip_open(file, db, err)) return false;
     comment = rez::sevenzip_comment_of(file);
@@ -43,23 +57,43 @@ bool walk_7z(const std::vector<uint8_t>& file, std::wstring& comment, const Memb
     std::vector<const rez::SevenZipEntry*> picked;
     for (const rez::SevenZipEntry& e : entries)
         if (!e.is_dir && (!wanted || wanted(e.name))) picked.push_back(&e);
-    // Files of one folder follow each other: the folder is decoded once for all of them.
+    // Files of one folder follow each other: the folder is decoded once for all of them, and
+    // each file is handed over where it lies in the folder, without a copy.
     uint64_t cached = rez::kSevenZipNoFolder;
     std::vector<uint8_t> decoded;
     for (size_t k = 0; k < picked.size(); ++k) {
         const rez::SevenZipEntry& e = *picked[k];
-        std::vector<uint8_t> data;
+        const uint8_t* data = nullptr;
+        size_t size = 0;
         if (e.size > 0) {
             if (e.folder != cached) {
                 cached = rez::kSevenZipNoFolder;
                 if (!rez::sevenzip_unpack_folder(file, db, e.folder, decoded, err)) return false;
                 cached = e.folder;
             }
-            if (!rez::sevenzip_slice_entry(db, e, decoded, data, err)) return false;
+            if (!rez::sevenzip_entry_span(db, e, decoded.data(), decoded.size(), data, size, err)) return false;
         }
-        if (!visit(k, picked.size(), member_file_name(e.name, false), data, err)) return false;
+        if (!visit(k, picked.size(), member_file_name(e.name, false), MemberBytes{data, size, nullptr}, err))
+            return false;
     }
     return true;
+}
+
+template <class Visit>
+bool walk_archive(const std::wstring& path, const std::string& ext, std::wstring& comment, const MemberFilter& wanted,
+                  Visit visit, std::wstring& err) {
+    if (ext != "zip" && ext != "7z") {
+        err = L"不支持的归档格式";
+        return false;
+    }
+    rez::MappedFile mapped;
+    std::vector<uint8_t> copy;
+    std::span<const uint8_t> file;
+    if (!rez::map_or_read(path, mapped, copy, file)) {
+        err = ext == "zip" ? L"无法读取 ZIP 文件" : L"无法读取 7z 文件";
+        return false;
+    }
+    return ext == "zip" ? walk_zip(file, comment, wanted, visit, err) : walk_7z(file, comment, wanted, visit, err);
 }
 
 }  // namespace
@@ -82,7 +116,7 @@ std::string member_file_name(const std::string& name, bool is_zip) {
     return out;
 }
 
-bool safe_extract_path(const std::wstring& target, const std::string& name, const std::vector<uint8_t>& data,
+bool safe_extract_path(const std::wstring& target, const std::string& name, const uint8_t* data, size_t size,
                        std::wstring& err, bool& refused) {
     std::string clean;
     refused = !rez::sanitize_relative_path(name, clean);
@@ -96,25 +130,67 @@ bool safe_extract_path(const std::wstring& target, const std::string& name, cons
         err = L"无法创建目标目录: " + path.substr(0, cut);
         return false;
     }
-    if (!rez::write_file(path, data.data(), data.size())) {
+    if (!rez::write_file(path, data, size)) {
         err = L"写入失败: " + path;
         return false;
     }
     return true;
 }
 
+bool safe_extract_path(const std::wstring& target, const std::string& name, const std::vector<uint8_t>& data,
+                       std::wstring& err, bool& refused) {
+    return safe_extract_path(target, name, data.data(), data.size(), err, refused);
+}
+
 bool walk_file_members(const std::wstring& path, const std::string& ext, std::wstring& comment,
                        const MemberFilter& wanted, const MemberVisitor& visit, std::wstring& err) {
-    if (ext != "zip" && ext != "7z") {
-        err = L"不支持的归档格式";
-        return false;
+    return walk_archive(
+        path, ext, comment, wanted,
+        [&visit](size_t k, size_t n, const std::string& name, const MemberBytes& bytes, std::wstring& e) {
+            if (bytes.owned) return visit(k, n, name, *bytes.owned, e);
+            std::vector<uint8_t> copy(bytes.data, bytes.data + bytes.size);
+            return visit(k, n, name, copy, e);
+        },
+        err);
+}
+
+bool extraction_job(const std::wstring& target, const std::wstring& path, const std::string& ext,
+                    const MemberSelection& selection, bool all, std::wstring& err) {
+    std::wstring comment;
+    MemberFilter wanted;
+    if (!all) wanted = [&selection](const std::string& name) { return path_selected(name, selection); };
+    // A name that would leave the target is skipped and named at the end; the rest is written.
+    std::vector<std::string> refused;
+    bool ok = walk_archive(
+        path, ext, comment, wanted,
+        [&target, &refused](size_t k, size_t n, const std::string& name, const MemberBytes& bytes, std::wstring& e) {
+            bool unsafe = false;
+            const int percent = static_cast<int>((k + 1) * 100 / n);
+            if (!safe_extract_path(target, name, bytes.data, bytes.size, e, unsafe)) {
+                if (!unsafe) return false;
+                refused.push_back(name);
+                if (!post_progress(percent, e)) {
+                    e = L"已取消";
+                    return false;
+                }
+                e.clear();
+                return true;
+            }
+            const std::wstring text = L"正在解压 (" + std::to_wstring(k + 1) + L"/" + std::to_wstring(n) + L") " +
+                                      rez::from_utf8(name);
+            if (!post_progress(percent, text)) {
+                e = L"已取消";
+                return false;
+            }
+            return true;
+        },
+        err);
+    if (ok && !refused.empty()) {
+        err = rez::refused_entries_message(refused);
+        ok = false;
     }
-    std::vector<uint8_t> file;
-    if (!rez::read_file(path, file)) {
-        err = ext == "zip" ? L"无法读取 ZIP 文件" : L"无法读取 7z 文件";
-        return false;
-    }
-    return ext == "zip" ? walk_zip(file, comment, wanted, visit, err) : walk_7z(file, comment, wanted, visit, err);
+    if (ok) post_progress(100, L"正在解压…");
+    return ok;
 }
 
 bool load_archive_entries(const std::wstring& path, const std::string& ext, std::wstring& comment,

@@ -34,6 +34,8 @@ std::string member_file_name(const std::string& name, bool is_zip);
 // sets refused and writes nothing; err is then "条目路径不安全，已拒绝: " + name.
 bool safe_extract_path(const std::wstring& target, const std::string& name, const std::vector<uint8_t>& data,
                        std::wstring& err, bool& refused);
+bool safe_extract_path(const std::wstring& target, const std::string& name, const uint8_t* data, size_t size,
+                       std::wstring& err, bool& refused);
 
 // Which listed member names (as stored) a walk takes; empty takes every file.
 using MemberFilter = std::function<bool(const std::string& listed_name)>;
@@ -46,6 +48,12 @@ using MemberVisitor =
 // with the held password. The comment is the archive's. ext is "zip" or "7z".
 bool walk_file_members(const std::wstring& path, const std::string& ext, std::wstring& comment,
                        const MemberFilter& wanted, const MemberVisitor& visit, std::wstring& err);
+
+// The worker of the extract command: writes the selected file members (every one when all
+// is set) of the archive at path below target with safe_extract_path, reporting through
+// post_progress. Unsafe names are skipped and named in err at the end (false).
+bool extraction_job(const std::wstring& target, const std::wstring& path, const std::string& ext,
+                    const MemberSelection& selection, bool all, std::wstring& err);
 
 // Every file member of the archive, read with the held password (progress through
 // post_progress; a cancel gives "已取消"). ext is "zip" or "7z".

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
+
 #include "test_support.h"
 
 namespace {
@@ -182,6 +185,46 @@ TEST(Files, WriteReadAppendAndReplace) {
     rez::FileHandle closed;
     EXPECT_FALSE(rez::read_all(closed, got));
     EXPECT_FALSE(rez::write_at(closed, 0, bytes, 1));
+}
+
+// Extraction maps the archive; a file another program writes to cannot be mapped safely and
+// is read instead, and an empty file has no bytes either way.
+TEST(Files, MapOrReadGivesTheBytesWhetherMappedOrRead) {
+    qvltest::ScratchDir dir(L"mapped");
+    const std::wstring full = dir / L"full.bin", empty = dir / L"empty.bin", missing = dir / L"none.bin";
+    std::vector<uint8_t> bytes(70000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + (i >> 9));
+    ASSERT_TRUE(rez::write_file(full, bytes.data(), bytes.size()));
+    ASSERT_TRUE(rez::write_file(empty, nullptr, 0));
+    auto same = [&](std::span<const uint8_t> got) {
+        return got.size() == bytes.size() && std::equal(got.begin(), got.end(), bytes.begin());
+    };
+    {
+        rez::MappedFile mapped;
+        std::vector<uint8_t> copy;
+        std::span<const uint8_t> got;
+        ASSERT_TRUE(rez::map_or_read(full, mapped, copy, got));
+        EXPECT_TRUE(copy.empty());  // mapped, not read
+        EXPECT_TRUE(same(got));
+    }
+    {
+        rez::FileHandle writer(CreateFileW(full.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(writer.is_open());
+        rez::MappedFile mapped;
+        EXPECT_FALSE(mapped.open(full));
+        std::vector<uint8_t> copy;
+        std::span<const uint8_t> got;
+        ASSERT_TRUE(rez::map_or_read(full, mapped, copy, got));
+        EXPECT_EQ(copy.size(), bytes.size());
+        EXPECT_TRUE(same(got));
+    }
+    rez::MappedFile mapped;
+    std::vector<uint8_t> copy;
+    std::span<const uint8_t> got;
+    ASSERT_TRUE(rez::map_or_read(empty, mapped, copy, got));
+    EXPECT_TRUE(got.empty());
+    EXPECT_FALSE(rez::map_or_read(missing, mapped, copy, got));
 }
 
 TEST(Files, ExeDirectoryIsAFolderWithoutTrailingSeparator) {
