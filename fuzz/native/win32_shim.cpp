@@ -309,6 +309,11 @@ BOOL GetFileSizeEx(HANDLE h, LARGE_INTEGER* size) {
     return TRUE;
 }
 
+// No mapping here: callers fall back to reading the file, which is what a fuzzer wants anyway.
+HANDLE CreateFileMappingW(HANDLE, SECURITY_ATTRIBUTES*, DWORD, DWORD, DWORD, LPCWSTR) { return nullptr; }
+LPVOID MapViewOfFile(HANDLE, DWORD, DWORD, DWORD, SIZE_T) { return nullptr; }
+BOOL UnmapViewOfFile(LPCVOID) { return FALSE; }
+
 BOOL GetFileInformationByHandle(HANDLE h, BY_HANDLE_FILE_INFORMATION* info) {
     struct stat st {};
     if (fstat(fd_of(h), &st) != 0) return FALSE;

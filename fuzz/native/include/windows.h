@@ -26,6 +26,7 @@ using LPCSTR = const char*;
 using LPSTR = char*;
 using LPVOID = void*;
 using LPCVOID = const void*;
+using SIZE_T = size_t;
 using LPDWORD = DWORD*;
 using LPBOOL = BOOL*;
 using HANDLE = void*;
@@ -105,6 +106,8 @@ struct OVERLAPPED;
 #define MB_ERR_INVALID_CHARS 8u
 #define WC_ERR_INVALID_CHARS 0x80u
 #define MAX_PATH 260
+#define PAGE_READONLY 2u
+#define FILE_MAP_READ 4u
 
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security, DWORD disposition,
                    DWORD flags, HANDLE template_file);
@@ -113,6 +116,10 @@ BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD want, LPDWORD got, OVERLAPPED* over
 BOOL WriteFile(HANDLE h, LPCVOID buffer, DWORD want, LPDWORD done, OVERLAPPED* overlapped);
 BOOL SetFilePointerEx(HANDLE h, LARGE_INTEGER to, LARGE_INTEGER* now, DWORD method);
 BOOL GetFileSizeEx(HANDLE h, LARGE_INTEGER* size);
+HANDLE CreateFileMappingW(HANDLE file, SECURITY_ATTRIBUTES* security, DWORD protect, DWORD size_high,
+                          DWORD size_low, LPCWSTR name);
+LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offset_low, SIZE_T bytes);
+BOOL UnmapViewOfFile(LPCVOID view);
 BOOL GetFileInformationByHandle(HANDLE h, BY_HANDLE_FILE_INFORMATION* info);
 DWORD GetFileAttributesW(LPCWSTR name);
 BOOL DeleteFileW(LPCWSTR name);
