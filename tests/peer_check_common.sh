@@ -27,6 +27,31 @@ peer_check_start() {
   fi
 }
 
+# The files below folder $1 as "relative-name<TAB>content" lines, names lower-cased (REZ may
+# store them upper-cased), sorted.
+peer_listing() {
+  (cd "$1" && find . -type f | sed 's|^\./||' | sort | while read -r f; do
+    printf '%s\t%s\n' "$(printf '%s' "$f" | tr 'A-Z' 'a-z')" "$(cat "$f")"
+  done) | sort
+}
+
+# peer_check_zip_and_7z ZIP SEVENZIP EXPECTED_LISTING
+# unzip and 7z must test both archives and give back exactly the files of the listing.
+peer_check_zip_and_7z() {
+  local z=$1 s=$2 expected=$3 name
+  name=$(basename "$z")
+  unzip -t "$z" >/dev/null 2>&1 || fail "$name: unzip -t"
+  mkdir -p "$work/zip_out"
+  unzip -q -o "$z" -d "$work/zip_out" >/dev/null 2>&1 || fail "$name: unzip"
+  [ "$(peer_listing "$work/zip_out")" = "$expected" ] ||
+    fail "$name: files $(peer_listing "$work/zip_out" | tr '\n\t' '; ')"
+  name=$(basename "$s")
+  7z t "$s" >/dev/null 2>&1 || fail "$name: 7z t"
+  7z x -y -o"$work/7z_out" "$s" >/dev/null 2>&1 || fail "$name: 7z x"
+  [ "$(peer_listing "$work/7z_out")" = "$expected" ] ||
+    fail "$name: files $(peer_listing "$work/7z_out" | tr '\n\t' '; ')"
+}
+
 # Ends the check: fails when any check did, else says what passed.
 peer_check_end() {
   if [ $failures -ne 0 ]; then
