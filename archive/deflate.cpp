@@ -142,13 +142,31 @@ struct Inflater {
     int count = 0;  // valid bits in `bits`; negative once a read ran past the input
 
     std::vector<uint8_t>& out;
-    size_t op = 0;        // bytes produced
+    size_t op = 0;        // bytes produced (held in out)
     size_t limit;         // max_output
     size_t capacity = 0;  // usable bytes of out (out.size() keeps kSlack more for wide copies)
     static constexpr size_t kSlack = 16;
 
+    // Windowed mode (sink set): out is a fixed window; once full, its bytes go to the sink and
+    // only the last kHistory stay, which is as far back as a distance reaches. dropped counts
+    // the bytes slid out, so dropped + op is the output so far; kept is how many bytes at the
+    // front of the window the sink already has.
+    static constexpr size_t kHistory = 32768;
+    const InflateSink* sink = nullptr;
+    size_t window = 0;  // kHistory plus the new bytes gathered per piece
+    size_t dropped = 0;
+    size_t kept = 0;
+
     Inflater(const uint8_t* d, size_t n, std::vector<uint8_t>& o, size_t max)
         : in(d), in_len(n), out(o), limit(max) {}
+
+    size_t limit_left() const { return limit - dropped; }  // of op, counted from the window start
+
+    bool hand_over(size_t end) {
+        const bool ok = end == kept || (*sink)(out.data() + kept, end - kept);
+        kept = end;
+        return ok;
+    }
 
     void refill() {
         if (count < 0) return;
@@ -177,13 +195,25 @@ struct Inflater {
     bool overrun() const { return count < 0; }
 
     // Grows the buffer (doubling, never beyond the limit) so that `need` more bytes fit when
-    // the limit allows it.
-    void grow_for(size_t need) {
-        if (capacity - op >= need || capacity == limit) return;
+    // the limit allows it; in windowed mode slides the window instead. False when the sink
+    // refused a piece.
+    bool grow_for(size_t need) {
+        if (capacity - op >= need || capacity == limit_left()) return true;
+        if (sink) {
+            if (op > kHistory) {
+                if (!hand_over(op)) return false;
+                std::memmove(out.data(), out.data() + op - kHistory, kHistory);
+                dropped += op - kHistory;
+                op = kept = kHistory;
+            }
+            capacity = std::min(window, limit_left());
+            return true;
+        }
         size_t want = std::max({capacity * 2, op + need, size_t{65536}, std::min(in_len, limit / 4) * 4});
         want = std::min(want, limit);
         out.resize(want + kSlack);
         capacity = want;
+        return true;
     }
 
     bool stored_block() {
@@ -197,9 +227,9 @@ struct Inflater {
         pos += 4;
         if ((len ^ 0xFFFF) != nlen) return false;
         if (in_len - pos < len) return false;
-        if (len > limit - op) return false;
+        if (len > limit_left() - op) return false;
         if (len) {
-            grow_for(len);
+            if (!grow_for(len)) return false;
             std::memcpy(out.data() + op, in + pos, len);
             op += len;
         }
@@ -264,8 +294,9 @@ struct Inflater {
         constexpr uint64_t dist_mask = (1u << kDistBits) - 1;
         uint8_t* base = out.data();
         for (;;) {
-            if (capacity - op < 258 && capacity < limit) {
-                grow_for(258);  // at the limit, the checks below refuse what does not fit
+            if (capacity - op < 258 && capacity < limit_left()) {
+                // at the limit, the checks below refuse what does not fit
+                if (!grow_for(258)) return false;
                 base = out.data();
             }
             refill();
@@ -342,6 +373,26 @@ struct Inflater {
 };
 
 }  // namespace
+
+bool inflate_to(const uint8_t* data, size_t length, size_t max_output, const InflateSink& sink,
+                uint64_t& produced, size_t piece) {
+    produced = 0;
+    if (!data) length = 0;
+    try {
+        std::vector<uint8_t> window;
+        Inflater inf(data, length, window, max_output);
+        inf.sink = &sink;
+        // A stored block (up to 65535 bytes) must fit beside the history in one go.
+        inf.window = Inflater::kHistory + std::max<size_t>(piece, 65536);
+        window.resize(inf.window + Inflater::kSlack);
+        inf.capacity = std::min(inf.window, max_output);
+        if (!inf.run() || !inf.hand_over(inf.op)) return false;
+        produced = inf.dropped + inf.op;
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
 
 bool inflate(const uint8_t* data, size_t length, std::vector<uint8_t>& out, size_t max_output) {
     out.clear();

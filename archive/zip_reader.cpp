@@ -297,6 +297,59 @@ bool zip_extract_entry_in(std::span<const uint8_t> file, const ZipEntry& entry, 
     return true;
 }
 
+bool zip_entry_streams(const ZipEntry& entry) {
+    return !entry.is_dir && entry.encryption == 0 && (entry.method == 0 || entry.method == 8);
+}
+
+bool zip_extract_entry_to(std::span<const uint8_t> file, const ZipEntry& entry,
+                          const std::function<bool(const uint8_t* data, size_t length)>& sink, std::wstring& err) {
+    if (!zip_entry_streams(entry)) {
+        err = entry.encryption != 0 ? L"该 ZIP 条目已加密，请先设置密码"
+                                    : L"不支持的 ZIP 压缩方法: " + std::to_wstring(entry.method);
+        return false;
+    }
+    if (entry.data_offset > file.size() || file.size() - entry.data_offset < entry.compressed_size) {
+        err = L"ZIP 条目数据越界";
+        return false;
+    }
+    // The same size rule as the in-memory path, so both refuse the same members.
+    if (entry.method == 8 && entry.uncompressed_size > kMaxDecodedSize) {
+        err = L"条目过大，无法在此解压: " + from_utf8(entry.name) + L" (" +
+              format_byte_size(entry.uncompressed_size) + L")";
+        return false;
+    }
+    const uint8_t* data = file.data() + entry.data_offset;
+    const size_t length = entry.compressed_size;
+    uint32_t crc = 0;
+    bool sink_refused = false;
+    const InflateSink checked = [&](const uint8_t* bytes, size_t n) {
+        crc = crc32_update(crc, bytes, n);
+        if (sink(bytes, n)) return true;
+        sink_refused = true;
+        return false;
+    };
+    uint64_t produced = 0;
+    if (entry.method == 0) {
+        if (length && !checked(data, length)) return false;
+        produced = length;
+    } else {
+        const size_t limit = static_cast<size_t>(std::min<uint64_t>(entry.uncompressed_size, kMaxDecodedSize));
+        if (!inflate_to(data, length, limit, checked, produced)) {
+            if (!sink_refused) err = L"ZIP Deflate 解压失败";
+            return false;
+        }
+    }
+    if (entry.uncompressed_size != 0 && produced != entry.uncompressed_size) {
+        err = L"ZIP 解压大小不匹配";
+        return false;
+    }
+    if (entry.crc32 != 0 && crc != entry.crc32) {
+        err = L"ZIP CRC 校验失败";
+        return false;
+    }
+    return true;
+}
+
 bool zip_extract_entry(const std::wstring& path, const ZipEntry& entry, std::vector<uint8_t>& out,
                        std::wstring& err) {
     out.clear();

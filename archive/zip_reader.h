@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -50,5 +51,14 @@ bool zip_list_entries_in(std::span<const uint8_t> file, std::vector<ZipEntry>& e
                          std::wstring& comment, std::wstring& err);
 bool zip_extract_entry_in(std::span<const uint8_t> file, const ZipEntry& entry, std::vector<uint8_t>& out,
                           std::wstring& err);
+
+// Whether zip_extract_entry_to can take the member: a file stored or Deflated, unencrypted.
+bool zip_entry_streams(const ZipEntry& entry);
+// The member's bytes handed to sink in pieces (stored bytes in one piece, straight from the
+// archive), with the same checks and messages as zip_extract_entry_in; size and CRC are
+// checked as the bytes go by, so only at the end. On failure the sink may already hold part
+// of the output, which the caller discards.
+bool zip_extract_entry_to(std::span<const uint8_t> file, const ZipEntry& entry,
+                          const std::function<bool(const uint8_t* data, size_t length)>& sink, std::wstring& err);
 
 }  // namespace rez

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/main_window/task_ui.h"
+#include "archive/deflate.h"
 #include "archive/sevenzip_reader.h"
 #include "archive/sevenzip_writer.h"
 #include "archive/rez_model.h"
@@ -24,19 +25,37 @@ struct MemberBytes {
     const uint8_t* data;
     size_t size;
     std::vector<uint8_t>* owned;
+    // Set instead of data for a large member the walk hands over in pieces: it sends them to
+    // the given sink, checking the member's size and CRC as they go by.
+    const std::function<bool(const rez::InflateSink& sink, std::wstring& err)>* stream = nullptr;
 };
+
+// From this size a ZIP member is written as it is decoded when the walk allows it: the
+// whole entry in fresh memory costs more than the decoding itself, and a bounded window
+// touches the same few pages again and again.
+constexpr uint64_t kStreamFrom = uint64_t{1} << 20;
 
 // The archive is read and parsed once; each wanted file member is decoded in listing order
 // and handed to visit(k, n, name, bytes, err) with the name's folder marks removed.
 template <class Visit>
-bool walk_zip(std::span<const uint8_t> file, std::wstring& comment, const MemberFilter& wanted, Visit& visit,
-              std::wstring& err) {
+bool walk_zip(std::span<const uint8_t> file, std::wstring& comment, const MemberFilter& wanted, bool stream_large,
+              Visit& visit, std::wstring& err) {
     std::vector<rez::ZipEntry> entries;
     if (!rez::zip_list_entries_in(file, entries, comment, err)) return false;
     std::vector<const rez::ZipEntry*> picked;
     for (const rez::ZipEntry& e : entries)
         if (!e.is_dir && (!wanted || wanted(e.name))) picked.push_back(&e);
     for (size_t k = 0; k < picked.size(); ++k) {
+        const rez::ZipEntry& entry = *picked[k];
+        if (stream_large && entry.uncompressed_size >= kStreamFrom && rez::zip_entry_streams(entry)) {
+            const std::function<bool(const rez::InflateSink&, std::wstring&)> stream =
+                [&file, &entry](const rez::InflateSink& sink, std::wstring& e) {
+                    return rez::zip_extract_entry_to(file, entry, sink, e);
+                };
+            MemberBytes bytes{nullptr, entry.uncompressed_size, nullptr, &stream};
+            if (!visit(k, picked.size(), member_file_name(entry.name, true), bytes, err)) return false;
+            continue;
+        }
         std::vector<uint8_t> data;
         if (!rez::zip_extract_entry_in(file, *picked[k], data, err)) return false;
         // data goes out of scope here: each member's bytes are freed once visited.
@@ -81,7 +100,7 @@ bool walk_7z(std::span<const uint8_t> file, std::wstring& comment, const MemberF
 
 template <class Visit>
 bool walk_archive(const std::wstring& path, const std::string& ext, std::wstring& comment, const MemberFilter& wanted,
-                  Visit visit, std::wstring& err) {
+                  bool stream_large, Visit visit, std::wstring& err) {
     if (ext != "zip" && ext != "7z") {
         err = L"不支持的归档格式";
         return false;
@@ -93,7 +112,8 @@ bool walk_archive(const std::wstring& path, const std::string& ext, std::wstring
         err = ext == "zip" ? L"无法读取 ZIP 文件" : L"无法读取 7z 文件";
         return false;
     }
-    return ext == "zip" ? walk_zip(file, comment, wanted, visit, err) : walk_7z(file, comment, wanted, visit, err);
+    return ext == "zip" ? walk_zip(file, comment, wanted, stream_large, visit, err)
+                        : walk_7z(file, comment, wanted, visit, err);
 }
 
 }  // namespace
@@ -137,6 +157,58 @@ bool safe_extract_path(const std::wstring& target, const std::string& name, cons
     return true;
 }
 
+// safe_extract_path for a member handed over in pieces. The outcome is the one the
+// in-memory path gives: a member that fails to decode fails the same way whatever its name
+// or target, and a failed member leaves no file behind, nor harms one already there (the
+// pieces go to a file beside it that replaces it only once the member checked out).
+static bool safe_extract_stream(const std::wstring& target, const std::string& name,
+                         const std::function<bool(const rez::InflateSink& sink, std::wstring& err)>& stream,
+                         std::wstring& err, bool& refused) {
+    // Used when nothing can be written: the member is still decoded for its own errors.
+    auto decodes = [&stream](std::wstring& e) {
+        return stream([](const uint8_t*, size_t) { return true; }, e);
+    };
+    std::string clean;
+    if (!rez::sanitize_relative_path(name, clean)) {
+        refused = false;
+        if (!decodes(err)) return false;
+        refused = true;
+        err = L"条目路径不安全，已拒绝: " + rez::from_utf8(name);
+        return false;
+    }
+    refused = false;
+    const std::wstring path = target + L"\\" + rez::from_utf8(clean);
+    const size_t cut = path.find_last_of(L'\\');
+    if (!rez::create_directories(path.substr(0, cut))) {
+        if (!decodes(err)) return false;
+        err = L"无法创建目标目录: " + path.substr(0, cut);
+        return false;
+    }
+    const std::wstring part = path + L".qvl_part";
+    rez::FileHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        if (!decodes(err)) return false;
+        err = L"写入失败: " + path;
+        return false;
+    }
+    bool write_failed = false;
+    const bool decoded = stream(
+        [&file, &write_failed](const uint8_t* data, size_t size) {
+            if (rez::append_to_file(file, data, size)) return true;
+            write_failed = true;
+            return false;
+        },
+        err);
+    file.close();
+    if (!decoded || !MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileW(part.c_str());
+        if (decoded || write_failed) err = L"写入失败: " + path;
+        return false;
+    }
+    return true;
+}
+
 bool safe_extract_path(const std::wstring& target, const std::string& name, const std::vector<uint8_t>& data,
                        std::wstring& err, bool& refused) {
     return safe_extract_path(target, name, data.data(), data.size(), err, refused);
@@ -145,7 +217,7 @@ bool safe_extract_path(const std::wstring& target, const std::string& name, cons
 bool walk_file_members(const std::wstring& path, const std::string& ext, std::wstring& comment,
                        const MemberFilter& wanted, const MemberVisitor& visit, std::wstring& err) {
     return walk_archive(
-        path, ext, comment, wanted,
+        path, ext, comment, wanted, false,
         [&visit](size_t k, size_t n, const std::string& name, const MemberBytes& bytes, std::wstring& e) {
             if (bytes.owned) return visit(k, n, name, *bytes.owned, e);
             std::vector<uint8_t> copy(bytes.data, bytes.data + bytes.size);
@@ -162,11 +234,13 @@ bool extraction_job(const std::wstring& target, const std::wstring& path, const 
     // A name that would leave the target is skipped and named at the end; the rest is written.
     std::vector<std::string> refused;
     bool ok = walk_archive(
-        path, ext, comment, wanted,
+        path, ext, comment, wanted, true,
         [&target, &refused](size_t k, size_t n, const std::string& name, const MemberBytes& bytes, std::wstring& e) {
             bool unsafe = false;
             const int percent = static_cast<int>((k + 1) * 100 / n);
-            if (!safe_extract_path(target, name, bytes.data, bytes.size, e, unsafe)) {
+            const bool written = bytes.stream ? safe_extract_stream(target, name, *bytes.stream, e, unsafe)
+                                              : safe_extract_path(target, name, bytes.data, bytes.size, e, unsafe);
+            if (!written) {
                 if (!unsafe) return false;
                 refused.push_back(name);
                 if (!post_progress(percent, e)) {

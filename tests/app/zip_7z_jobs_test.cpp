@@ -12,8 +12,11 @@
 #include "app/browser/browser.h"
 #include "app/main_window/main_window.h"
 #include "app/operations/zip_7z_jobs.h"
+#include "archive/crc32.h"
 #include "archive/rez_model.h"
 #include "archive/sevenzip_reader.h"
+#include "archive/zip_reader.h"
+#include "archive/zip_writer.h"
 #include "zip_7z_test_support.h"
 
 namespace {
@@ -155,6 +158,86 @@ TEST(ZipJobs, ExtractionRefusesAMemberThatClimbsOutOfTheTarget) {
     EXPECT_EQ(h4test::boxes[0].text, rez::refused_entries_message({"../x"}));
     EXPECT_FALSE(rez::file_exists(dir / L"x"));
     EXPECT_EQ(bytes_of(target + L"\\ok.txt"), (std::vector<uint8_t>{'f', 'i', 'n', 'e'}));
+}
+
+// A ZIP of one Deflate member from its raw stream, written by hand (our writer stores).
+std::vector<uint8_t> zip_of_deflated(const std::string& name, const std::vector<uint8_t>& raw,
+                                     const std::vector<uint8_t>& plain) {
+    std::vector<uint8_t> z;
+    auto u16 = [&z](uint32_t v) { z.insert(z.end(), {uint8_t(v), uint8_t(v >> 8)}); };
+    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+    const uint32_t crc = rez::crc32(plain.data(), plain.size());
+    auto common = [&] {
+        u16(20), u16(0), u16(8), u16(0), u16(0x21);  // version, flags, Deflate, time, date
+        u32(crc), u32(uint32_t(raw.size())), u32(uint32_t(plain.size())), u16(uint32_t(name.size())), u16(0);
+    };
+    u32(0x04034B50), common();
+    z.insert(z.end(), name.begin(), name.end());
+    z.insert(z.end(), raw.begin(), raw.end());
+    const uint32_t central = uint32_t(z.size());
+    u32(0x02014B50), u16(20), common();
+    u16(0), u16(0), u16(0), u32(0), u32(0);  // comment, disk, attributes, local header at 0
+    z.insert(z.end(), name.begin(), name.end());
+    const uint32_t central_size = uint32_t(z.size()) - central;
+    u32(0x06054B50), u16(0), u16(0), u16(1), u16(1), u32(central_size), u32(central), u16(0);
+    return z;
+}
+
+// A large member is written as it is decoded (Deflate) or read (stored): the bytes come out
+// exact, and a member whose data is damaged past its first pieces leaves neither a partial
+// file nor a harmed older file of that name.
+TEST(ZipJobs, ExtractionOfALargeMemberInPieces) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjlarge");
+    std::vector<uint8_t> plain, raw;
+    ASSERT_TRUE(rez::read_file(qvltest::fixture(L"zip\\deflate_mixed.bin"), plain));
+    ASSERT_TRUE(rez::read_file(qvltest::fixture(L"zip\\deflate_mixed.l6.raw"), raw));
+    ASSERT_GT(plain.size(), size_t{1} << 20);
+    std::wstring err;
+    const std::vector<uint8_t> deflated = zip_of_deflated("big.bin", raw, plain);
+    ASSERT_TRUE(rez::write_file(dir / L"deflated.zip", deflated.data(), deflated.size()));
+    ASSERT_TRUE(rez::zip_create(dir / L"stored.zip", {{"big.bin", plain}}, L"", err)) << err;
+
+    for (const wchar_t* kind : {L"deflated", L"stored"}) {
+        SCOPED_TRACE(kind);
+        const std::wstring path = dir / (std::wstring(kind) + L".zip");
+        std::vector<rez::ZipEntry> entries;
+        std::wstring comment;
+        ASSERT_TRUE(rez::zip_list_entries(path, entries, comment, err));
+        ASSERT_EQ(entries.size(), 1u);
+        ASSERT_EQ(entries[0].method, kind == std::wstring(L"stored") ? 0u : 8u);
+
+        const std::wstring good = dir / (std::wstring(kind) + L"_good");
+        ASSERT_TRUE(open_and_wait(path));
+        h4test::folder_answers = {good};
+        w.command(IDM_EXTRACT_ALL);
+        ASSERT_TRUE(wait_idle());
+        EXPECT_TRUE(h4test::boxes.empty());
+        EXPECT_TRUE(bytes_of(good + L"\\big.bin") == plain);
+        EXPECT_EQ(qvltest::folder_names(good), (std::vector<std::wstring>{L"big.bin"}));
+
+        // Damage near the end of the member's data: the first pieces decode (and are written)
+        // before the failure shows.
+        std::vector<uint8_t> bytes = bytes_of(path);
+        bytes[entries[0].data_offset + entries[0].compressed_size - 40] ^= 0x5A;
+        const std::wstring damaged = dir / (std::wstring(kind) + L"_damaged.zip");
+        const std::wstring bad = dir / (std::wstring(kind) + L"_bad");
+        ASSERT_TRUE(rez::write_file(damaged, bytes.data(), bytes.size()));
+        ASSERT_TRUE(CreateDirectoryW(bad.c_str(), nullptr));
+        ASSERT_TRUE(qvltest::write_text(bad + L"\\big.bin", "older"));
+        ASSERT_TRUE(open_and_wait(damaged));
+        h4test::boxes.clear();
+        h4test::folder_answers = {bad};
+        w.command(IDM_EXTRACT_ALL);
+        ASSERT_TRUE(wait_idle());
+        ASSERT_EQ(h4test::boxes.size(), 1u);
+        EXPECT_EQ(h4test::boxes[0].caption, L"操作失败");
+        // The decoder's own message ("ZIP Deflate 解压失败", "ZIP CRC 校验失败"), as in memory.
+        EXPECT_NE(h4test::boxes[0].text.find(L"ZIP "), std::wstring::npos) << h4test::boxes[0].text;
+        EXPECT_EQ(bytes_of(bad + L"\\big.bin"), (std::vector<uint8_t>{'o', 'l', 'd', 'e', 'r'}));
+        EXPECT_EQ(qvltest::folder_names(bad), (std::vector<std::wstring>{L"big.bin"}));
+        h4test::boxes.clear();
+    }
 }
 
 TEST(SevenZipJobs, WrongPasswordsUpToTheLimitThenCancelThenTheRightOne) {

@@ -138,3 +138,89 @@ TEST(DeflateInflate, MatchesPeerCompressorOnMixedData) {
 }
 
 }  // namespace
+
+namespace {
+
+// inflate_to with the smallest piece, so that a short stream already slides the window many
+// times; the pieces joined, or false.
+bool inflate_pieces(const std::vector<uint8_t>& in, size_t limit, std::vector<uint8_t>& joined,
+                    size_t refuse_at = 0) {
+    joined.clear();
+    size_t pieces = 0;
+    uint64_t produced = 0;
+    const bool ok = rez::inflate_to(
+        in.data(), in.size(), limit,
+        [&](const uint8_t* data, size_t n) {
+            EXPECT_GT(n, 0u);
+            EXPECT_LE(n, size_t{65536 + 32768});
+            joined.insert(joined.end(), data, data + n);
+            return ++pieces != refuse_at;
+        },
+        produced, 65536);
+    if (ok) {
+        EXPECT_EQ(produced, joined.size());
+    }
+    return ok;
+}
+
+TEST(DeflateInflate, WindowedDecodingMatchesWholeDecoding) {
+    std::vector<uint8_t> plain;
+    ASSERT_TRUE(rez::read_file(qvltest::fixture(L"zip\\deflate_mixed.bin"), plain)) << "fixture missing";
+    ASSERT_GT(plain.size(), size_t{1} << 20);  // many windows of 64 KiB
+    for (const wchar_t* name :
+         {L"zip\\deflate_mixed.l1.raw", L"zip\\deflate_mixed.l6.raw", L"zip\\deflate_mixed.l9.raw"}) {
+        std::vector<uint8_t> packed, out;
+        ASSERT_TRUE(rez::read_file(qvltest::fixture(name), packed));
+        ASSERT_TRUE(inflate_pieces(packed, plain.size(), out));
+        EXPECT_TRUE(out == plain);
+        EXPECT_FALSE(inflate_pieces(packed, plain.size() - 1, out));  // one byte over the limit, late
+        EXPECT_FALSE(inflate_pieces(packed, plain.size(), out, 3));   // the sink stops it
+        // Streams that end in the middle of a window, at a window edge and in the first one.
+        for (size_t cut : {packed.size() / 2, packed.size() - 1, size_t{5000}, packed.size() / 7})
+            EXPECT_FALSE(inflate_pieces(std::vector<uint8_t>(packed.begin(), packed.begin() + cut), plain.size(), out))
+                << cut;
+    }
+}
+
+TEST(DeflateInflate, WindowedDecodingOfSmallAndStoredStreams) {
+    // The small cases above give the same answer both ways.
+    const std::vector<std::vector<uint8_t>> cases = {
+        {0x01, 0x00, 0x00, 0xFF, 0xFF},
+        {0x01, 0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l', 'o'},
+        {0x01, 0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l'},
+        fixed_a_then_match(264 - 256, 0),
+        fixed_a_then_match(257 - 256, 1),
+        dynamic_block(true),
+        dynamic_block(false),
+        {0x07},
+        {},
+    };
+    for (size_t limit : {size_t{0}, size_t{4}, size_t{5}, size_t{10}, size_t{11}, size_t{1} << 20})
+        for (size_t i = 0; i < cases.size(); ++i) {
+            std::vector<uint8_t> whole, joined;
+            const bool ok = rez::inflate(cases[i].data(), cases[i].size(), whole, limit);
+            EXPECT_EQ(inflate_pieces(cases[i], limit, joined), ok) << i << " " << limit;
+            if (ok) {
+                EXPECT_TRUE(joined == whole) << i << " " << limit;
+            }
+        }
+    // Full stored blocks, which must fit beside the kept history after each slide.
+    std::vector<uint8_t> in, plain;
+    for (int b = 0; b < 5; ++b) {
+        in.insert(in.end(), {0x00, 0xFF, 0xFF, 0x00, 0x00});
+        for (int i = 0; i < 65535; ++i) {
+            const uint8_t v = static_cast<uint8_t>(i * 7 + b);
+            in.push_back(v);
+            plain.push_back(v);
+        }
+    }
+    in.insert(in.end(), {0x01, 0x00, 0x00, 0xFF, 0xFF});
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(inflate_pieces(in, plain.size(), out));
+    EXPECT_TRUE(out == plain);
+    EXPECT_FALSE(inflate_pieces(in, plain.size() - 1, out));
+    in.resize(in.size() - 5);  // no final block
+    EXPECT_FALSE(inflate_pieces(in, plain.size(), out));
+}
+
+}  // namespace
