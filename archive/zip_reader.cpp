@@ -223,22 +223,28 @@ bool decrypt_aes(const std::string& password, const ZipEntry& entry, const uint8
     return true;
 }
 
-}  // namespace
-
-bool zip_extract_entry_in(std::span<const uint8_t> file, const ZipEntry& entry, std::vector<uint8_t>& out,
-                          std::wstring& err) {
-    out.clear();
+// The member's data lies inside the archive, and its Deflate output stays within what may be
+// decoded: a larger entry is refused by its size, before any work, with a message that does
+// not blame the archive. Both the in-memory and the streamed extraction ask it first.
+bool member_fits(std::span<const uint8_t> file, const ZipEntry& entry, std::wstring& err) {
     if (entry.data_offset > file.size() || file.size() - entry.data_offset < entry.compressed_size) {
         err = L"ZIP 条目数据越界";
         return false;
     }
-    // Deflate output is held whole in memory; a larger entry is refused by its size, before
-    // any work, and with a message that does not blame the archive.
     if (entry.method == 8 && entry.uncompressed_size > kMaxDecodedSize) {
         err = L"条目过大，无法在此解压: " + from_utf8(entry.name) + L" (" +
               format_byte_size(entry.uncompressed_size) + L")";
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool zip_extract_entry_in(std::span<const uint8_t> file, const ZipEntry& entry, std::vector<uint8_t>& out,
+                          std::wstring& err) {
+    out.clear();
+    if (!member_fits(file, entry, err)) return false;
     const uint8_t* data = file.data() + entry.data_offset;
     size_t length = entry.compressed_size;
 
@@ -308,16 +314,7 @@ bool zip_extract_entry_to(std::span<const uint8_t> file, const ZipEntry& entry,
                                     : L"不支持的 ZIP 压缩方法: " + std::to_wstring(entry.method);
         return false;
     }
-    if (entry.data_offset > file.size() || file.size() - entry.data_offset < entry.compressed_size) {
-        err = L"ZIP 条目数据越界";
-        return false;
-    }
-    // The same size rule as the in-memory path, so both refuse the same members.
-    if (entry.method == 8 && entry.uncompressed_size > kMaxDecodedSize) {
-        err = L"条目过大，无法在此解压: " + from_utf8(entry.name) + L" (" +
-              format_byte_size(entry.uncompressed_size) + L")";
-        return false;
-    }
+    if (!member_fits(file, entry, err)) return false;
     const uint8_t* data = file.data() + entry.data_offset;
     const size_t length = entry.compressed_size;
     uint32_t crc = 0;
