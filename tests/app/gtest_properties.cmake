@@ -8,7 +8,8 @@
 # - the cases that click with the real mouse, named "...Clicks...", and those that move the
 #   pointer and show windows under it, named "...Pointer...", run alone: a window or a
 #   mouse capture of another test process on the same display would take the click or
-#   the drop.
+#   the drop; so do the cases that check which window has the foreground, named
+#   "...Foreground...": another process's new window would take it.
 if(TARGET app_tests)
   set(QVL_APP_PROPERTIES_FILE ${CMAKE_CURRENT_BINARY_DIR}/app_tests_properties.cmake)
   file(WRITE ${QVL_APP_PROPERTIES_FILE}
@@ -20,7 +21,7 @@ if(TARGET app_tests)
        "    set_tests_properties(\${qvl_clipboard_tests} PROPERTIES RESOURCE_LOCK clipboard)\n"
        "  endif()\n"
        "  set(qvl_mouse_tests \${app_tests_TESTS})\n"
-       "  list(FILTER qvl_mouse_tests INCLUDE REGEX \"Clicks|Pointer\")\n"
+       "  list(FILTER qvl_mouse_tests INCLUDE REGEX \"Clicks|Pointer|Foreground\")\n"
        "  if(qvl_mouse_tests)\n"
        "    set_tests_properties(\${qvl_mouse_tests} PROPERTIES RUN_SERIAL TRUE)\n"
        "  endif()\n"

@@ -166,7 +166,7 @@ TEST(WindowHelpers, ArchiveTreeMarksEncryptedFoldersUntilUnlocked) {
 
 // A modal box shown by the running window must not end up behind its disabled owner when
 // a second start raises that window.
-TEST(WindowHelpers, RaisingAWindowBringsItsActivePopupToTheFront) {
+TEST(WindowHelpers, RaisingAWindowBringsItsActivePopupToTheForeground) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
