@@ -55,18 +55,18 @@ largest() { sort -g | tail -1; }
 # Runs every side of a case $runs times, alternating; fills wall[side] and peak[side].
 declare -A wall peak
 measure() {  # measure side:command... (each side one word, its command after the colon, quoted)
-  local r spec side
+  local r entry side
   declare -A walls peaks
   for r in $(seq "$runs"); do
-    for spec in "$@"; do
-      side=${spec%%:*}
-      read -r w m < <(eval "timed \"$out/$side\" ${spec#*:}")
+    for entry in "$@"; do
+      side=${entry%%:*}
+      read -r w m < <(eval "timed \"$out/$side\" ${entry#*:}")
       walls[$side]+="$w"$'\n'
       peaks[$side]+="$m"$'\n'
     done
   done
-  for spec in "$@"; do
-    side=${spec%%:*}
+  for entry in "$@"; do
+    side=${entry%%:*}
     wall[$side]=$(printf '%s' "${walls[$side]}" | median)
     peak[$side]=$(( $(printf '%s' "${peaks[$side]}" | largest) / 1024 ))
   done

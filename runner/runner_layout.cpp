@@ -12,7 +12,7 @@ namespace rezui {
 
 namespace {
 
-struct ControlSpec {
+struct ControlDef {
     int id;
     const wchar_t* cls;
     DWORD style;
@@ -20,7 +20,7 @@ struct ControlSpec {
     int x, y, w, h;
 };
 
-HWND add_control(HWND window, const ControlSpec& c) {
+HWND add_control(HWND window, const ControlDef& c) {
     HWND control = CreateWindowExW(0, c.cls, c.text.c_str(), WS_CHILD | c.style, c.x, c.y, c.w, c.h, window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), g_runner.instance, nullptr);
     if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_runner.font_normal.get()), FALSE);
@@ -57,7 +57,7 @@ void create_wizard(HWND window) {
     const std::wstring license = text_or(cfg.license,
                                          L"本软件按“现状”提供，不含任何明示或默示的担保。\r\n\r\n"
                                          L"单击“下一步”即表示您接受软件的使用条款。");
-    const ControlSpec specs[] = {
+    const ControlDef controls[] = {
         {kIdSidePanel, L"STATIC", WS_VISIBLE | SS_OWNERDRAW, L"", 0, 0, 130, 402},
         {kIdHeading, L"STATIC", SS_NOPREFIX, L"", 20, 14, 380, 22},
         {kIdIcon, L"STATIC", SS_ICON, L"", 452, 10, 32, 32},
@@ -81,7 +81,7 @@ void create_wizard(HWND window) {
         {kIdMain, L"BUTTON", WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP, L"下一步(N)", 288, 334, 88, 26},
         {kIdCancel, L"BUTTON", WS_VISIBLE | kButton, L"取消", 380, 334, 88, 26},
     };
-    for (const ControlSpec& spec : specs) add_control(window, spec);
+    for (const ControlDef& c : controls) add_control(window, c);
     set_font(window, kIdHeading, g_runner.font_heading.get());
     set_font(window, kIdWelcome, g_runner.font_title.get());
     set_font(window, kIdFinishedHeading, g_runner.font_title.get());
@@ -93,7 +93,7 @@ void create_wizard(HWND window) {
 
 void create_one_page(HWND window) {
     const SfxConfig& cfg = g_runner.config;
-    const ControlSpec specs[] = {
+    const ControlDef controls[] = {
         {kIdSidePanel, L"STATIC", WS_VISIBLE | SS_OWNERDRAW, L"", 0, 0, 100, 470},
         {kIdLog, L"EDIT", WS_VISIBLE | kLogStyle, L"", 115, 22, 450, 300},
         {kIdShortcut, L"BUTTON", kCheckBox, L"创建桌面快捷方式", 115, 386, 200, 18},
@@ -104,7 +104,7 @@ void create_one_page(HWND window) {
         {kIdMain, L"BUTTON", WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP, L"解压", 420, 444, 86, 26},
         {kIdCancel, L"BUTTON", WS_VISIBLE | kButton, L"取消", 511, 444, 54, 26},
     };
-    for (const ControlSpec& spec : specs) add_control(window, spec);
+    for (const ControlDef& c : controls) add_control(window, c);
     SendMessageW(GetDlgItem(window, kIdProgress), PBM_SETRANGE32, 0, 100);
     SendMessageW(GetDlgItem(window, kIdShortcut), BM_SETCHECK, cfg.create_shortcut ? BST_CHECKED : BST_UNCHECKED, 0);
     if (g_runner.shortcut_offered)

@@ -62,16 +62,16 @@ std::wstring real_pick_save_file(HWND owner, const wchar_t* filter, const wchar_
 }
 
 // The filter's NUL-separated (name, pattern) pairs as the item dialog takes them.
-std::vector<COMDLG_FILTERSPEC> filter_specs(const wchar_t* filter) {
-    std::vector<COMDLG_FILTERSPEC> specs;
+std::vector<COMDLG_FILTERSPEC> file_types(const wchar_t* filter) {
+    std::vector<COMDLG_FILTERSPEC> types;
     while (filter && *filter) {
         const wchar_t* name = filter;
         const wchar_t* pattern = name + wcslen(name) + 1;
         if (!*pattern) break;
-        specs.push_back({name, pattern});
+        types.push_back({name, pattern});
         filter = pattern + wcslen(pattern) + 1;
     }
-    return specs;
+    return types;
 }
 
 // The item dialog keeps no buffer of its own to outgrow. False when it cannot be had,
@@ -85,8 +85,8 @@ bool pick_files_with_item_dialog(HWND owner, const wchar_t* filter, const wchar_
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
     dialog->SetOptions(options | FOS_ALLOWMULTISELECT | FOS_FILEMUSTEXIST | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR);
-    const std::vector<COMDLG_FILTERSPEC> specs = filter_specs(filter);
-    if (!specs.empty()) dialog->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
+    const std::vector<COMDLG_FILTERSPEC> types = file_types(filter);
+    if (!types.empty()) dialog->SetFileTypes(static_cast<UINT>(types.size()), types.data());
     if (title) dialog->SetTitle(title);
     const HRESULT shown = dialog->Show(owner);
     if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return true;
