@@ -136,4 +136,20 @@ inline std::string read_text(const std::wstring& path) {
     return rez::write_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
+// The visible dialog (a message box included) of the calling thread, or null.
+inline HWND visible_dialog_of_this_thread() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM out) -> BOOL {
+            wchar_t cls[16] = {};
+            GetClassNameW(window, cls, 16);
+            if (std::wstring(cls) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+            *reinterpret_cast<HWND*>(out) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 }  // namespace qvltest

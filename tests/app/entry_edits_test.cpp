@@ -370,25 +370,12 @@ TEST(EntryEdits, ARowWhosePathNamesNoEntryIsNeverTakenForTheWholeArchive) {
     EXPECT_EQ(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-// Clicks the toolbar button of a command where the user would.
-void click_toolbar(UINT command) {
-    HWND tb = rezui::app.toolbar;
-    const LRESULT index = SendMessageW(tb, TB_COMMANDTOINDEX, command, 0);
-    ASSERT_GE(index, 0);
-    RECT rc{};
-    SendMessageW(tb, TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc));
-    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    SendMessageW(tb, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(tb, WM_LBUTTONUP, 0, at);
-    h4test::pump();
-}
-
 TEST(EntryEdits, ToolbarButtonsAndKeysReachTheEdits) {
     OpenRez r;
     select_rows({L"readme.txt"});
     h4test::pump();
     h4test::box_answer = IDNO;
-    click_toolbar(IDM_REMOVE);
+    h4test::click_toolbar(IDM_REMOVE);
     ASSERT_EQ(h4test::boxes.size(), 1u);
     EXPECT_EQ(h4test::boxes[0].text, L"确认移除条目 readme.txt？");
     EXPECT_TRUE(r.has("readme.txt"));
@@ -398,7 +385,7 @@ TEST(EntryEdits, ToolbarButtonsAndKeysReachTheEdits) {
         asked.push_back(id);
         return 0;
     };
-    click_toolbar(IDM_ADD_FILES);
+    h4test::click_toolbar(IDM_ADD_FILES);
     EXPECT_EQ(asked, std::vector<int>{IDD_VDIR_PICKER});
 
     TextAnswer answer(L"renamed.txt");

@@ -158,6 +158,19 @@ inline bool wait_idle() {
     return pump_until([] { return !rezui::app.busy && !rezui::task_running.load(); });
 }
 
+// Clicks the toolbar button of a command where the user would.
+inline void click_toolbar(UINT command) {
+    HWND tb = rezui::app.toolbar;
+    const LRESULT index = SendMessageW(tb, TB_COMMANDTOINDEX, command, 0);
+    ASSERT_GE(index, 0);
+    RECT rc{};
+    SendMessageW(tb, TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc));
+    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    SendMessageW(tb, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(tb, WM_LBUTTONUP, 0, at);
+    pump();
+}
+
 // Opens a file as the user would and waits until the archive is loaded.
 inline bool open_and_wait(const std::wstring& path) {
     rezui::open_file(path);

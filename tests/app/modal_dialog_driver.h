@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/common/window_helpers.h"
+#include "test_support.h"
 
 namespace dlgtest {
 
@@ -18,23 +19,8 @@ using Script = std::function<void(HWND dialog)>;
 inline std::vector<Script> scripts;  // one per dialog, in the order they open
 inline std::vector<int> opened;      // resource ids of the dialogs run
 
-inline HWND find_dialog() {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM out) -> BOOL {
-            wchar_t cls[16] = {};
-            GetClassNameW(window, cls, 16);
-            if (std::wstring(cls) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-            *reinterpret_cast<HWND*>(out) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 inline void CALLBACK run_script(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = find_dialog();
+    HWND dialog = qvltest::visible_dialog_of_this_thread();
     if (!dialog) return;
     KillTimer(nullptr, timer);
     if (scripts.empty()) {
@@ -49,7 +35,7 @@ inline void CALLBACK run_script(HWND, UINT, UINT_PTR timer, DWORD) {
 // A script that never closes its dialog must not hang the test.
 inline void CALLBACK give_up(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    if (HWND dialog = find_dialog()) EndDialog(dialog, -1);
+    if (HWND dialog = qvltest::visible_dialog_of_this_thread()) EndDialog(dialog, -1);
 }
 
 inline INT_PTR run_real_dialog(int id, HWND owner, DLGPROC proc, LPARAM param) {

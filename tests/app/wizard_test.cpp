@@ -270,15 +270,7 @@ TEST_F(Wizard, TheCommandsOpenItEmptyOrOnTheOpenArchive) {
     EXPECT_TRUE(TranslateAcceleratorW(w.hwnd(), rezui::app.accelerators, &key));
     keys[VK_CONTROL] = ctrl;
     SetKeyboardState(keys);
-    HWND tb = rezui::app.toolbar;
-    const LRESULT index = SendMessageW(tb, TB_COMMANDTOINDEX, IDM_WIZARD, 0);
-    ASSERT_GE(index, 0);
-    RECT rc{};
-    SendMessageW(tb, TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc));
-    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    SendMessageW(tb, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(tb, WM_LBUTTONUP, 0, at);
-    h4test::pump();
+    h4test::click_toolbar(IDM_WIZARD);
     // A REZ archive open under another name is offered for packing, once, into name + ".rez".
     const std::wstring renamed = dir / L"data.bin";
     h4test::make_small_rez(dir, L"data.bin");

@@ -200,22 +200,6 @@ TEST(RunnerThreadStart, AThreadThatCannotStartIsReportedAndTheButtonsComeBack) {
     EXPECT_EQ(qvltest::read_text(f.dest + L"\\top.dat"), "top");
 }
 
-// The visible message box of this thread, or null.
-HWND box_of_this_thread() {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM out) -> BOOL {
-            wchar_t cls[16] = {};
-            GetClassNameW(window, cls, 16);
-            if (std::wstring(cls) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-            *reinterpret_cast<HWND*>(out) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // Refuses the creation of the runner's window, as a system out of window resources would.
 LRESULT CALLBACK refuse_runner_window(int code, WPARAM wparam, LPARAM lparam) {
     if (code == HCBT_CREATEWND) {
@@ -235,14 +219,14 @@ TEST(RunnerWindow, AWindowThatCannotBeCreatedIsReportedAndEndsWith1) {
     Session s;
     s.limit_ms = 10000;
     s.steps = {
-        wait_for([] { return box_of_this_thread() != nullptr; }),
+        wait_for([] { return qvltest::visible_dialog_of_this_thread() != nullptr; }),
         act([&] {
-            HWND box = box_of_this_thread();
+            HWND box = qvltest::visible_dialog_of_this_thread();
             box_caption = text_of(box);
             box_text = text_of(GetDlgItem(box, 0xFFFF));
         }),
         [] {
-            HWND box = box_of_this_thread();
+            HWND box = qvltest::visible_dialog_of_this_thread();
             return click(GetDlgItem(box, IDOK));
         },
     };
