@@ -30,52 +30,33 @@ bool lzma2_decode(const uint8_t* data, size_t length, std::vector<uint8_t>& out,
     size_t i = 0;
     bool ok = true;
     while (i < length) {
-        const uint8_t control = data[i];
-        if (control == 0x00) break;
-        if (control == 0x01 || control == 0x02) {
-            if (length - i < 3) { ok = false; break; }
-            const size_t size = ((size_t{data[i + 1]} << 8) | data[i + 2]) + 1;
-            if (length - i - 3 < size) { ok = false; break; }
-            if (control == 0x01) dict_start = pos;
-            if (size > kMaxDecodedSize - pos) { ok = false; break; }
-            if (out.size() < pos + size) {
+        const lzma_detail::Lzma2Chunk c = lzma_detail::lzma2_chunk_at(data, length, i);
+        using Kind = lzma_detail::Lzma2Chunk::Kind;
+        if (c.kind == Kind::kEnd) break;
+        if (c.kind == Kind::kBad || c.unpacked > kMaxDecodedSize - pos) { ok = false; break; }
+        if (c.dict_reset) dict_start = pos;
+        if (c.kind == Kind::kStored) {
+            if (out.size() < pos + c.unpacked) {
                 // Within the reserved room when there is some; doubling only beyond it.
-                const size_t needed = pos + size;
+                const size_t needed = pos + c.unpacked;
                 out.resize(out.capacity() >= needed ? out.capacity() : std::max(out.size() * 2, needed + 65536));
             }
-            std::memcpy(out.data() + pos, data + i + 3, size);
-            pos += size;
-            i += 3 + size;
+            std::memcpy(out.data() + pos, data + c.data_at, c.unpacked);
+            pos += c.unpacked;
+            i = c.data_at + c.unpacked;
             continue;
         }
-        if (control < 0x80) { ok = false; break; }
-        if (length - i < 5) { ok = false; break; }
-        const size_t unpacked = ((size_t{control & 0x1Fu} << 16) | (size_t{data[i + 1]} << 8) | data[i + 2]) + 1;
-        const size_t packed = ((size_t{data[i + 3]} << 8) | data[i + 4]) + 1;
-        size_t j = i + 5;
-        if (control >= 0xC0) {
-            if (j >= length) { ok = false; break; }
-            const uint8_t props = data[j++];
-            if (props >= 225) { ok = false; break; }
-            const unsigned lc = props % 9, lp = (props / 9) % 5;
-            if (lc + lp > 4) { ok = false; break; }
-            model.set_properties(props);
-            model.reset();
-            if (control >= 0xE0) dict_start = pos;
-        } else if (control >= 0xA0) {
-            model.reset();
-        }
-        if (packed < 5 || length - j < packed) { ok = false; break; }
-        if (unpacked > kMaxDecodedSize - pos) { ok = false; break; }
+        if (c.new_properties) model.set_properties(c.properties);
+        if (c.state_reset) model.reset();
         lzma_detail::Run run;
-        run.in = data + j;
-        run.in_length = packed;
+        run.in = data + c.data_at;
+        run.in_length = c.packed;
         run.dict_start = dict_start;
-        run.hard_limit = pos + unpacked;
+        run.hard_limit = pos + c.unpacked;
         run.stop_at = run.hard_limit;
         run.exact = true;
         if (lzma_detail::decode(model, run, out, pos) != Stop::kLimit || pos != run.hard_limit) { ok = false; break; }
-        i = j + packed;
+        i = c.data_at + c.packed;
     }
     out.resize(pos);
     return ok && pos > 0;

@@ -31,9 +31,6 @@ constexpr size_t kLenLow = 2;
 constexpr size_t kLenMid = kLenLow + 128;
 constexpr size_t kLenHigh = kLenMid + 128;
 
-constexpr size_t kMaxMatch = 273;
-// Room kept ahead of the output position so a match can be copied in 8-byte pieces.
-constexpr size_t kCopySlack = 16;
 // A step reads at most one byte per decoded bit, and no step decodes more than 46 bits.
 constexpr ptrdiff_t kInputMargin = 64;
 
@@ -213,6 +210,9 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
             room = buf.size();
         }
         const size_t dict_pos = pos - dict_start;
+        // How far back a distance may reach: to the dictionary's start, or to the first byte
+        // a sliding window still holds.
+        const size_t reach = dict_pos < pos ? dict_pos : pos;
         const size_t pos_state = dict_pos & pb_mask;
         bool is_match = false;
         QVL_BIT(probs + kIsMatch + (state << 4) + pos_state, is_match = false, is_match = true);
@@ -229,8 +229,8 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
                 QVL_TREE_BIT(lit, sym); QVL_TREE_BIT(lit, sym); QVL_TREE_BIT(lit, sym); QVL_TREE_BIT(lit, sym);
                 sym &= 0xFF;
             } else {
-                if (rep0 >= dict_pos) {
-                    cx.stop = Stop::kError;
+                if (rep0 >= reach) {
+                    cx.stop = rep0 < dict_pos ? Stop::kBeyondWindow : Stop::kError;
                     break;
                 }
                 // Matched literal: while the decoded bits agree with the byte at rep0 the
@@ -322,8 +322,8 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
                     bool long_rep = false;
                     QVL_BIT(probs + kIsRep0Long + (state << 4) + pos_state, long_rep = false, long_rep = true);
                     if (!long_rep) {
-                        if (rep0 >= dict_pos || pos >= hard) {
-                            cx.stop = Stop::kError;
+                        if (rep0 >= reach || pos >= hard) {
+                            cx.stop = rep0 >= reach && rep0 < dict_pos ? Stop::kBeyondWindow : Stop::kError;
                             break;
                         }
                         base[pos] = base[pos - rep0 - 1];
@@ -358,8 +358,8 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
                 QVL_LEN(probs + kRepLenCoder, pos_state, len);
                 state = state < 7 ? 8 : 11;
             }
-            if (rep0 >= dict_pos || len > hard - pos) {
-                cx.stop = Stop::kError;
+            if (rep0 >= reach || len > hard - pos) {
+                cx.stop = rep0 >= reach && rep0 < dict_pos ? Stop::kBeyondWindow : Stop::kError;
                 break;
             }
             uint8_t* dst = base + pos;
@@ -409,18 +409,90 @@ Loop steps(Model& m, const Run& run, std::vector<uint8_t>& buf, size_t& pos_io, 
 
 }  // namespace
 
+bool start(Cursor& cursor, const uint8_t* in, size_t in_length) {
+    if (!in || in_length < 5) return false;
+    cursor.range = 0xFFFFFFFFu;
+    cursor.code = (uint32_t{in[1]} << 24) | (uint32_t{in[2]} << 16) | (uint32_t{in[3]} << 8) | in[4];
+    cursor.p = in + 5;
+    cursor.end = in + in_length;
+    cursor.overrun = false;
+    return true;
+}
+
+Stop resume(Model& model, Cursor& cursor, const Run& run, std::vector<uint8_t>& buf, size_t& pos) {
+    if (model.probs.empty() || !cursor.p) return Stop::kError;
+    Ctx cx;
+    cx.range = cursor.range;
+    cx.code = cursor.code;
+    cx.p = cursor.p;
+    cx.end = cursor.end;
+    cx.overrun = cursor.overrun;
+    cx.stop = Stop::kError;
+    if (steps<false>(model, run, buf, pos, cx) == Loop::kSwitch) steps<true>(model, run, buf, pos, cx);
+    cursor.range = cx.range;
+    cursor.code = cx.code;
+    cursor.p = cx.p;
+    cursor.overrun = cx.overrun;
+    return cx.stop;
+}
+
 Stop decode(Model& model, const Run& run, std::vector<uint8_t>& buf, size_t& pos) {
     if (run.in_length < 5 || model.probs.empty()) return Stop::kError;
-    Ctx cx;
-    cx.range = 0xFFFFFFFFu;
-    cx.code = (uint32_t{run.in[1]} << 24) | (uint32_t{run.in[2]} << 16) | (uint32_t{run.in[3]} << 8) | run.in[4];
-    cx.p = run.in + 5;
-    cx.end = run.in + run.in_length;
-    cx.overrun = false;
-    cx.stop = Stop::kError;
-    if (steps<false>(model, run, buf, pos, cx) == Loop::kStop) return cx.stop;
-    steps<true>(model, run, buf, pos, cx);
-    return cx.stop;
+    Cursor cursor;
+    if (!start(cursor, run.in, run.in_length)) return Stop::kError;
+    return resume(model, cursor, run, buf, pos);
+}
+
+Lzma2Chunk lzma2_chunk_at(const uint8_t* data, size_t length, size_t i) {
+    Lzma2Chunk c;
+    if (i >= length) return c;
+    const uint8_t control = data[i];
+    if (control == 0x00) {
+        c.kind = Lzma2Chunk::Kind::kEnd;
+        return c;
+    }
+    if (control == 0x01 || control == 0x02) {
+        if (length - i < 3) return c;
+        c.unpacked = ((size_t{data[i + 1]} << 8) | data[i + 2]) + 1;
+        c.data_at = i + 3;
+        if (length - c.data_at < c.unpacked) return c;
+        c.dict_reset = control == 0x01;
+        c.kind = Lzma2Chunk::Kind::kStored;
+        return c;
+    }
+    if (control < 0x80 || length - i < 5) return c;
+    c.unpacked = ((size_t{control & 0x1Fu} << 16) | (size_t{data[i + 1]} << 8) | data[i + 2]) + 1;
+    c.packed = ((size_t{data[i + 3]} << 8) | data[i + 4]) + 1;
+    size_t j = i + 5;
+    if (control >= 0xC0) {
+        if (j >= length) return c;
+        const uint8_t props = data[j++];
+        if (props >= 225) return c;
+        const unsigned lc = props % 9, lp = (props / 9) % 5;
+        if (lc + lp > 4) return c;
+        c.new_properties = true;
+        c.properties = props;
+        c.state_reset = true;
+        c.dict_reset = control >= 0xE0;
+    } else if (control >= 0xA0) {
+        c.state_reset = true;
+    }
+    if (c.packed < 5 || length - j < c.packed) return c;
+    c.data_at = j;
+    c.kind = Lzma2Chunk::Kind::kLzma;
+    return c;
+}
+
+uint64_t lzma_dictionary_size(const uint8_t* properties, size_t length) {
+    if (!properties || length < 5) return 0;
+    return uint64_t{properties[1]} | (uint64_t{properties[2]} << 8) | (uint64_t{properties[3]} << 16) |
+           (uint64_t{properties[4]} << 24);
+}
+
+uint64_t lzma2_dictionary_size(const uint8_t* properties, size_t length) {
+    if (!properties || length < 1 || properties[0] > 40) return 0;
+    if (properties[0] == 40) return 0xFFFFFFFFu;
+    return uint64_t{2u | (properties[0] & 1u)} << (properties[0] / 2 + 11);
 }
 
 }  // namespace rez::lzma_detail

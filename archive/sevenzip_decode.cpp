@@ -134,6 +134,14 @@ bool sevenzip_folder_is_supported(const SevenZipFolder& folder) {
     });
 }
 
+bool sevenzip_folder_is_one_lzma(const SevenZipFolder& folder, bool& lzma2) {
+    if (folder.coders.size() != 1 || folder.packed_streams.size() != 1 || folder.unpack_sizes.size() != 1) return false;
+    const SevenZipCoder& c = folder.coders[0];
+    if (c.in_streams != 1 || c.out_streams != 1 || folder.unpack_sizes[0] == 0) return false;
+    lzma2 = is_method(c, kIdLzma2);
+    return lzma2 || is_method(c, kIdLzma);
+}
+
 uint64_t sevenzip_folder_limited_size(const SevenZipFolder& folder) {
     uint64_t largest = 0;
     for (size_t i = 0; i < folder.coders.size(); i++) {

@@ -187,9 +187,10 @@ std::atomic<uint64_t> folders_decoded{0};
 
 uint64_t sevenzip_folders_decoded() { return folders_decoded.load(); }
 
-bool sevenzip_unpack_folder(std::span<const uint8_t> file, const SevenZipDatabase& db, uint64_t folder_index,
-                            std::vector<uint8_t>& decoded, std::wstring& err) {
-    decoded.clear();
+bool sevenzip_folder_input(std::span<const uint8_t> file, const SevenZipDatabase& db, uint64_t folder_index,
+                           const uint8_t*& packed, size_t& packed_length, std::wstring& err) {
+    packed = nullptr;
+    packed_length = 0;
     if (folder_index >= db.folders.size()) {
         err = L"7z 条目文件夹索引无效";
         return false;
@@ -211,20 +212,33 @@ bool sevenzip_unpack_folder(std::span<const uint8_t> file, const SevenZipDatabas
         err = L"7z 打包流越界";
         return false;
     }
-    const size_t start = static_cast<size_t>(32 + offset);
-    const SevenZipFolder& folder = db.folders[static_cast<size_t>(folder_index)];
-    const uint64_t limited = sevenzip_folder_limited_size(folder);
+    const uint64_t limited = sevenzip_folder_limited_size(db.folders[static_cast<size_t>(folder_index)]);
     if (limited > kMaxDecodedSize) {
         err = L"7z 压缩块过大，无法在此解压 (" + format_byte_size(limited) + L")";
         return false;
     }
     folders_decoded++;
-    if (!sevenzip_decode_folder_span(folder, file.data() + start, static_cast<size_t>(length), decoded)) {
-        // Encrypted data that does not decode is a password matter first, not damage.
-        if (sevenzip_folder_is_encrypted(folder))
-            err = get_current_password().empty() ? L"该 7z 文件已加密，请先设置密码" : L"7z 密码错误或文件损坏";
-        else
-            err = L"7z 解压失败（不支持的压缩方法或数据损坏）";
+    packed = file.data() + 32 + offset;
+    packed_length = static_cast<size_t>(length);
+    return true;
+}
+
+std::wstring sevenzip_decode_failure(const SevenZipFolder& folder) {
+    // Encrypted data that does not decode is a password matter first, not damage.
+    if (sevenzip_folder_is_encrypted(folder))
+        return get_current_password().empty() ? L"该 7z 文件已加密，请先设置密码" : L"7z 密码错误或文件损坏";
+    return L"7z 解压失败（不支持的压缩方法或数据损坏）";
+}
+
+bool sevenzip_unpack_folder(std::span<const uint8_t> file, const SevenZipDatabase& db, uint64_t folder_index,
+                            std::vector<uint8_t>& decoded, std::wstring& err) {
+    decoded.clear();
+    const uint8_t* packed = nullptr;
+    size_t length = 0;
+    if (!sevenzip_folder_input(file, db, folder_index, packed, length, err)) return false;
+    const SevenZipFolder& folder = db.folders[static_cast<size_t>(folder_index)];
+    if (!sevenzip_decode_folder_span(folder, packed, length, decoded)) {
+        err = sevenzip_decode_failure(folder);
         return false;
     }
     return true;

@@ -120,6 +120,9 @@ bool sevenzip_header_is_encrypted(const std::wstring& path);
 bool sevenzip_folder_is_encrypted(const SevenZipFolder& folder);
 // True when every coder of the folder is one this reader decodes.
 bool sevenzip_folder_is_supported(const SevenZipFolder& folder);
+// True when the folder is a single LZMA or LZMA2 coder with a stated output size (lzma2 says
+// which): such a folder can be decoded through a window (see SevenZipFolderReader).
+bool sevenzip_folder_is_one_lzma(const SevenZipFolder& folder, bool& lzma2);
 // The largest output the header asks of a decoder that works in memory (LZMA, LZMA2,
 // Deflate), which must stay within kMaxDecodedSize; 0 when the folder has none.
 uint64_t sevenzip_folder_limited_size(const SevenZipFolder& folder);
@@ -130,6 +133,12 @@ bool sevenzip_check_entry_size(const SevenZipDatabase& db, const SevenZipEntry& 
 std::vector<SevenZipEntry> sevenzip_entries_of(const SevenZipDatabase& db);
 // The comment trailer at the end of the file, or empty.
 std::wstring sevenzip_comment_of(std::span<const uint8_t> file);
+// Where a folder's packed bytes lie in the archive, after checking they lie inside it and
+// that the folder is not too large to decode here; counted as one folder decode.
+bool sevenzip_folder_input(std::span<const uint8_t> file, const SevenZipDatabase& db, uint64_t folder,
+                           const uint8_t*& packed, size_t& packed_length, std::wstring& err);
+// The message for a folder whose bytes did not decode.
+std::wstring sevenzip_decode_failure(const SevenZipFolder& folder);
 // Decodes one whole folder of an opened archive.
 bool sevenzip_unpack_folder(std::span<const uint8_t> file, const SevenZipDatabase& db, uint64_t folder,
                             std::vector<uint8_t>& decoded, std::wstring& err);

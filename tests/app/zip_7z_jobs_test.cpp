@@ -240,6 +240,61 @@ TEST(ZipJobs, ExtractionOfALargeMemberInPieces) {
     }
 }
 
+// A solid 7z folder is read through a window: the 3 MiB file is written as it is decoded, the
+// small files come whole. Damage in the large file's data (caught by its CRC, or by the
+// decoder) fails the job with the reader's message; the file before it is already written
+// and checked, and an older file of the damaged one's name is left as it was.
+TEST(SevenZipJobs, ExtractionOfASolidFolderFileByFile) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjsolid");
+    const std::wstring source = qvltest::fixture(L"sevenzip\\window_lzma2.7z");
+    const auto fixture_bytes = [](const wchar_t* name) {
+        return bytes_of(qvltest::fixture(std::wstring(L"sevenzip\\") + name));
+    };
+    const std::vector<uint8_t> random = fixture_bytes(L"random3m.bin"), mixed = fixture_bytes(L"mixed.bin");
+    ASSERT_GT(random.size(), size_t{3} << 20);
+
+    const std::wstring good = dir / L"good";
+    ASSERT_TRUE(open_and_wait(source));
+    h4test::folder_answers = {good};
+    w.command(IDM_EXTRACT_ALL);
+    ASSERT_TRUE(wait_idle());
+    EXPECT_TRUE(h4test::boxes.empty());
+    EXPECT_TRUE(bytes_of(good + L"\\random3m.bin") == random);
+    EXPECT_TRUE(bytes_of(good + L"\\mixed.bin") == mixed);
+    EXPECT_EQ(bytes_of(good + L"\\small.txt"), fixture_bytes(L"small.txt"));
+    EXPECT_EQ(qvltest::read_text(good + L"\\tree\\a.txt"), "first file\n");
+
+    // The folder holds mixed.bin, then random3m.bin (stored chunks), then the small files:
+    // three quarters into the packed bytes lie inside random3m.bin.
+    std::vector<uint8_t> bytes = bytes_of(source);
+    rez::SevenZipDatabase db;
+    std::wstring err;
+    ASSERT_TRUE(rez::sevenzip_open(bytes, db, err));
+    const std::vector<rez::SevenZipEntry> entries = rez::sevenzip_entries_of(db);
+    ASSERT_EQ(entries[0].name, "mixed.bin");
+    ASSERT_EQ(entries[1].name, "random3m.bin");
+    const size_t at = static_cast<size_t>(32 + db.pack_pos + db.pack_sizes[0] * 3 / 4);
+    for (size_t i = 0; i < 16; i++) bytes[at + i] ^= 0x5A;
+    const std::wstring damaged = dir / L"damaged.7z";
+    ASSERT_TRUE(rez::write_file(damaged, bytes.data(), bytes.size()));
+    const std::wstring bad = dir / L"bad";
+    ASSERT_TRUE(CreateDirectoryW(bad.c_str(), nullptr));
+    ASSERT_TRUE(qvltest::write_text(bad + L"\\random3m.bin", "older"));
+    ASSERT_TRUE(open_and_wait(damaged));
+    h4test::folder_answers = {bad};
+    w.command(IDM_EXTRACT_ALL);
+    ASSERT_TRUE(wait_idle());
+    ASSERT_EQ(h4test::boxes.size(), 1u);
+    EXPECT_EQ(h4test::boxes[0].caption, L"操作失败");
+    // "7z 子流 CRC 校验失败", or the decoder's message if a chunk header was hit.
+    EXPECT_NE(h4test::boxes[0].text.find(L"7z "), std::wstring::npos) << h4test::boxes[0].text;
+    EXPECT_EQ(qvltest::read_text(bad + L"\\random3m.bin"), "older");
+    EXPECT_TRUE(bytes_of(bad + L"\\mixed.bin") == mixed);
+    EXPECT_EQ(qvltest::folder_names(bad), (std::vector<std::wstring>{L"mixed.bin", L"random3m.bin"}));
+    h4test::boxes.clear();
+}
+
 TEST(SevenZipJobs, WrongPasswordsUpToTheLimitThenCancelThenTheRightOne) {
     h4test::MainWindow w;
     qvltest::ScratchDir dir(L"zjpw");

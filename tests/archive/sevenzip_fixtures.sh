@@ -53,6 +53,13 @@ seven() { 7z a -bd -bso0 -bsp0 "$@" >/dev/null; }
 (cd tree && seven -m0=Copy -pSecret1 -mhc=off ../aes_copy.7z .)
 seven -m0=LZMA2 -mx=1 big_lzma2.7z random3m.bin mixed.bin
 seven -ms=on -m0=LZMA solid3.7z small.txt mixed.bin tree/a.txt
+# Small dictionaries, so reading through a window moves it many times; a stream whose
+# matches reach 300 KiB back (its dictionary is shrunk in the test); one large file alone.
+seven -ms=on -m0=LZMA:d=64k window_lzma.7z small.txt random3m.bin mixed.bin tree/a.txt
+seven -ms=on -m0=LZMA2:d=64k window_lzma2.7z small.txt random3m.bin mixed.bin tree/a.txt
+python3 -c 'import random; b = random.Random(5).randbytes(300 * 1024); open("far.bin", "wb").write(b * 3)'
+seven -m0=LZMA:d=1m far_reach.7z far.bin
+seven -m0=LZMA2 -mx=1 alone_lzma2.7z random3m.bin
 # 7z's own extraction of the solid archive, to compare member reads against.
 7z x -bd -bso0 -bsp0 -y -osolid3_out solid3.7z >/dev/null
 seven -mhc=off -m0=Copy -ms=on small_plain.7z small.txt tree/a.txt tree/sub/deeper tree/emptydir tree/empty.txt
