@@ -1,6 +1,7 @@
 // 7z archives: in memory, the signature header, plain or encoded header, the listing and
 // its comment trailer, then every file cut out of its decoded folder; then the same archive
 // by path, as the program reads members through its cache of the last decoded folder.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -9,6 +10,7 @@
 
 #include "archive/crc32.h"
 #include "archive/password.h"
+#include "archive/sevenzip_folder_reader.h"
 #include "archive/sevenzip_reader.h"
 #include "archive/util.h"
 #include "fuzz/harness/check.h"
@@ -30,6 +32,32 @@ bool fix_header_crcs(std::vector<uint8_t>& file) {
                          rez::crc32(file.data() + 32 + offset, static_cast<size_t>(length)));
     rez::store_u32le(file.data() + 8, rez::crc32(file.data() + 12, 20));
     return true;
+}
+
+// Extraction reads a folder through a window; whatever the whole decode gave, the window must
+// give the same bytes (a tiny step makes the window move often).
+void read_through_window(const std::vector<uint8_t>& file, const rez::SevenZipDatabase& db, uint64_t folder,
+                         const std::vector<uint8_t>& whole) {
+    rez::SevenZipFolderReader reader;
+    std::wstring err;
+    if (!reader.open(file, db, folder, err, 1)) {
+        QVL_FUZZ_CHECK(!err.empty());
+        return;
+    }
+    for (const rez::SevenZipPlace& p : rez::sevenzip_folder_places(db, folder)) {
+        if (p.start > whole.size() || p.size > whole.size() - p.start || p.start > reader.size() ||
+            p.size > reader.size() - p.start)
+            break;
+        size_t at = 0;
+        const bool ok = reader.pump(p.start, p.size,
+                                    [&](const uint8_t* d, size_t n) {
+                                        QVL_FUZZ_CHECK(std::equal(d, d + n, whole.data() + p.start + at));
+                                        at += n;
+                                        return true;
+                                    },
+                                    err);
+        QVL_FUZZ_CHECK(ok && at == p.size);
+    }
 }
 
 void read_archive(const std::vector<uint8_t>& file) {
@@ -55,6 +83,7 @@ void read_archive(const std::vector<uint8_t>& file) {
                 QVL_FUZZ_CHECK(!entry_err.empty());
                 continue;
             }
+            read_through_window(file, db, e.folder, decoded);
             it = folders.emplace(e.folder, std::move(decoded)).first;
         }
         std::vector<uint8_t> out;
