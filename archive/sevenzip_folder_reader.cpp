@@ -90,8 +90,10 @@ bool SevenZipFolderReader::piece(uint64_t from, size_t size, const uint8_t*& dat
 
 bool SevenZipFolderReader::pump(uint64_t from, uint64_t size, const std::function<bool(const uint8_t*, size_t)>& sink,
                                 std::wstring& err) {
+    // Pieces small enough that the sink (a CRC, a file write) finds them still in the cache.
+    constexpr size_t kPumpPiece = size_t{1} << 20;
     while (size > 0) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(size, std::max<size_t>(piece_limit(), 1)));
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(size, std::clamp<size_t>(piece_limit(), 1, kPumpPiece)));
         const uint8_t* data = nullptr;
         if (!piece(from, n, data, err)) return false;
         if (!sink(data, n)) return false;

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include "app/main_window/task_ui.h"
+#include "archive/crc32.h"
 #include "archive/deflate.h"
+#include "archive/sevenzip_folder_reader.h"
 #include "archive/sevenzip_reader.h"
 #include "archive/sevenzip_writer.h"
 #include "archive/rez_model.h"
@@ -66,16 +68,10 @@ bool walk_zip(std::span<const uint8_t> file, std::wstring& comment, const Member
     return true;
 }
 
+// Whole-folder decoding, for callers that keep every member's bytes.
 template <class Visit>
-bool walk_7z(std::span<const uint8_t> file, std::wstring& comment, const MemberFilter& wanted, Visit& visit,
-             std::wstring& err) {
-    rez::SevenZipDatabase db;
-    if (!rez::sevenzip_open(file, db, err)) return false;
-    comment = rez::sevenzip_comment_of(file);
-    const std::vector<rez::SevenZipEntry> entries = rez::sevenzip_entries_of(db);
-    std::vector<const rez::SevenZipEntry*> picked;
-    for (const rez::SevenZipEntry& e : entries)
-        if (!e.is_dir && (!wanted || wanted(e.name))) picked.push_back(&e);
+bool walk_7z_whole(std::span<const uint8_t> file, const rez::SevenZipDatabase& db,
+                   const std::vector<const rez::SevenZipEntry*>& picked, Visit& visit, std::wstring& err) {
     // Files of one folder follow each other: the folder is decoded once for all of them, and
     // each file is handed over where it lies in the folder, without a copy.
     uint64_t cached = rez::kSevenZipNoFolder;
@@ -98,6 +94,83 @@ bool walk_7z(std::span<const uint8_t> file, std::wstring& comment, const MemberF
     return true;
 }
 
+// Extraction: each folder is read through rez::SevenZipFolderReader, so a small file is handed
+// over as one piece of its window and a large one in pieces as it is decoded, its CRC checked
+// as they go by.
+template <class Visit>
+bool walk_7z_streamed(std::span<const uint8_t> file, const rez::SevenZipDatabase& db,
+                      const std::vector<const rez::SevenZipEntry*>& picked, Visit& visit, std::wstring& err) {
+    uint64_t cached = rez::kSevenZipNoFolder;
+    rez::SevenZipFolderReader reader;
+    std::vector<rez::SevenZipPlace> places;
+    for (size_t k = 0; k < picked.size(); ++k) {
+        const rez::SevenZipEntry& e = *picked[k];
+        const std::string name = member_file_name(e.name, false);
+        if (e.size == 0) {
+            if (!visit(k, picked.size(), name, MemberBytes{nullptr, 0, nullptr}, err)) return false;
+            continue;
+        }
+        if (e.folder != cached) {
+            cached = rez::kSevenZipNoFolder;
+            if (!reader.open(file, db, e.folder, err)) return false;
+            places = rez::sevenzip_folder_places(db, e.folder);
+            cached = e.folder;
+        }
+        if (e.index_in_folder >= places.size()) {
+            err = L"7z 子流索引无效";
+            return false;
+        }
+        const rez::SevenZipPlace place = places[static_cast<size_t>(e.index_in_folder)];
+        if (place.start > reader.size() || place.size > reader.size() - place.start) {
+            err = L"7z 子流大小不匹配";
+            return false;
+        }
+        if (place.size < kStreamFrom && place.size <= reader.piece_limit()) {
+            const uint8_t* data = nullptr;
+            const size_t size = static_cast<size_t>(place.size);
+            if (!reader.piece(place.start, size, data, err)) return false;
+            if (place.crc_defined && rez::crc32(data, size) != place.crc) {
+                err = L"7z 子流 CRC 校验失败";
+                return false;
+            }
+            if (!visit(k, picked.size(), name, MemberBytes{data, size, nullptr}, err)) return false;
+            continue;
+        }
+        const std::function<bool(const rez::InflateSink&, std::wstring&)> stream =
+            [&reader, place](const rez::InflateSink& sink, std::wstring& e) {
+                uint32_t crc = 0;
+                const bool whole = reader.pump(place.start, place.size,
+                                               [&sink, &crc](const uint8_t* data, size_t n) {
+                                                   crc = rez::crc32_update(crc, data, n);
+                                                   return sink(data, n);
+                                               },
+                                               e);
+                if (!whole) return false;
+                if (place.crc_defined && crc != place.crc) {
+                    e = L"7z 子流 CRC 校验失败";
+                    return false;
+                }
+                return true;
+            };
+        MemberBytes bytes{nullptr, static_cast<size_t>(place.size), nullptr, &stream};
+        if (!visit(k, picked.size(), name, bytes, err)) return false;
+    }
+    return true;
+}
+
+template <class Visit>
+bool walk_7z(std::span<const uint8_t> file, std::wstring& comment, const MemberFilter& wanted, bool stream_large,
+             Visit& visit, std::wstring& err) {
+    rez::SevenZipDatabase db;
+    if (!rez::sevenzip_open(file, db, err)) return false;
+    comment = rez::sevenzip_comment_of(file);
+    const std::vector<rez::SevenZipEntry> entries = rez::sevenzip_entries_of(db);
+    std::vector<const rez::SevenZipEntry*> picked;
+    for (const rez::SevenZipEntry& e : entries)
+        if (!e.is_dir && (!wanted || wanted(e.name))) picked.push_back(&e);
+    return stream_large ? walk_7z_streamed(file, db, picked, visit, err) : walk_7z_whole(file, db, picked, visit, err);
+}
+
 template <class Visit>
 bool walk_archive(const std::wstring& path, const std::string& ext, std::wstring& comment, const MemberFilter& wanted,
                   bool stream_large, Visit visit, std::wstring& err) {
@@ -113,7 +186,7 @@ bool walk_archive(const std::wstring& path, const std::string& ext, std::wstring
         return false;
     }
     return ext == "zip" ? walk_zip(file, comment, wanted, stream_large, visit, err)
-                        : walk_7z(file, comment, wanted, visit, err);
+                        : walk_7z(file, comment, wanted, stream_large, visit, err);
 }
 
 }  // namespace
