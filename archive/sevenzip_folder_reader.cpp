@@ -1,6 +1,11 @@
 #include "archive/sevenzip_folder_reader.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 
 namespace rez {
 
@@ -88,10 +93,22 @@ bool SevenZipFolderReader::piece(uint64_t from, size_t size, const uint8_t*& dat
     return true;
 }
 
+namespace {
+
+// Pieces small enough that the sink (a CRC, a file write) finds them still in the cache.
+constexpr size_t kPumpPiece = size_t{1} << 20;
+
+}  // namespace
+
 bool SevenZipFolderReader::pump(uint64_t from, uint64_t size, const std::function<bool(const uint8_t*, size_t)>& sink,
                                 std::wstring& err) {
-    // Pieces small enough that the sink (a CRC, a file write) finds them still in the cache.
-    constexpr size_t kPumpPiece = size_t{1} << 20;
+    if (size > 2 * kPumpPiece) {
+        try {
+            return pump_ahead(from, size, sink, err);
+        } catch (const std::system_error&) {
+            // No second thread: the pieces are decoded and handed over in turn.
+        }
+    }
     while (size > 0) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(size, std::clamp<size_t>(piece_limit(), 1, kPumpPiece)));
         const uint8_t* data = nullptr;
@@ -101,6 +118,98 @@ bool SevenZipFolderReader::pump(uint64_t from, uint64_t size, const std::functio
         size -= n;
     }
     return true;
+}
+
+// A second thread decodes one piece ahead into the free one of two slots while the caller's
+// sink works on the other, so the decoding of a large file overlaps its CRC and its writing.
+// Only the decoding thread touches the reader while it runs; the sink runs on the caller's.
+bool SevenZipFolderReader::pump_ahead(uint64_t from, uint64_t size,
+                                      const std::function<bool(const uint8_t*, size_t)>& sink, std::wstring& err) {
+    struct Slot {
+        std::vector<uint8_t> bytes;
+        size_t n = 0;
+    };
+    Slot slots[2];
+    slots[0].bytes.resize(kPumpPiece);
+    slots[1].bytes.resize(kPumpPiece);
+    std::mutex lock;
+    std::condition_variable changed;
+    int ready = 0;  // slots filled and not yet handed back
+    bool failed = false, stop = false;
+    std::wstring decode_err;
+
+    std::thread decoder([&, from, size]() mutable {
+        int k = 0;
+        while (size > 0) {
+            {
+                std::unique_lock<std::mutex> g(lock);
+                changed.wait(g, [&] { return ready < 2 || stop; });
+                if (stop) return;
+            }
+            const size_t n = static_cast<size_t>(
+                std::min<uint64_t>(size, std::clamp<size_t>(piece_limit(), 1, kPumpPiece)));
+            const uint8_t* data = nullptr;
+            std::wstring e;
+            bool ok = false;
+            try {
+                ok = piece(from, n, data, e);
+            } catch (const std::bad_alloc&) {
+                // Falling back to a whole decode can ask for more memory than there is; an
+                // exception must not leave this thread.
+                e = L"内存不足，无法解压 7z 文件夹";
+            }
+            if (ok) {
+                std::copy(data, data + n, slots[k].bytes.data());
+                slots[k].n = n;
+            }
+            {
+                std::lock_guard<std::mutex> g(lock);
+                if (ok) {
+                    ready++;
+                } else {
+                    failed = true;
+                    decode_err = e;
+                }
+            }
+            changed.notify_all();
+            if (!ok) return;
+            k ^= 1;
+            from += n;
+            size -= n;
+        }
+    });
+
+    bool ok = true;
+    int k = 0;
+    for (uint64_t left = size; left > 0;) {
+        {
+            std::unique_lock<std::mutex> g(lock);
+            changed.wait(g, [&] { return ready > 0 || failed; });
+            if (ready == 0) {
+                err = decode_err;
+                ok = false;
+                break;
+            }
+        }
+        if (!sink(slots[k].bytes.data(), slots[k].n)) {
+            ok = false;
+            break;
+        }
+        left -= slots[k].n;
+        k ^= 1;
+        {
+            std::lock_guard<std::mutex> g(lock);
+            ready--;
+        }
+        changed.notify_all();
+    }
+    {
+        std::lock_guard<std::mutex> g(lock);
+        stop = true;
+    }
+    changed.notify_all();
+    decoder.join();
+    return ok;
 }
 
 }  // namespace rez

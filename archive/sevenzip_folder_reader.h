@@ -49,6 +49,8 @@ public:
               std::wstring& err);
 
 private:
+    bool pump_ahead(uint64_t from, uint64_t size, const std::function<bool(const uint8_t*, size_t)>& sink,
+                    std::wstring& err);
     bool start_window(std::wstring& err);
     bool decode_whole(std::wstring& err);
 
