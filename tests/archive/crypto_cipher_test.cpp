@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/crc32.h"
 #include "archive/crypto.h"
 
 namespace {
@@ -40,19 +39,6 @@ TEST(CryptoDigest, Md5KnownValuesAcrossBlockBoundaries) {
     for (const auto& c : cases)
         EXPECT_EQ(rez::md5_hex(reinterpret_cast<const uint8_t*>(c.input.data()), c.input.size()), c.digest)
             << c.input.size();
-}
-
-TEST(CryptoDigest, Crc32MatchesStandardCheckAndChains) {
-    std::string s = "123456789";
-    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
-    EXPECT_EQ(rez::crc32(p, s.size()), 0xCBF43926u);
-    EXPECT_EQ(rez::crc32(p, 0), 0u);
-    EXPECT_EQ(rez::crc32_update(rez::crc32(p, 4), p + 4, 5), 0xCBF43926u);
-    std::vector<uint8_t> big(1000);
-    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7 + 3);
-    uint32_t slow = 0xFFFFFFFFu;
-    for (uint8_t b : big) slow = rez::crc32_step(slow, b);
-    EXPECT_EQ(rez::crc32(big.data(), big.size()), ~slow);
 }
 
 TEST(CryptoDigest, Sha256AndHmacSha1) {
