@@ -216,8 +216,8 @@ TEST(CfgText, PhaseSearchAgreesWithFullDetection) {
         {"LZMA text", fixture_bytes(L"lzma_text.ini"), "lzma-text"},
         {"LZMA base64", fixture_bytes(L"scrambled_lzma.enc"), "enc-base64"},
         {"LZMA scrambled", phase_lzma, "rez-decode-phase-211"},
-        // Near misses: noise that the old control-byte limit let through to the full
-        // detection at nearly every phase (the slow kind), short noise, filler.
+        // Near misses: noise that the text check's control limit lets through to the
+        // conversions at nearly every phase (the slow kind), short noise, constant bytes.
         {"noise", noise(8192, 1), nullptr},
         {"high noise", noise(8192, 2, 0x80), nullptr},
         {"short noise", noise(640, 3), nullptr},
@@ -225,6 +225,8 @@ TEST(CfgText, PhaseSearchAgreesWithFullDetection) {
         {"short constant", Bytes(700, 0xAD), nullptr},
         {"LZMA noise", fixture_bytes(L"noise_lzma.cfg"), nullptr},
         {"one byte", Bytes{0x42}, nullptr},
+        {"at the limit", scrambled_for_decode(kMaterial + std::string(8192 - kMaterial.size(), ' '), 6),
+         "rez-decode-phase-6"},
         {"over the limit", scrambled_for_decode(kMaterial + std::string(8193 - kMaterial.size(), ' '), 5), nullptr},
     };
     for (const auto& c : cases) {
