@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times the entry preview on large inputs (64 MiB text, 4096x4096 DXT5 texture, 32 MiB LTC
-# that fits no scheme, 16 MiB game DAT files, an 8 KiB scrambled-looking cfg) under Wine.
-# Prints one line per input; exits non-zero when the slowest takes a second or more.
+# that fits no scheme, 16 MiB game DAT files, 8 KiB scrambled-looking cfg noise, and cfg
+# texts scrambled at a phase) under Wine. Prints one line per input (best and median of 5
+# runs); exits non-zero when the slowest median is a second or more.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../scripts/common.sh"

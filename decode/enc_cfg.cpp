@@ -143,16 +143,25 @@ std::optional<TextCandidate> decode_enc_text(const std::vector<uint8_t>& payload
     const std::vector<uint8_t>& table = rez::rez_crypto_table();
     if (table.empty()) return std::nullopt;
     const size_t phases = table.size();
+    // The keys of every phase in one run (the table, then its start again), so that a phase
+    // reads its keys straight through.
+    std::vector<uint8_t> keys(phases + working.size());
+    for (size_t j = 0; j < keys.size(); ++j) keys[j] = table[j % phases];
     std::optional<TextCandidate> best;
     std::vector<uint8_t> copy(working.size());
     for (size_t phase = 0; phase < phases; ++phase) {
+        const uint8_t* k = keys.data() + phase;
         for (int direction = 0; direction < 2; ++direction) {
-            for (size_t i = 0; i < working.size(); ++i) {
-                const uint8_t k = table[(phase + i) % phases];
-                const uint8_t c = working[i];
-                copy[i] = direction == 0 ? static_cast<uint8_t>(static_cast<uint8_t>(~c ^ k) + kCipherAdd)
-                                         : static_cast<uint8_t>(~(static_cast<uint8_t>(c - kCipherAdd) ^ k));
+            if (direction == 0) {
+                for (size_t i = 0; i < working.size(); ++i)
+                    copy[i] = static_cast<uint8_t>(static_cast<uint8_t>(~working[i] ^ k[i]) + kCipherAdd);
+            } else {
+                for (size_t i = 0; i < working.size(); ++i)
+                    copy[i] = static_cast<uint8_t>(~(static_cast<uint8_t>(working[i] - kCipherAdd) ^ k[i]));
             }
+            // Nearly every phase gives noise, and its control bytes alone rule it out long
+            // before the text detection would.
+            if (lithtech_score_out_of_reach(copy.data(), copy.size(), kAcceptScore)) continue;
             const std::string strategy =
                 (direction == 0 ? "rez-decode-phase-" : "rez-encode-phase-") + std::to_string(phase);
             auto c = describe_decoded_text(name, payload, copy.data(), copy.size(), strategy);

@@ -30,6 +30,22 @@ constexpr std::array<const char*, 9> kTextExtensions = {"cfg", "csv", "ini", "js
 constexpr std::array<const char*, 8> kReferenceSuffixes = {".png", ".dds", ".dtx", ".tga",
                                                              ".jpg", ".jpeg", ".bmp", ".bin"};
 
+// Weights of the engine-text score. A text with every feature and no control character
+// scores kScoreCeiling, which lets a search rule out a buffer by its controls alone.
+constexpr long long kTexturesScore = 120;
+constexpr long long kSpecularScore = 80;
+constexpr long long kSpecularTexturesScore = 200;  // replaces the textures score
+constexpr long long kMapNamesScore = 30;
+constexpr long long kXmlScore = 60;
+constexpr long long kSectionScore = 24;
+constexpr long long kReferencesCap = 30;
+constexpr long long kKeyValuesCap = 40;
+constexpr long long kLinesScore = 8;
+constexpr long long kControlPenalty = 10;
+constexpr long long kScoreCeiling = std::max({kTexturesScore, kSpecularScore, kSpecularTexturesScore}) +
+                                    kMapNamesScore + kXmlScore + kSectionScore + kReferencesCap + kKeyValuesCap +
+                                    kLinesScore;
+
 bool is_control(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
 
 // The check every decoded text must pass: few control bytes and stray 0xFF / 0xFD.
@@ -135,18 +151,25 @@ std::string accepted_reading(const uint8_t* data, size_t size, unsigned code_pag
     return text;
 }
 
-// Every candidate text keeps the control bytes that stand at a character boundary (the
-// byte before them is ASCII), and no code page makes more than 3 UTF-8 bytes of one input
-// byte. More such bytes than the text check allows for 3 * size therefore rule out every
-// candidate before any conversion runs, which keeps the phase search of scrambled files
-// quick on the many phases that give noise.
-bool candidates_cannot_pass(const uint8_t* data, size_t size) {
-    const size_t limit = std::max<size_t>(2, size / 50 * 3 + (size % 50) * 3 / 50);
+// Every candidate text keeps the control bytes that stand at a character boundary: the
+// byte before them is ASCII, which no code page here takes as a lead byte, so the control
+// is a character of its own in each reading. (After a lead byte a reading may swallow it:
+// code page 949 takes it as the trail byte of one bad character.) True once more of them
+// than limit are found.
+bool boundary_controls_exceed(const uint8_t* data, size_t size, size_t limit) {
     size_t controls = 0;
     for (size_t i = 0; i < size; ++i) {
         if (is_control(data[i]) && (i == 0 || data[i - 1] < 0x80) && ++controls > limit) return true;
     }
     return false;
+}
+
+// No code page makes more than 3 UTF-8 bytes of one input byte. More boundary controls
+// than the text check allows for 3 * size therefore rule out every candidate before any
+// conversion runs, which keeps the phase search of scrambled files quick on the many
+// phases that give noise.
+bool candidates_cannot_pass(const uint8_t* data, size_t size) {
+    return boundary_controls_exceed(data, size, std::max<size_t>(2, size / 50 * 3 + (size % 50) * 3 / 50));
 }
 
 }  // namespace
@@ -254,20 +277,33 @@ int score_lithtech_text(const std::string& text) {
     const auto has = [&lower](const char* word) { return lower.find(word) != std::string::npos; };
 
     const bool textures = has("[textures]");
-    long long score = textures ? 120 : 0;
-    if (has("specularmapname")) score = textures ? 200 : 80;
-    if (has("normalmapname") || has("envcubemapname") || has("diffusemappingenabled")) score += 30;
-    if (has("<?xml")) score += 60;
-    if (count_text_lines_of_kind(text, 0) >= 1) score += 24;
-    score += std::min<long long>(3LL * count_file_references(text), 30);
-    score += std::min<long long>(4LL * count_text_lines_of_kind(text, 1), 40);
+    long long score = textures ? kTexturesScore : 0;
+    if (has("specularmapname")) score = textures ? kSpecularTexturesScore : kSpecularScore;
+    if (has("normalmapname") || has("envcubemapname") || has("diffusemappingenabled")) score += kMapNamesScore;
+    if (has("<?xml")) score += kXmlScore;
+    if (count_text_lines_of_kind(text, 0) >= 1) score += kSectionScore;
+    score += std::min<long long>(3LL * count_file_references(text), kReferencesCap);
+    score += std::min<long long>(4LL * count_text_lines_of_kind(text, 1), kKeyValuesCap);
     const long long lines = static_cast<long long>(std::count(text.begin(), text.end(), '\n')) + 1;
-    if (lines >= 4) score += 8;
+    if (lines >= 4) score += kLinesScore;
     long long controls = 0;
     for (unsigned char c : text)
         if (is_control(c)) ++controls;
-    score -= 10 * controls;
+    score -= kControlPenalty * controls;
     return static_cast<int>(std::max<long long>(score, INT_MIN));
+}
+
+bool lithtech_score_out_of_reach(const uint8_t* data, size_t size, int min_score) {
+    if (min_score <= 0) return false;  // a blank text scores 0 whatever it holds
+    if (min_score > kScoreCeiling) return true;
+    if (!data) size = 0;
+    size_t n = size;
+    while (n > 0 && data[n - 1] == 0) --n;  // decode_text_auto drops these too
+    // A UTF-16 reading makes its characters of byte pairs: its controls are not these bytes.
+    if (n >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF))) return false;
+    // Every other reading keeps the controls at character boundaries (boundary_controls_exceed),
+    // and each of them costs the score its penalty.
+    return boundary_controls_exceed(data, n, static_cast<size_t>((kScoreCeiling - min_score) / kControlPenalty));
 }
 
 size_t utf8_complete_prefix_length(const uint8_t* data, size_t size) {

@@ -28,6 +28,10 @@ bool looks_like_text(const std::string& bytes);
 
 // How much a decoded text looks like an engine material or configuration file.
 int score_lithtech_text(const std::string& text);
+// True when no text decode_text_auto can return for these bytes scores min_score or more,
+// judged by their control bytes alone. Stops at the first proof: for searches that try
+// many buffers of which nearly all are noise. False means only "not ruled out".
+bool lithtech_score_out_of_reach(const uint8_t* data, size_t size, int min_score);
 // mode 0: "[section]" lines; mode 1: "key = value" lines.
 int count_text_lines_of_kind(const std::string& text, int mode);
 // Picture and table file names mentioned in the text (".dtx", ".png", ...).

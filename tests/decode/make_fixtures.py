@@ -7,6 +7,7 @@ from the wave module; LZMA-alone frames from the lzma module.
 import base64
 import lzma
 import os
+import random
 import struct
 import sys
 import wave
@@ -73,6 +74,20 @@ def lzma_fixtures(folder):
     write(folder, "scrambled_lzma.enc", lzma.compress(scrambled, format=lzma.FORMAT_ALONE))
     # A frame whose stream is cut short: it must be shown as stored.
     write(folder, "lzma_broken.ini", lzma.compress(text, format=lzma.FORMAT_ALONE)[:30])
+    # ".cfg" entries whose frame holds scrambled text at an unknown phase, and noise.
+    write(folder, "phase_lzma.cfg", lzma.compress(rez_crypto_encode(text, 211), format=lzma.FORMAT_ALONE))
+    noise = random.Random(5).randbytes(8192)
+    write(folder, "noise_lzma.cfg", lzma.compress(noise, format=lzma.FORMAT_ALONE))
+
+
+def rez_crypto_encode(data, base):
+    """The archive's byte scrambling; the table follows the rule written beside it in
+    archive/rez_crypto.cpp (the tests check the result against the library's own)."""
+    table, s = [], 0x51A7C0DE
+    for _ in range(1013):
+        s = (s * 1664525 + 1013904223) % 2**32
+        table.append(s >> 24)
+    return bytes(~(((b - 0x49) & 0xFF) ^ table[(base + i) % 1013]) & 0xFF for i, b in enumerate(data))
 
 
 def main():

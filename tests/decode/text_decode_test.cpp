@@ -6,6 +6,7 @@
 
 #include "archive/util.h"
 #include "decode/text_decode.h"
+#include "decode_fixtures.h"
 #include "test_support.h"
 
 namespace {
@@ -196,6 +197,48 @@ TEST(TextJudgements, EngineTextScore) {
               3);
     const std::string kv = "a=b\n=b\na=\n a = b \nkey==\n" + std::string(120, 'k') + "=v\n" + std::string(121, 'k') + "=v";
     EXPECT_EQ(rezui::count_text_lines_of_kind(kv, 1), 4);
+}
+
+// The quick refusal the phase search of scrambled files relies on: it judges by control
+// bytes alone, and must never refuse bytes whose text reaches the score asked for.
+TEST(TextJudgements, ScoreOutOfReachByControls) {
+    const auto out_of_reach = [](const std::string& bytes, int min_score) {
+        return rezui::lithtech_score_out_of_reach(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                                  min_score);
+    };
+    // Text at the top of the score: each control takes 10 off, and the refusal is exact.
+    for (int controls : {0, 1, 20, 38, 39}) {
+        const std::string text = decodetest::ceiling_text(controls);
+        const auto r = detect(text);
+        ASSERT_TRUE(r.has_value()) << controls;
+        const int score = rezui::score_lithtech_text(r->first);
+        EXPECT_EQ(score, 392 - 10 * controls);
+        EXPECT_FALSE(out_of_reach(text, score)) << controls;
+        EXPECT_TRUE(out_of_reach(text, score + 1)) << controls;
+    }
+
+    // Many control bytes that the reading does not keep as such: UTF-16 units, the zero
+    // padding at the end, and controls after a byte that may lead a character.
+    const std::string material = "[textures]\nSpecularMapName=a.dtx\nNormalMapName=b.dtx\n";
+    std::string utf16le = "\xFF\xFE", utf16be = "\xFE\xFF";
+    for (char c : material) utf16le += std::string{c, '\0'}, utf16be += std::string{'\0', c};
+    const std::string padded = material + std::string(200, '\0');
+    for (const std::string& bytes : {utf16le, utf16be, padded, decodetest::lead_byte_controls_text()}) {
+        const auto r = detect(bytes);
+        ASSERT_TRUE(r.has_value()) << shown(bytes);
+        EXPECT_GE(rezui::score_lithtech_text(r->first), 100) << shown(bytes);
+        EXPECT_FALSE(out_of_reach(bytes, 100)) << shown(bytes);
+    }
+
+    // Noise: refused, as the full detection would.
+    std::string noise(8192, '\0');
+    uint32_t seed = 7;
+    for (char& c : noise) c = static_cast<char>((seed = seed * 1664525u + 1013904223u) >> 24);
+    EXPECT_FALSE(detect(noise).has_value());
+    EXPECT_TRUE(out_of_reach(noise, 12));
+    // A blank text scores 0 whatever it holds; nothing scores above the ceiling.
+    EXPECT_FALSE(out_of_reach(std::string(100, '\x01'), 0));
+    EXPECT_TRUE(out_of_reach(decodetest::ceiling_text(0), 393));
 }
 
 TEST(TextJudgements, SplitLines) {
