@@ -58,9 +58,12 @@ struct LzmaWindow::State {
         return true;
     }
 
-    bool next_lzma2_chunk() {
+    Result next_lzma2_chunk() {
         const Lzma2Chunk c = lzma_detail::lzma2_chunk_at(in, in_length, next_chunk);
-        if (c.kind != Lzma2Chunk::Kind::kStored && c.kind != Lzma2Chunk::Kind::kLzma) return false;
+        if (c.kind != Lzma2Chunk::Kind::kStored && c.kind != Lzma2Chunk::Kind::kLzma) return Result::kError;
+        // A stream longer than its stated size: a match may cross the stated end, which the
+        // window has no room for. Decoded whole, it gives what the chunks say.
+        if (c.unpacked > total - decoded()) return Result::kBeyondWindow;
         if (c.dict_reset) dict_start = pos;
         chunk_end = decoded() + c.unpacked;
         if (c.kind == Lzma2Chunk::Kind::kStored) {
@@ -71,17 +74,21 @@ struct LzmaWindow::State {
             stored = false;
             if (c.new_properties) model.set_properties(c.properties);
             if (c.state_reset) model.reset();
-            if (!lzma_detail::start(cursor, in + c.data_at, c.packed)) return false;
+            if (!lzma_detail::start(cursor, in + c.data_at, c.packed)) return Result::kError;
             next_chunk = c.data_at + c.packed;
         }
         in_chunk = true;
-        return true;
+        return Result::kOk;
     }
 
     // Decodes until the output reaches target, which lies within room_end().
     Result decode_to(uint64_t target) {
         while (decoded() < target) {
-            if (!in_chunk && (!lzma2 || !next_lzma2_chunk())) return Result::kError;
+            if (!in_chunk) {
+                if (!lzma2) return Result::kError;
+                const Result r = next_lzma2_chunk();
+                if (r != Result::kOk) return r;
+            }
             if (stored) {
                 const size_t n = static_cast<size_t>(std::min(chunk_end, target) - decoded());
                 if (buf.size() < pos + n) buf.resize(std::min(cap + kCopySlack, std::max(buf.size() * 2, pos + n)));

@@ -15,7 +15,9 @@ public:
     enum class Result {
         kOk,
         kError,         // malformed stream, or the bytes asked for lie before the window
-        kBeyondWindow,  // a distance reaches past the stated dictionary, out of the window
+        // The stream does not fit the window (a distance reaches past the stated dictionary,
+        // or an LZMA2 chunk runs past the stated total): decode it whole instead.
+        kBeyondWindow,
     };
 
     LzmaWindow();

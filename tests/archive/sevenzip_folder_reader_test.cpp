@@ -135,6 +135,34 @@ TEST(SevenZipFolderReader, AStreamReachingPastItsStatedDictionaryStillDecodes) {
     EXPECT_EQ(got, far_bytes);
 }
 
+// An LZMA2 folder that states a shorter size than its chunks give: a match may cross the
+// stated end, where the window has no room. Every file within the stated size still comes out
+// as the whole decode gives it.
+TEST(SevenZipFolderReader, AnLzma2StreamLongerThanItsStatedSizeReadsAsTheWholeDecode) {
+    Opened o = open_fixture(L"lzma2.7z");
+    ASSERT_EQ(o.db.folders.size(), 1u);
+    const std::vector<uint8_t> reference = whole_folders(o)[0];
+    const uint64_t stated = o.db.folders[0].unpack_sizes[0];
+    for (uint64_t cut : {1, 2, 3, 5, 8, 13, 100, 1000, 30000}) {
+        SCOPED_TRACE("cut " + std::to_string(cut));
+        o.db.folders[0].unpack_sizes[0] = stated - cut;
+        for (size_t step : {size_t{4096}, rez::SevenZipFolderReader::kWindowStep}) {
+            rez::SevenZipFolderReader reader;
+            std::wstring err;
+            ASSERT_TRUE(reader.open(o.file, o.db, 0, err, step)) << rez::to_utf8(err);
+            uint64_t at = 0;
+            const uint64_t end = stated - cut;
+            while (at < end) {
+                const size_t n = static_cast<size_t>(std::min<uint64_t>(reader.piece_limit(), end - at));
+                const uint8_t* data = nullptr;
+                ASSERT_TRUE(reader.piece(at, n, data, err)) << at << " " << rez::to_utf8(err);
+                ASSERT_TRUE(std::equal(data, data + n, reference.data() + at)) << at;
+                at += n;
+            }
+        }
+    }
+}
+
 // Input that ends early and a sink that stops: false, with the decoder's message for the
 // stream and the caller's own for the sink. (Damage inside the data may decode to other bytes
 // without a fault in the stream; the files' CRCs catch that, see the extraction tests.)
