@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/main_window/task_ui.h"
+#include "app/operations/write_behind.h"
 #include "archive/crc32.h"
 #include "archive/deflate.h"
 #include "archive/sevenzip_folder_reader.h"
@@ -209,15 +210,24 @@ std::string member_file_name(const std::string& name, bool is_zip) {
     return out;
 }
 
-bool safe_extract_path(const std::wstring& target, const std::string& name, const uint8_t* data, size_t size,
-                       std::wstring& err, bool& refused) {
+// Where a member named name goes below target; false (with the message) for a name that
+// would leave the target.
+static bool extract_path_of(const std::wstring& target, const std::string& name, std::wstring& path,
+                            std::wstring& err) {
     std::string clean;
-    refused = !rez::sanitize_relative_path(name, clean);
-    if (refused) {
+    if (!rez::sanitize_relative_path(name, clean)) {
         err = L"条目路径不安全，已拒绝: " + rez::from_utf8(name);
         return false;
     }
-    const std::wstring path = target + L"\\" + rez::from_utf8(clean);
+    path = target + L"\\" + rez::from_utf8(clean);
+    return true;
+}
+
+bool safe_extract_path(const std::wstring& target, const std::string& name, const uint8_t* data, size_t size,
+                       std::wstring& err, bool& refused) {
+    std::wstring path;
+    refused = !extract_path_of(target, name, path, err);
+    if (refused) return false;
     const size_t cut = path.find_last_of(L'\\');
     if (!rez::create_directories(path.substr(0, cut))) {
         err = L"无法创建目标目录: " + path.substr(0, cut);
@@ -306,13 +316,23 @@ bool extraction_job(const std::wstring& target, const std::wstring& path, const 
     if (!all) wanted = [&selection](const std::string& name) { return path_selected(name, selection); };
     // A name that would leave the target is skipped and named at the end; the rest is written.
     std::vector<std::string> refused;
+    // Whole members go to a second thread that writes them while the next ones decode; a
+    // member written in pieces waits for those before it, so files are written in order.
+    WriteBehind writer;
     bool ok = walk_archive(
         path, ext, comment, wanted, true,
-        [&target, &refused](size_t k, size_t n, const std::string& name, const MemberBytes& bytes, std::wstring& e) {
+        [&target, &refused, &writer](size_t k, size_t n, const std::string& name, const MemberBytes& bytes,
+                                     std::wstring& e) {
             bool unsafe = false;
             const int percent = static_cast<int>((k + 1) * 100 / n);
-            const bool written = bytes.stream ? safe_extract_stream(target, name, *bytes.stream, e, unsafe)
-                                              : safe_extract_path(target, name, bytes.data, bytes.size, e, unsafe);
+            bool written = false;
+            if (bytes.stream) {
+                written = writer.drain(e) && safe_extract_stream(target, name, *bytes.stream, e, unsafe);
+            } else {
+                std::wstring file;
+                unsafe = !extract_path_of(target, name, file, e);
+                written = !unsafe && writer.put(file, bytes.data, bytes.size, bytes.owned, e);
+            }
             if (!written) {
                 if (!unsafe) return false;
                 refused.push_back(name);
@@ -332,6 +352,12 @@ bool extraction_job(const std::wstring& target, const std::wstring& path, const 
             return true;
         },
         err);
+    // A file that failed to be written came before whatever stopped the walk.
+    std::wstring write_err;
+    if (!writer.drain(write_err)) {
+        err = write_err;
+        ok = false;
+    }
     if (ok && !refused.empty()) {
         err = rez::refused_entries_message(refused);
         ok = false;

@@ -15,6 +15,7 @@
 #include "archive/crc32.h"
 #include "archive/rez_model.h"
 #include "archive/sevenzip_reader.h"
+#include "archive/sevenzip_writer.h"
 #include "archive/zip_reader.h"
 #include "archive/zip_writer.h"
 #include "zip_7z_test_support.h"
@@ -158,6 +159,53 @@ TEST(ZipJobs, ExtractionRefusesAMemberThatClimbsOutOfTheTarget) {
     EXPECT_EQ(h4test::boxes[0].text, rez::refused_entries_message({"../x"}));
     EXPECT_FALSE(rez::file_exists(dir / L"x"));
     EXPECT_EQ(bytes_of(target + L"\\ok.txt"), (std::vector<uint8_t>{'f', 'i', 'n', 'e'}));
+}
+
+// Files are written on a second thread while the next ones decode. A file that cannot be
+// written still stops the job with its own message: the files before it are written, none
+// after it, though they were decoded and queued by then.
+TEST(ZipJobs, AFileThatCannotBeWrittenStopsTheExtractionThere) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjblocked");
+    std::vector<rez::ArchiveItem> items = {{"a.txt", {'a'}}, {"b.txt", {'b'}}, {"d/e.txt", {'e'}}};
+    for (int i = 0; i < 60; i++) items.push_back({"after/f" + std::to_string(i) + ".txt", {'f'}});
+    struct Case {
+        const wchar_t* blocker;  // what stands in the way in the target
+        bool blocker_is_folder;
+        std::wstring message;    // after the target's path
+        std::vector<std::wstring> written;
+    };
+    const Case cases[] = {
+        {L"b.txt", true, L"写入失败: ", {L"a.txt", L"b.txt"}},
+        {L"d", false, L"无法创建目标目录: ", {L"a.txt", L"b.txt", L"d"}},
+    };
+    for (const char* ext : {"zip", "7z"}) {
+        SCOPED_TRACE(ext);
+        std::wstring err;
+        const std::wstring archive = dir / (L"many." + rez::from_utf8(ext));
+        ASSERT_TRUE(std::string(ext) == "zip" ? rez::zip_create(archive, items, L"", err)
+                                              : rez::sevenzip_create(archive, items, L"", err))
+            << rez::to_utf8(err);
+        ASSERT_TRUE(open_and_wait(archive));
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(ext) + " " + rez::to_utf8(c.blocker));
+            const std::wstring target = dir / (rez::from_utf8(ext) + L"_" + c.blocker);
+            ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
+            const std::wstring blocker = target + L"\\" + c.blocker;
+            ASSERT_TRUE(c.blocker_is_folder ? CreateDirectoryW(blocker.c_str(), nullptr) != 0
+                                            : qvltest::write_text(blocker, "in the way"));
+            h4test::boxes.clear();
+            h4test::folder_answers = {target};
+            w.command(IDM_EXTRACT_ALL);
+            ASSERT_TRUE(wait_idle());
+            ASSERT_EQ(h4test::boxes.size(), 1u);
+            EXPECT_EQ(h4test::boxes[0].caption, L"操作失败");
+            EXPECT_EQ(h4test::boxes[0].text, c.message + blocker);
+            EXPECT_EQ(qvltest::read_text(target + L"\\a.txt"), "a");
+            EXPECT_EQ(qvltest::folder_names(target), c.written);
+        }
+    }
+    h4test::boxes.clear();
 }
 
 // A ZIP of one Deflate member from its raw stream, written by hand (our writer stores).

@@ -1,0 +1,157 @@
+#include "app/operations/write_behind.h"
+
+#include <system_error>
+
+#include "archive/rez_model.h"
+#include "archive/util.h"
+
+namespace rezui {
+
+namespace {
+
+// Enough files ahead to keep the writing thread busy while the decoder works, little
+// enough to stay a small part of an extraction's memory. A caller that finds the queue full
+// waits until it is half empty, so the two threads do not wake each other for every file.
+constexpr size_t kQueueBytes = size_t{4} << 20;
+constexpr size_t kQueueFiles = 2048;
+
+class Locked {
+public:
+    explicit Locked(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~Locked() { ReleaseSRWLockExclusive(&lock_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+}  // namespace
+
+WriteBehind::~WriteBehind() {
+    {
+        Locked g(lock_);
+        stop_ = true;
+    }
+    WakeAllConditionVariable(&work_);
+    if (thread_.joinable()) thread_.join();
+}
+
+bool WriteBehind::write_one(const Job& job, std::wstring& err) {
+    const std::wstring parent = job.path.substr(0, job.path.find_last_of(L'\\'));
+    if (made_.count(parent) == 0) {
+        if (!rez::create_directories(parent)) {
+            err = L"无法创建目标目录: " + parent;
+            return false;
+        }
+        made_.insert(parent);
+    }
+    if (!rez::write_file(job.path, job.bytes.data(), job.bytes.size())) {
+        err = L"写入失败: " + job.path;
+        return false;
+    }
+    return true;
+}
+
+void WriteBehind::run() {
+    std::deque<Job> batch;
+    for (;;) {
+        bool failed = false;
+        {
+            Locked g(lock_);
+            while (queue_.empty() && !stop_) {
+                writer_waits_ = true;
+                SleepConditionVariableSRW(&work_, &lock_, INFINITE, 0);
+                writer_waits_ = false;
+            }
+            if (queue_.empty()) return;  // stopping with nothing left
+            batch.swap(queue_);
+            failed = failed_;
+        }
+        while (!batch.empty()) {
+            std::wstring err;
+            // After a failure the rest is not written, only let go.
+            const bool ok = failed || write_one(batch.front(), err);
+            const size_t size = batch.front().bytes.size();
+            batch.pop_front();
+            bool wake = false;
+            {
+                Locked g(lock_);
+                queued_bytes_ -= size;
+                queued_files_--;
+                if (!ok && !failed_) {
+                    failed_ = true;
+                    error_ = err;
+                }
+                failed = failed_;
+                wake = caller_waits_ && (failed_ || queued_files_ == 0 ||
+                                         (queued_bytes_ <= kQueueBytes / 2 && queued_files_ <= kQueueFiles / 2));
+            }
+            if (wake) WakeAllConditionVariable(&room_);
+        }
+    }
+}
+
+bool WriteBehind::put(const std::wstring& path, const uint8_t* data, size_t size, std::vector<uint8_t>* owned,
+                      std::wstring& err) {
+    Job job;
+    job.path = path;
+    if (owned) {
+        job.bytes = std::move(*owned);
+    } else {
+        job.bytes.assign(data, data + size);
+    }
+    if (!no_thread_ && !thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            no_thread_ = true;
+        }
+    }
+    if (no_thread_) return write_one(job, err);
+    bool wake = false;
+    {
+        Locked g(lock_);
+        // One file larger than the whole allowance still goes, alone.
+        while (!failed_ && queued_files_ > 0 &&
+               (queued_bytes_ + job.bytes.size() > kQueueBytes || queued_files_ >= kQueueFiles)) {
+            caller_waits_ = true;
+            SleepConditionVariableSRW(&room_, &lock_, INFINITE, 0);
+            caller_waits_ = false;
+        }
+        if (failed_) {
+            err = error_;
+            return false;
+        }
+        queued_bytes_ += job.bytes.size();
+        queued_files_++;
+        queue_.push_back(std::move(job));
+        wake = writer_waits_;
+    }
+    if (wake) WakeConditionVariable(&work_);
+    return true;
+}
+
+bool WriteBehind::drain(std::wstring& err) {
+    if (!thread_.joinable()) return true;
+    Locked g(lock_);
+    while (queued_files_ > 0 && !failed_) {
+        caller_waits_ = true;
+        SleepConditionVariableSRW(&room_, &lock_, INFINITE, 0);
+        caller_waits_ = false;
+    }
+    if (failed_) {
+        // What was queued after the failure is let go by the writing thread; wait for it so
+        // nothing is written once the caller moves on.
+        while (queued_files_ > 0) {
+            caller_waits_ = true;
+            SleepConditionVariableSRW(&room_, &lock_, INFINITE, 0);
+            caller_waits_ = false;
+        }
+        err = error_;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace rezui

@@ -1,0 +1,61 @@
+// Extraction writes its files on a second thread while the caller decodes the next ones:
+// creating a file costs the system more than decoding a small one, most of all under Wine
+// (round trips to its server) or with a virus scanner looking at each new file.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace rezui {
+
+class WriteBehind {
+public:
+    WriteBehind() = default;
+    ~WriteBehind();
+    WriteBehind(const WriteBehind&) = delete;
+    WriteBehind& operator=(const WriteBehind&) = delete;
+
+    // Queues a file to write at path (its parent folders are made first). The bytes are
+    // copied, or taken from owned when given. Waits while the queue holds more than a few
+    // MiB. False once a queued file failed: err is then that file's message, and nothing
+    // queued after it is written. Without a second thread the file is written here.
+    bool put(const std::wstring& path, const uint8_t* data, size_t size, std::vector<uint8_t>* owned,
+             std::wstring& err);
+
+    // Waits until every queued file is written. False with the first failure's message.
+    bool drain(std::wstring& err);
+
+private:
+    struct Job {
+        std::wstring path;
+        std::vector<uint8_t> bytes;
+    };
+    bool write_one(const Job& job, std::wstring& err);  // on the writing thread
+    void run();
+
+    // The slim lock and condition variables wait without a round trip to Wine's server,
+    // which the files being written need for themselves.
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE work_ = CONDITION_VARIABLE_INIT;  // jobs queued, or stop
+    CONDITION_VARIABLE room_ = CONDITION_VARIABLE_INIT;  // room in the queue, or all written
+    std::deque<Job> queue_;
+    size_t queued_bytes_ = 0;  // queued and being written
+    size_t queued_files_ = 0;
+    bool writer_waits_ = false;
+    bool caller_waits_ = false;
+    bool stop_ = false;
+    bool failed_ = false;
+    std::wstring error_;
+    std::set<std::wstring> made_;  // folders known to exist; touched by one thread at a time
+    std::thread thread_;
+    bool no_thread_ = false;
+};
+
+}  // namespace rezui
