@@ -437,7 +437,6 @@ Stop resume(Model& model, Cursor& cursor, const Run& run, std::vector<uint8_t>& 
 }
 
 Stop decode(Model& model, const Run& run, std::vector<uint8_t>& buf, size_t& pos) {
-    if (run.in_length < 5 || model.probs.empty()) return Stop::kError;
     Cursor cursor;
     if (!start(cursor, run.in, run.in_length)) return Stop::kError;
     return resume(model, cursor, run, buf, pos);

@@ -37,19 +37,26 @@ WriteBehind::~WriteBehind() {
     if (thread_.joinable()) thread_.join();
 }
 
+bool make_parent_folders(const std::wstring& path, std::wstring& err) {
+    const std::wstring parent = path.substr(0, path.find_last_of(L'\\'));
+    if (rez::create_directories(parent)) return true;
+    err = L"无法创建目标目录: " + parent;
+    return false;
+}
+
+bool write_extracted_file(const std::wstring& path, const uint8_t* data, size_t size, std::wstring& err,
+                          bool parent_made) {
+    if (!parent_made && !make_parent_folders(path, err)) return false;
+    if (rez::write_file(path, data, size)) return true;
+    err = L"写入失败: " + path;
+    return false;
+}
+
 bool WriteBehind::write_one(const Job& job, std::wstring& err) {
     const std::wstring parent = job.path.substr(0, job.path.find_last_of(L'\\'));
-    if (made_.count(parent) == 0) {
-        if (!rez::create_directories(parent)) {
-            err = L"无法创建目标目录: " + parent;
-            return false;
-        }
-        made_.insert(parent);
-    }
-    if (!rez::write_file(job.path, job.bytes.data(), job.bytes.size())) {
-        err = L"写入失败: " + job.path;
+    if (!write_extracted_file(job.path, job.bytes.data(), job.bytes.size(), err, made_.count(parent) != 0))
         return false;
-    }
+    made_.insert(parent);
     return true;
 }
 
@@ -135,23 +142,14 @@ bool WriteBehind::put(const std::wstring& path, const uint8_t* data, size_t size
 bool WriteBehind::drain(std::wstring& err) {
     if (!thread_.joinable()) return true;
     Locked g(lock_);
-    while (queued_files_ > 0 && !failed_) {
+    // After a failure the writing thread lets the rest go without writing it.
+    while (queued_files_ > 0) {
         caller_waits_ = true;
         SleepConditionVariableSRW(&room_, &lock_, INFINITE, 0);
         caller_waits_ = false;
     }
-    if (failed_) {
-        // What was queued after the failure is let go by the writing thread; wait for it so
-        // nothing is written once the caller moves on.
-        while (queued_files_ > 0) {
-            caller_waits_ = true;
-            SleepConditionVariableSRW(&room_, &lock_, INFINITE, 0);
-            caller_waits_ = false;
-        }
-        err = error_;
-        return false;
-    }
-    return true;
+    if (failed_) err = error_;
+    return !failed_;
 }
 
 }  // namespace rezui

@@ -15,6 +15,14 @@
 
 namespace rezui {
 
+// Makes the folders above path; false with "无法创建目标目录: " and the folder.
+bool make_parent_folders(const std::wstring& path, std::wstring& err);
+
+// Writes one extracted file at path, its folders made first unless the caller knows they
+// are there; false with make_parent_folders' message or "写入失败: " and the path.
+bool write_extracted_file(const std::wstring& path, const uint8_t* data, size_t size, std::wstring& err,
+                          bool parent_made = false);
+
 class WriteBehind {
 public:
     WriteBehind() = default;

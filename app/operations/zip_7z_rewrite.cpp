@@ -227,17 +227,7 @@ bool safe_extract_path(const std::wstring& target, const std::string& name, cons
                        std::wstring& err, bool& refused) {
     std::wstring path;
     refused = !extract_path_of(target, name, path, err);
-    if (refused) return false;
-    const size_t cut = path.find_last_of(L'\\');
-    if (!rez::create_directories(path.substr(0, cut))) {
-        err = L"无法创建目标目录: " + path.substr(0, cut);
-        return false;
-    }
-    if (!rez::write_file(path, data, size)) {
-        err = L"写入失败: " + path;
-        return false;
-    }
-    return true;
+    return !refused && write_extracted_file(path, data, size, err);
 }
 
 // safe_extract_path for a member handed over in pieces. The outcome is the one the
@@ -251,20 +241,17 @@ static bool safe_extract_stream(const std::wstring& target, const std::string& n
     auto decodes = [&stream](std::wstring& e) {
         return stream([](const uint8_t*, size_t) { return true; }, e);
     };
-    std::string clean;
-    if (!rez::sanitize_relative_path(name, clean)) {
-        refused = false;
+    refused = false;
+    std::wstring path, cannot;
+    if (!extract_path_of(target, name, path, cannot)) {
         if (!decodes(err)) return false;
         refused = true;
-        err = L"条目路径不安全，已拒绝: " + rez::from_utf8(name);
+        err = cannot;
         return false;
     }
-    refused = false;
-    const std::wstring path = target + L"\\" + rez::from_utf8(clean);
-    const size_t cut = path.find_last_of(L'\\');
-    if (!rez::create_directories(path.substr(0, cut))) {
+    if (!make_parent_folders(path, cannot)) {
         if (!decodes(err)) return false;
-        err = L"无法创建目标目录: " + path.substr(0, cut);
+        err = cannot;
         return false;
     }
     const std::wstring part = path + L".qvl_part";
