@@ -89,20 +89,27 @@ qvl_wine_real_user_folders() {
   done
 }
 
-# Starts Xvfb on the first free display from :91 when there is no display to use.
+# Starts Xvfb on a free display. Xvfb picks the number itself (-displayfd) and says it once
+# it accepts clients: two runs starting side by side never take the same display, which
+# the one that stopped first would have closed under the other's tests.
 qvl_xvfb_start() {
-  local n=91
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x960x24 -nolisten tcp >/dev/null 2>&1 &
-  QVL_STARTED_PIDS+=("$!")
-  export DISPLAY=":$n"
-  local i
-  for i in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+  local ready
+  ready=$(mktemp "${TMPDIR:-/tmp}/qvl-xvfb.XXXXXX") || return 1
+  Xvfb -displayfd 3 -screen 0 1280x960x24 -nolisten tcp 3>"$ready" >/dev/null 2>&1 &
+  local pid=$!
+  QVL_STARTED_PIDS+=("$pid")
+  local i n=
+  for i in $(seq 600); do
+    if [ "$(wc -l <"$ready")" -ge 1 ]; then n=$(head -n 1 "$ready"); break; fi
+    kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
-  echo "Xvfb did not start on :$n" >&2
-  return 1
+  rm -f "$ready"
+  if [ -z "$n" ]; then
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=":$n"
 }
 
 qvl_stop_all() {

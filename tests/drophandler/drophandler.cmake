@@ -13,7 +13,7 @@ endif()
 add_executable(drophandler_tests ${CMAKE_CURRENT_LIST_DIR}/drop_handler_test.cpp)
 target_compile_options(drophandler_tests PRIVATE ${QVL_WARNINGS})
 target_include_directories(drophandler_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
-target_link_libraries(drophandler_tests PRIVATE archive gtest gtest_main ole32 uuid shell32 user32 advapi32)
+target_link_libraries(drophandler_tests PRIVATE archive qvl_test_main ole32 uuid shell32 user32 advapi32)
 add_dependencies(drophandler_tests Lumbrel lumbrel_stub)
 
 # Every case registers the drop handler's class id for its run, a key the shell-integration
