@@ -562,4 +562,37 @@ TEST(ZipJobs, SettingAndRemovingThePasswordRewritesTheArchive) {
     EXPECT_TRUE(rewrite_leftovers(dir.path()).empty());
 }
 
+// A new password re-encrypts every member, and a WinZip AES archive stays AES; names, times
+// and folders stay as they were.
+TEST(ZipJobs, ANewPasswordKeepsAesNamesAndTimes) {
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir(L"zjaespw");
+    const std::wstring path = copy_fixture(dir, L"keep_aes.zip", L"k.zip");
+    std::vector<rez::ZipEntry> before, after;
+    std::wstring comment, err;
+    ASSERT_TRUE(rez::zip_list_entries(path, before, comment, err));
+    rez::set_current_password(L"PW");
+    ASSERT_TRUE(open_and_wait(path));
+    h4test::dialog_script = [](int id, DLGPROC) -> INT_PTR {
+        EXPECT_EQ(id, IDD_NEW_PASSWORD);
+        rezui::new_password_result = L"np";
+        return 1;
+    };
+    w.command(IDM_SET_PASSWORD);
+    ASSERT_TRUE(wait_idle());
+    h4test::dialog_script = nullptr;
+    EXPECT_TRUE(h4test::boxes.empty()) << rez::to_utf8(h4test::boxes.back().text);
+    ASSERT_TRUE(rez::zip_list_entries(path, after, comment, err));
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].name, before[i].name);
+        EXPECT_EQ(after[i].dos_date, before[i].dos_date) << after[i].name;
+        EXPECT_EQ(after[i].dos_time, before[i].dos_time) << after[i].name;
+        EXPECT_EQ(after[i].encryption, after[i].is_dir ? 0u : 2u) << after[i].name;
+    }
+    EXPECT_EQ(members_of(path, L"np")["dup.txt"], "dup old");
+    EXPECT_TRUE(members_of(path, L"PW").empty());
+    rez::set_current_password(L"");
+}
+
 }  // namespace
