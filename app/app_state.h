@@ -65,6 +65,7 @@ struct AppState {
     bool show_log_box = false;
 
     bool busy = false;             // a task owns the archive
+    bool unsaved_changes = false;  // the model holds edits its file does not have yet
     int view_mode = 1;             // 0 tree, 1 list
     int list_style = 1;            // 0 large icons, 1 details
     bool comment_panel_visible = false;

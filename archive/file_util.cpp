@@ -100,7 +100,20 @@ bool write_file(const std::wstring& path, const uint8_t* data, size_t length) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    return write_loop(file.get(), data, length);
+    if (write_loop(file.get(), data, length)) return true;
+    const DWORD error = GetLastError();
+    file.close();
+    SetLastError(error);
+    return false;
+}
+
+bool is_disk_full_error(DWORD error) {
+    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+}
+
+std::wstring write_failure_message(const std::wstring& path, DWORD error) {
+    if (is_disk_full_error(error)) return L"磁盘空间不足，无法写入: " + path;
+    return L"写入目标文件失败: " + path;
 }
 
 bool write_at(FileHandle& file, uint64_t offset, const uint8_t* data, size_t length) {

@@ -68,7 +68,8 @@ bool extract_members(const std::vector<Member>& members, const std::wstring& tar
         size_t size = 0;
         if (!decode(m.index, scratch, data, size, err)) return false;
         if (!write_file(path, data, size)) {
-            err = L"写入失败: " + path;
+            const DWORD error = GetLastError();
+            err = is_disk_full_error(error) ? write_failure_message(path, error) : L"写入失败: " + path;
             return false;
         }
         done++;

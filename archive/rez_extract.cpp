@@ -118,7 +118,7 @@ bool RezFile::extract_entry_to_file(FileHandle& file, uint64_t pos, uint64_t siz
         return false;
     }
     if (size == 0) return true;
-    auto fail = [&](const wchar_t* message) {
+    auto fail = [&](const std::wstring& message) {
         out.close();
         DeleteFileW(dest.c_str());
         err = message;
@@ -133,7 +133,7 @@ bool RezFile::extract_entry_to_file(FileHandle& file, uint64_t pos, uint64_t siz
         while (written < piece) {
             DWORD n = 0;
             if (!WriteFile(out.get(), buf.data() + written, static_cast<DWORD>(piece - written), &n, nullptr) || n == 0)
-                return fail(L"写入目标文件失败");
+                return fail(write_failure_message(dest, GetLastError()));
             written += n;
         }
         done += piece;
@@ -164,7 +164,7 @@ bool extract_file(RezFile& model, const Entry& e, FileHandle& file, const std::w
         const size_t cut = target.find_last_of(L"\\/");
         if (cut != std::wstring::npos && cut > 0) create_directories(target.substr(0, cut));
         if (!write_file(target, bytes.data(), bytes.size())) {
-            err = L"写入目标文件失败: " + target;
+            err = write_failure_message(target, GetLastError());
             return false;
         }
     } else if (!model.extract_entry_to_file(file, e.pos, e.size, target, progress, text, err, totals.total_bytes,

@@ -54,7 +54,7 @@ bool read_rez_header_texts(const std::wstring& path, std::string& signature_text
     }
     FileHandle file = detail::open_for_read(path);
     if (!file) {
-        err = L"无法打开文件";
+        err = L"无法打开文件: " + path;
         return false;
     }
     uint8_t header[kRezHeaderSize];

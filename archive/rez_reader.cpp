@@ -272,7 +272,7 @@ std::string header_text(const uint8_t* p, size_t n) {
 bool RezFile::open(const std::wstring& file_path, RezFile& out, std::wstring& err) {
     FileHandle file = detail::open_for_read(file_path);
     if (!file) {
-        err = L"无法打开文件";
+        err = L"无法打开文件: " + file_path;
         return false;
     }
     const uint64_t length = detail::file_length(file);

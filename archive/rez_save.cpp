@@ -233,6 +233,10 @@ bool RezFile::save(const std::wstring& target, std::wstring& err, ProgressFn pro
     const bool engine = target_is_engine_layout(target);
 
     const std::wstring source = path;
+    // A write that failed for want of room says so: the user can make room and save again.
+    auto write_failed = [&target](const wchar_t* text) {
+        return is_disk_full_error(GetLastError()) ? L"磁盘空间不足，无法保存: " + target : std::wstring(text);
+    };
     TempFileGuard tmp;
     tmp.path = target + L".tmp";
     DeleteFileW(tmp.path.c_str());
@@ -264,7 +268,7 @@ bool RezFile::save(const std::wstring& target, std::wstring& err, ProgressFn pro
     store_u32le(header + 127, 1);
     store_u32le(header + 143, kRezHeaderSize);
     if (!write_at(tmp.file, 0, header, kRezHeaderSize)) {
-        err = L"写入头失败";
+        err = write_failed(L"写入头失败");
         return false;
     }
     if (!report(5, L"正在写入文件头...")) {
@@ -298,6 +302,7 @@ bool RezFile::save(const std::wstring& target, std::wstring& err, ProgressFn pro
         }
         if (!read_source(e, source, old_file, data)) {
             err = L"读取资源失败: " + from_utf8(item_path);
+            if (e.source_path) err += L"（无法读取文件 " + *e.source_path + L"）";
             return false;
         }
         const std::string digest = md5_hex(data.data(), data.size());
@@ -314,7 +319,7 @@ bool RezFile::save(const std::wstring& target, std::wstring& err, ProgressFn pro
         }
         e.size = static_cast<uint32_t>(data.size());
         if (!data.empty() && !write_at(tmp.file, offset, data.data(), data.size())) {
-            err = L"写入资源数据失败";
+            err = write_failed(L"写入资源数据失败");
             return false;
         }
         offset += data.size();
@@ -354,7 +359,7 @@ bool RezFile::save(const std::wstring& target, std::wstring& err, ProgressFn pro
         const uint64_t at = offsets[dir];
         if (!engine) rez_crypto_encode(block.data(), block.size(), at);
         if (!write_at(tmp.file, at, block.data(), block.size())) {
-            err = L"写入目录区失败";
+            err = write_failed(L"写入目录区失败");
             return false;
         }
     }
@@ -369,7 +374,7 @@ bool RezFile::save(const std::wstring& target, std::wstring& err, ProgressFn pro
         for (size_t i = 0; i < comment_utf8.size(); ++i)
             section.push_back(static_cast<uint8_t>(comment_utf8[i]) ^ kCommentKey[i % 8]);
         if (!write_at(tmp.file, end, section.data(), section.size())) {
-            err = L"写入注释失败";
+            err = write_failed(L"写入注释失败");
             return false;
         }
     }
@@ -381,7 +386,7 @@ bool RezFile::save(const std::wstring& target, std::wstring& err, ProgressFn pro
     store_u32le(header + 131, static_cast<uint32_t>(root_pos));
     store_u32le(header + 135, static_cast<uint32_t>(root_len));
     if (!write_at(tmp.file, 0, header, kRezHeaderSize)) {
-        err = L"回写头失败";
+        err = write_failed(L"回写头失败");
         return false;
     }
     tmp.file.close();

@@ -11,8 +11,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 
+#include "archive/crc32.h"
 #include "archive/password.h"
+#include "archive/sevenzip_folder_reader.h"
 #include "archive/sevenzip_reader.h"
 #include "archive/util.h"
 
@@ -38,6 +41,8 @@ struct CachedArchive {
     std::vector<SevenZipEntry> entries;
     uint64_t folder = kSevenZipNoFolder;  // the folder held in decoded, if any
     std::vector<uint8_t> decoded;
+    // Set when the folder's bytes fail part-way: decoded then holds what came before.
+    std::wstring damage;
 };
 
 std::mutex cache_lock;
@@ -84,6 +89,86 @@ std::shared_ptr<const CachedArchive> cached(const std::wstring& path, const File
 void remember(std::shared_ptr<const CachedArchive> state) {
     std::lock_guard<std::mutex> g(cache_lock);
     cache_slot = std::move(state);
+}
+
+// Decodes a folder piece by piece as far as its bytes allow. A damaged folder leaves in
+// decoded what came before the piece that failed, and its failure in damage: the files that
+// lie before the damage stay readable, as whole-archive extraction finds them.
+bool unpack_folder_prefix(std::span<const uint8_t> file, const SevenZipDatabase& db, uint64_t folder,
+                          std::vector<uint8_t>& decoded, std::wstring& damage, std::wstring& err) {
+    decoded.clear();
+    damage.clear();
+    SevenZipFolderReader reader;
+    if (!reader.open(file, db, folder, err)) return false;
+    try {
+        decoded.reserve(static_cast<size_t>(reader.size()));
+        std::wstring failure;
+        const bool whole = reader.pump(
+            0, reader.size(),
+            [&decoded](const uint8_t* data, size_t n) {
+                decoded.insert(decoded.end(), data, data + n);
+                return true;
+            },
+            failure);
+        if (!whole) damage = failure.empty() ? sevenzip_decode_failure(db.folders[static_cast<size_t>(folder)]) : failure;
+    } catch (const std::bad_alloc&) {
+        decoded = std::vector<uint8_t>();
+        err = L"内存不足，无法解压 7z 文件夹";
+        return false;
+    }
+    return true;
+}
+
+// One entry of a damaged folder that lies past the part decoded in one go: the folder is
+// decoded again exactly up to the entry's end, so an entry just before the damage is still
+// read whole.
+bool read_entry_alone(std::span<const uint8_t> file, const SevenZipDatabase& db, const SevenZipEntry& entry,
+                      std::vector<uint8_t>& out, std::wstring& err) {
+    out.clear();
+    const std::vector<SevenZipPlace> places = sevenzip_folder_places(db, entry.folder);
+    if (entry.index_in_folder >= places.size()) {
+        err = L"7z 子流索引无效";
+        return false;
+    }
+    const SevenZipPlace place = places[static_cast<size_t>(entry.index_in_folder)];
+    SevenZipFolderReader reader;
+    if (!reader.open(file, db, entry.folder, err)) return false;
+    if (place.start > reader.size() || place.size > reader.size() - place.start) {
+        err = L"7z 子流大小不匹配";
+        return false;
+    }
+    try {
+        out.reserve(static_cast<size_t>(place.size));
+        if (!reader.pump(place.start, place.size,
+                         [&out](const uint8_t* data, size_t n) {
+                             out.insert(out.end(), data, data + n);
+                             return true;
+                         },
+                         err)) {
+            if (err.empty()) err = sevenzip_decode_failure(db.folders[static_cast<size_t>(entry.folder)]);
+            err += L": " + from_utf8(entry.name);
+            out.clear();
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        out = std::vector<uint8_t>();
+        err = L"内存不足，无法解压 7z 条目";
+        return false;
+    }
+    if (place.crc_defined && crc32(out.data(), out.size()) != place.crc) {
+        out.clear();
+        err = sevenzip_crc_failure(entry);
+        return false;
+    }
+    return true;
+}
+
+// Whether an entry's bytes lie inside the decoded part of its folder.
+bool inside_decoded(const SevenZipDatabase& db, const SevenZipEntry& entry, size_t decoded_size) {
+    const std::vector<SevenZipPlace> places = sevenzip_folder_places(db, entry.folder);
+    if (entry.index_in_folder >= places.size()) return true;  // the slice names the fault
+    const SevenZipPlace& place = places[static_cast<size_t>(entry.index_in_folder)];
+    return place.start <= decoded_size && place.size <= decoded_size - place.start;
 }
 
 // Chooses the entry to read from the archive's listing; false with a message when none fits.
@@ -141,13 +226,23 @@ bool extract_cached(const std::wstring& path, const PickEntry& pick, std::vector
         // The folder held so far is let go before the next one is decoded: one at a time.
         state.reset();
         remember(nullptr);
-        if (!sevenzip_unpack_folder(file, next->db, entry.folder, next->decoded, err)) return false;
+        if (!unpack_folder_prefix(file, next->db, entry.folder, next->decoded, next->damage, err)) return false;
         next->folder = entry.folder;
         state = next;
         break;
     }
     remember(state);
-    return sevenzip_slice_entry(state->db, entry, state->decoded, out, err);
+    if (state->damage.empty() || inside_decoded(state->db, entry, state->decoded.size()))
+        return sevenzip_slice_entry(state->db, entry, state->decoded, out, err);
+    if (file.empty() && !read_stamped(path, file, file_stamp)) {
+        err = L"无法读取 7z 文件";
+        return false;
+    }
+    if (!(file_stamp == state->stamp)) {
+        err = L"7z 文件已被修改，请重新打开";
+        return false;
+    }
+    return read_entry_alone(file, state->db, entry, out, err);
 }
 
 }  // namespace

@@ -282,12 +282,16 @@ bool sevenzip_entry_span(const SevenZipDatabase& db, const SevenZipEntry& entry,
     const uint8_t* at = decoded + start;
     if (db.substream_crc_defined[static_cast<size_t>(sub)] &&
         crc32(at, static_cast<size_t>(length)) != db.substream_crcs[static_cast<size_t>(sub)]) {
-        err = L"7z 子流 CRC 校验失败";
+        err = sevenzip_crc_failure(entry);
         return false;
     }
     data = at;
     size = static_cast<size_t>(length);
     return true;
+}
+
+std::wstring sevenzip_crc_failure(const SevenZipEntry& entry) {
+    return L"7z 子流 CRC 校验失败: " + from_utf8(entry.name);
 }
 
 bool sevenzip_slice_entry(const SevenZipDatabase& db, const SevenZipEntry& entry, const std::vector<uint8_t>& decoded,

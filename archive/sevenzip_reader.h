@@ -146,6 +146,8 @@ bool sevenzip_unpack_folder(std::span<const uint8_t> file, const SevenZipDatabas
 // decoded, so it is valid as long as the folder's bytes are.
 bool sevenzip_entry_span(const SevenZipDatabase& db, const SevenZipEntry& entry, const uint8_t* decoded,
                          size_t decoded_size, const uint8_t*& data, size_t& size, std::wstring& err);
+// The message for an entry whose bytes do not match their stored CRC; it names the entry.
+std::wstring sevenzip_crc_failure(const SevenZipEntry& entry);
 // Cuts an entry's bytes out of its decoded folder and checks their CRC.
 bool sevenzip_slice_entry(const SevenZipDatabase& db, const SevenZipEntry& entry,
                           const std::vector<uint8_t>& decoded, std::vector<uint8_t>& out, std::wstring& err);

@@ -106,7 +106,13 @@ constexpr size_t kIoChunk = 0x40000000;
 
 bool read_all(FileHandle& file, std::vector<uint8_t>& out);
 bool read_file(const std::wstring& path, std::vector<uint8_t>& out);
+// On failure the system's error code is left for the caller (GetLastError).
 bool write_file(const std::wstring& path, const uint8_t* data, size_t length);
+// Whether a write failed because the disk (or the user's quota) is full.
+bool is_disk_full_error(DWORD error);
+// The message for a file that could not be written, from the system's error code of the
+// failed write: a full disk says so; both name the file.
+std::wstring write_failure_message(const std::wstring& path, DWORD error);
 bool write_at(FileHandle& file, uint64_t offset, const uint8_t* data, size_t length);
 bool append_to_file(FileHandle& file, const uint8_t* data, size_t length);
 // A whole file mapped read-only into memory: one read of the file, straight from the

@@ -107,6 +107,14 @@ bool zip_list_entries_in(std::span<const uint8_t> file, std::vector<ZipEntry>& e
         err = L"未找到 ZIP 结束记录（EOCD）";
         return false;
     }
+    // A ZIP64 archive keeps its real counts, sizes and offsets in records this reader does
+    // not read; taken as they stand they would only look like damage.
+    const bool zip64_locator =
+        eocd.position >= 20 && load_u32le(file.data() + eocd.position - 20) == 0x07064B50;
+    if (zip64_locator || eocd.directory_offset == 0xFFFFFFFFu || eocd.directory_size == 0xFFFFFFFFu) {
+        err = kZip64Unsupported;
+        return false;
+    }
     const uint64_t size = file.size();
     uint64_t after = size - (eocd.position + 22);
     comment = zip_decode_comment(file.data() + eocd.position + 22,
@@ -159,6 +167,11 @@ bool zip_list_entries_in(std::span<const uint8_t> file, std::vector<ZipEntry>& e
                 uint16_t id = u16(x + at);
                 uint16_t len = u16(x + at + 2);
                 if (at + 4 + len > extra_len) break;
+                if (id == 0x0001 && (e.compressed_size == 0xFFFFFFFFu || e.uncompressed_size == 0xFFFFFFFFu ||
+                                     load_u32le(rec + 42) == 0xFFFFFFFFu)) {
+                    err = kZip64Unsupported;
+                    return false;
+                }
                 if (id == 0x9901 && len >= 7) {
                     e.aes_strength = x[at + 4 + 4];
                     e.method = u16(x + at + 4 + 5);

@@ -11,6 +11,10 @@
 
 namespace rez {
 
+// The listing's refusal of an archive in the ZIP64 form (sizes, offsets or counts beyond
+// the 32-bit fields), which this reader does not read.
+inline constexpr const wchar_t* kZip64Unsupported = L"不支持 ZIP64 格式的压缩包";
+
 struct ZipEocd {
     uint64_t position = 0;  // offset of the end-of-central-directory record
     uint16_t entry_count = 0;

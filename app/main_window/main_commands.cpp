@@ -11,6 +11,7 @@
 #include "app/tools/convert_dialog.h"
 #include "app/operations/entry_edits.h"
 #include "app/operations/entry_info.h"
+#include "app/operations/header_editor.h"
 #include "app/operations/integrity_test.h"
 #include "app/browser/local_view.h"
 #include "app/main_window/main_window.h"
@@ -48,6 +49,11 @@ void pack_one_file(HWND window) {
     if (source.empty()) return;
     std::wstring target = pick_save_file(window, L"REZ 资源包 (*.rez)\0*.rez\0\0", L"输出 REZ", L"single.rez");
     if (target.empty()) return;
+    // Written over, the open archive would no longer be where its model says its data is.
+    if (app.archive_loaded && !app.archive.path.empty() && same_file(target, app.archive.path)) {
+        message_box(window, L"不能覆盖当前打开的压缩包，请选择其他输出文件: " + target, L"错误", MB_ICONERROR);
+        return;
+    }
     rez::RezFile archive(target);
     std::string entry_path;
     std::wstring error;

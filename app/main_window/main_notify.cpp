@@ -99,34 +99,6 @@ void activate_row(HWND window) {
     open_row_path(window, first_selected_path(), true);
 }
 
-void move_or_copy(HWND window, bool move) {
-    std::wstring destination;
-    if (!pick_virtual_dir(window, destination)) return;
-    std::vector<std::wstring> paths = selected_item_paths();
-    if (paths.empty()) return;
-    int ok = 0, failed = 0;
-    std::string dest8 = rez::to_utf8(destination);
-    for (const auto& p : paths) {
-        std::string p8 = rez::to_utf8(p);
-        bool done = move ? app.archive.move_entries(p8, dest8) : app.archive.copy_entries(p8, dest8);
-        if (done) {
-            append_log(std::wstring(move ? L"已移动：" : L"已复制：") + p + L" → " +
-                       (destination.empty() ? L"(根)" : destination));
-            ++ok;
-        } else {
-            append_log(std::wstring(move ? L"移动失败：" : L"复制失败：") + p);
-            ++failed;
-        }
-    }
-    if (failed > 0)
-        message_box(window, L"成功 " + std::to_wstring(ok) + L" 个，失败 " + std::to_wstring(failed) + L" 个。",
-                    move ? L"移动完成" : L"复制完成", MB_ICONWARNING);
-    else if (ok > 0)
-        append_log(std::wstring(move ? L"移动完成：成功 " : L"复制完成：成功 ") + std::to_wstring(ok) + L" 个");
-    fill_tree();
-    refresh_list();
-}
-
 // True when a list click landed on the load-more row (the notification names the row).
 bool clicked_load_more_row(const NMHDR* header) {
     const auto* click = reinterpret_cast<const NMITEMACTIVATE*>(header);
@@ -248,8 +220,8 @@ void show_list_context_menu(HWND window) {
 
 void run_list_menu_choice(HWND window, UINT choice) {
     switch (choice) {
-    case IDM_MOVE_TO: move_or_copy(window, true); break;
-    case IDM_COPY_TO: move_or_copy(window, false); break;
+    case IDM_MOVE_TO: move_or_copy_selected(true); break;
+    case IDM_COPY_TO: move_or_copy_selected(false); break;
     case IDM_LOCAL_OPEN: open_row_path(window, first_selected_path(), false); break;
     case IDM_LOCAL_NOTEPAD: {
         std::wstring path = first_selected_path();

@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/browser/browser.h"
+#include "app/operations/autosave.h"
 #include "app/operations/integrity_test.h"
 #include "app/browser/list_icons.h"
 #include "app/main_window/main_window.h"
@@ -50,6 +51,7 @@ void on_opened(HWND window, TaskResult& r) {
     if (r.archive) {
         app.archive = std::move(*r.archive);
         app.archive_loaded = true;
+        app.unsaved_changes = false;
         app.fs_mode = false;
         app.current_folder.clear();
         // Display paths repeat across archives, so old thumbnails would show wrong pictures.
@@ -145,6 +147,7 @@ void on_task_result(HWND window, LPARAM lparam) {
                 break;
         }
     }
+    note_save_result(window, *r);
     r.reset();
     update_status_summary();
 }

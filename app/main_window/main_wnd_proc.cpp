@@ -9,6 +9,7 @@
 #include "app/app_state.h"
 #include "app/tools/convert_dialog.h"
 #include "app/operations/dropped_files.h"
+#include "app/operations/autosave.h"
 #include "app/operations/header_editor.h"
 #include "app/main_window/main_window.h"
 #include "app/main_window/messages.h"
@@ -135,6 +136,7 @@ void exit_program(HWND window) {
     // The tray menu stays usable while a job winds down: a second exit is the same exit.
     static bool leaving = false;
     if (leaving) return;
+    if (!unsaved_changes_settled(window)) return;
     leaving = true;
     stop_workers(window, true);
     leaving = false;

@@ -58,10 +58,18 @@ void on_list_mouse_move(WPARAM wparam, LPARAM lparam) {
     begin_drag_out();
 }
 
+// A dragged folder takes everything below it along.
+bool holds_encrypted(const rez::Entry& e) {
+    if (e.encrypted) return true;
+    for (const rez::Entry& child : e.children)
+        if (holds_encrypted(child)) return true;
+    return false;
+}
+
 bool any_encrypted(const std::vector<std::wstring>& keys) {
     for (const std::wstring& key : keys) {
         const rez::Entry* e = app.archive.find_entry_const(rez::to_utf8(key));
-        if (e && e->encrypted) return true;
+        if (e && holds_encrypted(*e)) return true;
     }
     return false;
 }

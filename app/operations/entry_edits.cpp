@@ -66,6 +66,23 @@ bool is_regular_file(const std::wstring& path) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The content is read only when the archive is saved: a file that cannot be read now (held
+// shut by another program, no permission) would make every later save fail.
+bool is_readable_file(const std::wstring& path) {
+    if (!is_regular_file(path)) return false;
+    rez::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
+// "添加失败" (with the file's path when several were picked), and why when the file could
+// not be read.
+std::wstring add_failure_text(const std::wstring& file, bool name_it) {
+    std::wstring text = name_it ? L"添加失败: " + file : std::wstring(L"添加失败");
+    if (is_regular_file(file) && !is_readable_file(file)) text += L"\n无法读取文件（可能正被其他程序占用）: " + file;
+    return text;
+}
+
 // Folders made in a ZIP/7z model have no path inside the archive yet; an empty one would
 // stand for the archive's root to the ZIP/7z jobs.
 void complete_member_dirs(rez::Entry& dir) {
@@ -125,8 +142,8 @@ void add_picked_files(const std::string& destination, const std::vector<std::wst
     for (const std::wstring& f : files) {
         std::string entry_path;
         // The library takes a vanished file as an empty one: check it is still there.
-        if (!is_regular_file(f) || !app.archive.add_file(destination, f, entry_path)) {
-            error_box(files.size() == 1 ? std::wstring(L"添加失败") : L"添加失败: " + f);
+        if (!is_readable_file(f) || !app.archive.add_file(destination, f, entry_path)) {
+            error_box(add_failure_text(f, files.size() != 1));
             failed = true;
             break;
         }
@@ -156,6 +173,7 @@ std::wstring create_model_folder(const std::wstring& path) {
     std::string made;
     app.archive.create_directory(rez::to_utf8(path), made);
     after_model_edit();
+    mark_model_edited();
     return rez::from_utf8(made);
 }
 
@@ -246,9 +264,20 @@ void rename_entry() {
     std::wstring name = last_component(path);
     if (!ask_text(owner(), L"重命名", L"新名称（目录不含扩展名；文件可带扩展名）", name)) return;
     name = trimmed(name);
+    // A ZIP/7z model is saved through files on disk, where a device name (CON, nul.txt) or a
+    // character Windows refuses cannot be a file name: the entry takes the name it will be
+    // saved under, and the user is told.
+    const std::wstring asked = name;
+    if (is_plain_entry_name(name) && is_zip_or_7z_open())
+        name = rez::from_utf8(rez::sanitize_file_name(rez::to_utf8(name)));
     if (!is_plain_entry_name(name) || !app.archive.rename_entry(rez::to_utf8(path), rez::to_utf8(name))) {
         error_box(L"重命名失败（名称重复或无效）");
         return;
+    }
+    if (name != asked) {
+        append_log(L"名称“" + asked + L"”不能用作 Windows 文件名，已改用“" + name + L"”");
+        message_box(owner(), L"名称“" + asked + L"”不能用作 Windows 文件名（设备名或含有不允许的字符），已改用“" + name + L"”。",
+                    L"重命名", MB_ICONINFORMATION);
     }
     append_log(L"已重命名：" + path + L" → " + name);
     rebuild();
@@ -261,7 +290,7 @@ void replace_entry() {
     if (path.empty()) return;
     const std::wstring file = pick_open_file(owner(), kAllFiles, L"选择替换内容");
     if (file.empty()) return;
-    if (!app.archive.replace_entry(rez::to_utf8(path), file)) {
+    if (!is_readable_file(file) || !app.archive.replace_entry(rez::to_utf8(path), file)) {
         error_box(L"替换失败");
         return;
     }
@@ -286,7 +315,7 @@ void add_or_replace_files() {
         return;
     }
     if (existing) {
-        if (!app.archive.replace_entry(rez::to_utf8(target), file)) {
+        if (!is_readable_file(file) || !app.archive.replace_entry(rez::to_utf8(target), file)) {
             error_box(L"替换失败");
             return;
         }
@@ -294,8 +323,8 @@ void add_or_replace_files() {
         set_status_bar_text(L"已替换文件: " + target);
     } else {
         std::string entry_path;
-        if (!is_regular_file(file) || !app.archive.add_file(rez::to_utf8(destination), file, entry_path)) {
-            error_box(L"添加失败");
+        if (!is_readable_file(file) || !app.archive.add_file(rez::to_utf8(destination), file, entry_path)) {
+            error_box(add_failure_text(file, false));
             return;
         }
         append_log(L"已添加：" + rez::from_utf8(entry_path) + L" ← " + file);
@@ -323,6 +352,38 @@ void new_folder() {
     append_log(L"已新建文件夹：" + made);
     rebuild();
     start_autosave();
+}
+
+void move_or_copy_selected(bool move) {
+    if (refused_while_busy()) return;
+    if (selected_entries().empty()) return;
+    std::wstring destination;
+    if (!pick_virtual_dir(owner(), destination)) return;
+    // The picker pumps messages: take the selection as it is now.
+    const std::vector<std::wstring> paths = selected_entries();
+    if (paths.empty()) return;
+    int ok = 0, failed = 0;
+    const std::string dest8 = rez::to_utf8(destination);
+    for (const auto& p : paths) {
+        const std::string p8 = rez::to_utf8(p);
+        const bool done = move ? app.archive.move_entries(p8, dest8) : app.archive.copy_entries(p8, dest8);
+        if (done) {
+            append_log(std::wstring(move ? L"已移动：" : L"已复制：") + p + L" → " +
+                       (destination.empty() ? L"(根)" : destination));
+            ++ok;
+        } else {
+            append_log(std::wstring(move ? L"移动失败：" : L"复制失败：") + p);
+            ++failed;
+        }
+    }
+    after_model_edit();
+    rebuild();
+    if (failed > 0)
+        counts_box(ok, failed, move ? L"移动完成" : L"复制完成");
+    else if (ok > 0)
+        append_log(std::wstring(move ? L"移动完成：成功 " : L"复制完成：成功 ") + std::to_wstring(ok) + L" 个");
+    // The picker may have made a folder even when nothing moved.
+    if (ok > 0 || app.unsaved_changes) start_autosave();
 }
 
 }  // namespace rezui

@@ -16,6 +16,8 @@ void add_or_replace_files();
 void remove_selected();
 void rename_entry();
 void new_folder();
+// Moves or copies the selected entries into a folder chosen in the picker, then autosaves.
+void move_or_copy_selected(bool move);
 
 // While a job owns the archive: says so in the log and the status bar and returns true.
 bool refused_while_busy();

@@ -48,7 +48,8 @@ bool write_extracted_file(const std::wstring& path, const uint8_t* data, size_t 
                           bool parent_made) {
     if (!parent_made && !make_parent_folders(path, err)) return false;
     if (rez::write_file(path, data, size)) return true;
-    err = L"写入失败: " + path;
+    const DWORD error = GetLastError();
+    err = rez::is_disk_full_error(error) ? rez::write_failure_message(path, error) : L"写入失败: " + path;
     return false;
 }
 

@@ -131,24 +131,24 @@ bool walk_7z_streamed(std::span<const uint8_t> file, const rez::SevenZipDatabase
             const size_t size = static_cast<size_t>(place.size);
             if (!reader.piece(place.start, size, data, err)) return false;
             if (place.crc_defined && rez::crc32(data, size) != place.crc) {
-                err = L"7z 子流 CRC 校验失败";
+                err = rez::sevenzip_crc_failure(e);
                 return false;
             }
             if (!visit(k, picked.size(), name, MemberBytes{data, size, nullptr}, err)) return false;
             continue;
         }
         const std::function<bool(const rez::InflateSink&, std::wstring&)> stream =
-            [&reader, place](const rez::InflateSink& sink, std::wstring& e) {
+            [&reader, place, &e](const rez::InflateSink& sink, std::wstring& failure) {
                 uint32_t crc = 0;
                 const bool whole = reader.pump(place.start, place.size,
                                                [&sink, &crc](const uint8_t* data, size_t n) {
                                                    crc = rez::crc32_update(crc, data, n);
                                                    return sink(data, n);
                                                },
-                                               e);
+                                               failure);
                 if (!whole) return false;
                 if (place.crc_defined && crc != place.crc) {
-                    e = L"7z 子流 CRC 校验失败";
+                    failure = rez::sevenzip_crc_failure(e);
                     return false;
                 }
                 return true;
@@ -263,17 +263,20 @@ static bool safe_extract_stream(const std::wstring& target, const std::string& n
         return false;
     }
     bool write_failed = false;
+    DWORD write_error = 0;
     const bool decoded = stream(
-        [&file, &write_failed](const uint8_t* data, size_t size) {
+        [&file, &write_failed, &write_error](const uint8_t* data, size_t size) {
             if (rez::append_to_file(file, data, size)) return true;
             write_failed = true;
+            write_error = GetLastError();
             return false;
         },
         err);
     file.close();
     if (!decoded || !MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileW(part.c_str());
-        if (decoded || write_failed) err = L"写入失败: " + path;
+        if (decoded || write_failed)
+            err = rez::is_disk_full_error(write_error) ? rez::write_failure_message(path, write_error) : L"写入失败: " + path;
         return false;
     }
     return true;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/browser/browser.h"
+#include "app/common/small_dialogs.h"
 #include "app/operations/drag_out.h"
 #include "app/operations/drop_target.h"
 #include "app/operations/open_archive.h"
@@ -396,6 +397,34 @@ TEST(DragOutEncrypted, PointerCancelledPasswordWritesNothing) {
     EXPECT_FALSE(app.cancel.load());
     EXPECT_FALSE(app.busy);
     h4test::dialog_script = nullptr;
+}
+
+// A folder goes out with everything below it: the password is asked for when any file
+// below it is encrypted, and the files arrive whole.
+TEST(DragOutEncrypted, PointerAFolderWithEncryptedFilesBelowAsksForThePassword) {
+    for (const wchar_t* name : {L"app\\locked.zip", L"app\\data_locked.7z"}) {
+        SCOPED_TRACE(rez::to_utf8(name));
+        DragWindow w;
+        rez::set_current_password(L"");
+        ASSERT_TRUE(open_and_wait(qvltest::fixture(name)));
+        DesktopLeftovers leftovers({L"a"});
+        int prompts = 0;
+        h4test::dialog_script = [&prompts](int id, DLGPROC) -> INT_PTR {
+            if (id != IDD_PASSWORD_PROMPT) return 0;
+            ++prompts;
+            *rezui::pwd_prompt_result = L"pw";
+            return 1;
+        };
+        shelltest::ShellChain desktop(L"Progman", true, true);
+        ASSERT_TRUE(shelltest::point_at(desktop.list));
+        press_and_move({L"a"}, 5, 0);
+        EXPECT_EQ(prompts, 1) << log_dump();
+        EXPECT_EQ(qvltest::read_text(desktop_folder() + L"\\a\\b\\c.txt"), "c text") << log_dump();
+        EXPECT_TRUE(h4test::log_has(L"拖出：完成")) << log_dump();
+        EXPECT_FALSE(app.busy);
+        h4test::dialog_script = nullptr;
+        rez::set_current_password(L"");
+    }
 }
 
 // ---- the program's own copy -------------------------------------------------------------

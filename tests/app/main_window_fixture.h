@@ -115,6 +115,7 @@ inline void reset_app_state() {
     rezui::AppState& a = rezui::app;
     a.paused = false;
     a.cancel = false;
+    a.unsaved_changes = false;
     a.view_mode = 1;
     a.list_style = 1;
     a.close_to_tray = false;

@@ -107,3 +107,31 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
     put("dup.txt", "dup old")
     put("empty/", "")
 PY
+
+# A ZIP64 archive (its end records in the ZIP64 form) of two small members: whole and
+# valid, only in a form the reader does not read.
+rm -f "$out/zip64.zip"
+(cd "$work/src" && zip -q -fz "$out/zip64.zip" a/b/c.txt Data/x)
+
+# A solid 7z damaged half-way through its one LZMA folder: the files before the damage are
+# whole, the ones after it are not.
+rm -f "$out/damaged_solid.7z"
+mkdir -p "$work/solid"
+python3 - "$work/solid" <<'PY'
+import random, sys
+rng = random.Random(20)
+for k in range(1, 13):
+    lines = ["file %02d line %04d %s" % (k, n, rng.randbytes(12).hex()) for n in range(600)]
+    open("%s/s%02d.txt" % (sys.argv[1], k), "w").write("\n".join(lines) + "\n")
+PY
+(cd "$work/solid" && 7z a -bd -y -ms=on -m0=LZMA "$work/solid.7z" . >/dev/null)
+python3 - "$work/solid.7z" "$out/damaged_solid.7z" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+next_offset = struct.unpack_from("<Q", data, 12)[0]
+# The packed stream runs from byte 32 up to the (compressed) header near the end.
+at = 32 + (next_offset * 55) // 100
+for i in range(8):
+    data[at + i] ^= 0xA5
+open(sys.argv[2], "wb").write(bytes(data))
+PY

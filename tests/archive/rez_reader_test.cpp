@@ -210,7 +210,7 @@ TEST(RezReader, DamagedHeadersAndBlocks) {
     rez::RezFile m;
     std::wstring err;
     EXPECT_FALSE(rez::RezFile::open(d / L"missing.rez", m, err));
-    EXPECT_EQ(err, L"无法打开文件");
+    EXPECT_EQ(err, L"无法打开文件: " + (d / L"missing.rez"));
 }
 
 TEST(RezReader, BlockEdges) {

@@ -162,7 +162,7 @@ TEST(RezSave, VanishedDiskSourceFailsTheSave) {
     m.add_file("sub", f.text(L"gone.txt", "gone"), out);
     DeleteFileW((f / L"gone.txt").c_str());
     ASSERT_FALSE(m.save(f / L"v.rez", err));
-    EXPECT_EQ(err, L"读取资源失败: sub\\gone.txt");
+    EXPECT_EQ(err, L"读取资源失败: sub\\gone.txt（无法读取文件 " + (f / L"gone.txt") + L"）");
     EXPECT_EQ(read(f / L"v.rez"), before);
     EXPECT_FALSE(reztest::exists_any(f / L"v.rez.tmp"));
     // A file that a save already stored is taken from the archive once its disk copy is gone.

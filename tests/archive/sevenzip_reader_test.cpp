@@ -170,7 +170,7 @@ TEST(SevenZipReader, RefusesOtherMethodsVolumesAndDamage) {
         std::vector<uint8_t> decoded, out;
         ASSERT_TRUE(rez::sevenzip_unpack_folder(bad, db, e.folder, decoded, err));
         EXPECT_FALSE(rez::sevenzip_slice_entry(db, e, decoded, out, err));
-        EXPECT_EQ(err, L"7z 子流 CRC 校验失败");
+        EXPECT_EQ(err, L"7z 子流 CRC 校验失败: " + rez::from_utf8(e.name));
         checked = true;
     }
     EXPECT_TRUE(checked);
