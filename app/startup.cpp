@@ -18,13 +18,13 @@
 #include "app/tools/sfx_container.h"
 #include "app/tools/sfx_run_window.h"
 #include "app/common/window_helpers.h"
+#include "archive/temp_note.h"
 #include "archive/util.h"
 #include "resources/resource.h"
 
 namespace rezui {
 namespace {
 
-constexpr wchar_t kDragOutPrefix[] = L"qvl_dragout_";
 constexpr wchar_t kSfxPrefix[] = L"rez_sfx_";
 
 std::wstring private_font_path() { return rez::exe_directory() + L"\\msyh.ttc"; }
@@ -99,7 +99,65 @@ int run_elevated_verb() {
     return code;
 }
 
+// Shows the self-extract window when the program's own file carries a container; true
+// when it did.
+bool run_own_self_extractor(HINSTANCE instance) {
+    std::vector<wchar_t> own(1040, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size()));
+    if (n == 0 || n >= own.size()) return false;
+    SfxPayload payload;
+    if (!read_sfx(own.data(), payload)) {
+        // A container that could not be unpacked (a full temporary folder) says why.
+        if (!payload.error.empty()) MessageBoxW(nullptr, payload.error.c_str(), kProductName, MB_ICONERROR);
+        return !payload.error.empty();
+    }
+    std::wstring unusable;
+    if (!sfx_config_showable(payload.config, unusable)) {
+        MessageBoxW(nullptr, unusable.c_str(), kProductName, MB_ICONERROR);
+        DeleteFileW(payload.temp_archive.c_str());
+        return true;
+    }
+    g_sfx_payload = &payload;
+    // A window that cannot be made would leave a process with nothing to close.
+    if (DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SFX_RUN), nullptr, sfx_run_proc, 0) == -1)
+        MessageBoxW(nullptr, L"无法创建自解压窗口。", kProductName, MB_ICONERROR);
+    g_sfx_payload = nullptr;
+    g_sfx_run_id = nullptr;
+    if (!payload.temp_archive.empty()) DeleteFileW(payload.temp_archive.c_str());
+    return true;
+}
+
+// How long a second start waits for the instance that holds the mutex to show its window
+// (it may still be starting) or to end (it may be closing).
+constexpr DWORD kInstanceWaitMs = 60000;
+
 }  // namespace
+
+HANDLE take_single_instance(const CommandLine& cl, bool& handed_over) {
+    handed_over = false;
+    // Created owned in one step: of two starts at the same moment exactly one owns it.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, kSingleInstanceMutex);
+    if (!mutex) {
+        handed_over = forward_to_running_instance(cl);
+        return nullptr;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return mutex;
+    // Another start owns it. Its window may not be there yet (it is starting) or no longer
+    // (it is closing): hand over as soon as the window is there, or take over once that
+    // process has let the mutex go.
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < kInstanceWaitMs;) {
+        if (forward_to_running_instance(cl)) {
+            CloseHandle(mutex);
+            handed_over = true;
+            return nullptr;
+        }
+        const DWORD waited = WaitForSingleObject(mutex, 200);
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return mutex;
+    }
+    // The owner neither shows a window nor ends: go on alone rather than never start.
+    CloseHandle(mutex);
+    return nullptr;
+}
 
 void load_ui_font() {
     std::wstring path = private_font_path();
@@ -137,18 +195,53 @@ bool process_is_running(DWORD pid) {
     return running;
 }
 
-bool is_stale_temp_name(const std::wstring& name) {
-    size_t prefix = 0;
-    if (starts_with(name, kDragOutPrefix) && name.size() >= 12) {
-        prefix = 12;
-    } else if (starts_with(name, kSfxPrefix) && name.size() > 8 && name.size() >= 4 &&
-               name.compare(name.size() - 4, 4, L".rez") == 0) {
-        prefix = 8;
-    } else {
-        return false;
+namespace {
+
+bool digits_only(const std::wstring& s, size_t from, size_t to) {
+    if (from >= to || to - from > 10) return false;
+    for (size_t i = from; i < to; ++i)
+        if (!iswdigit(s[i])) return false;
+    return true;
+}
+
+// The process id of one of our work items: "qvl_<tag>_<pid>" or "qvl_<tag>_<pid>_<n>"
+// (<tag> small letters: drag-out, pack-drop, conversion, wizard and autosave folders) or
+// "rez_sfx_<pid>.rez"; 0 for any other name.
+DWORD work_item_pid(const std::wstring& name) {
+    if (starts_with(name, kSfxPrefix)) {
+        if (name.size() <= 12 || name.compare(name.size() - 4, 4, L".rez") != 0) return 0;
+        return digits_only(name, 8, name.size() - 4) ? embedded_pid(name, 8) : 0;
     }
+    if (!starts_with(name, L"qvl_")) return 0;
+    size_t at = 4;
+    while (at < name.size() && name[at] >= L'a' && name[at] <= L'z') ++at;
+    if (at == 4 || at >= name.size() || name[at] != L'_') return 0;
+    const size_t pid_start = at + 1;
+    size_t pid_end = pid_start;
+    while (pid_end < name.size() && iswdigit(name[pid_end])) ++pid_end;
+    if (!digits_only(name, pid_start, pid_end)) return 0;
+    if (pid_end != name.size() && !(name[pid_end] == L'_' && digits_only(name, pid_end + 1, name.size()))) return 0;
+    return embedded_pid(name, pid_start);
+}
+
+// "qvl_tmpnote_<pid>_<n>.txt": a note naming a temporary file written beside a user's file.
+DWORD note_pid(const std::wstring& name) {
+    constexpr wchar_t kNotePrefix[] = L"qvl_tmpnote_";
+    if (!starts_with(name, kNotePrefix) || name.size() < 17 || name.compare(name.size() - 4, 4, L".txt") != 0)
+        return 0;
+    const size_t pid_start = 12;
+    const size_t cut = name.find(L'_', pid_start);
+    if (cut == std::wstring::npos || !digits_only(name, pid_start, cut) || !digits_only(name, cut + 1, name.size() - 4))
+        return 0;
+    return embedded_pid(name, pid_start);
+}
+
+}  // namespace
+
+bool is_stale_temp_name(const std::wstring& name) {
+    const DWORD pid = work_item_pid(name);
     // Another instance or a running self-extractor still uses its own items.
-    return !process_is_running(embedded_pid(name, prefix));
+    return pid != 0 && !process_is_running(pid);
 }
 
 void cleanup_stale_temp(const std::wstring& folder_in) {
@@ -158,11 +251,19 @@ void cleanup_stale_temp(const std::wstring& folder_in) {
     HANDLE find = FindFirstFileW((folder + L"*").c_str(), &fd);
     if (find == INVALID_HANDLE_VALUE) return;
     std::vector<std::wstring> stale;
+    std::vector<std::pair<std::wstring, DWORD>> notes;
     do {
         std::wstring name = fd.cFileName;
-        if (is_stale_temp_name(name)) stale.push_back(name);
+        if (is_stale_temp_name(name)) {
+            stale.push_back(name);
+        } else if (DWORD pid = note_pid(name); pid && !process_is_running(pid)) {
+            notes.emplace_back(name, pid);
+        }
     } while (FindNextFileW(find, &fd));
     FindClose(find);
+    // A killed save or conversion left its temporary file beside the user's file: the note
+    // names it, and only a file carrying that process's temporary name is removed.
+    for (const auto& [name, pid] : notes) rez::clear_stale_note(folder + name, pid);
     for (const auto& name : stale)
         if (!remove_tree(folder + name)) return;
 }
@@ -214,34 +315,19 @@ int run_quarvel(HINSTANCE instance, int show_command) {
     if (elevated >= 0) return finish(elevated);
     make_paths_absolute(cl);
 
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, kSingleInstanceMutex);
-    if (!mutex || GetLastError() == ERROR_ALREADY_EXISTS) {
-        if (forward_to_running_instance(cl)) {
-            if (mutex) CloseHandle(mutex);
-            return finish(0);
-        }
-    }
-    auto close_mutex = [&] {
-        if (mutex) CloseHandle(mutex);
-    };
-
+    // A self-extractor built on this program runs as itself, whatever else is running: it
+    // looks at its own file before any hand-over.
     bool work = has_work(cl);
-    std::vector<wchar_t> own(1040, L'\0');
-    DWORD n = GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size()));
-    if (n > 0 && n < own.size()) {
-        SfxPayload payload;
-        if (read_sfx(own.data(), payload)) {
-            g_sfx_payload = &payload;
-            DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SFX_RUN), nullptr, sfx_run_proc, 0);
-            g_sfx_payload = nullptr;
-            g_sfx_run_id = nullptr;
-            if (!payload.temp_archive.empty()) DeleteFileW(payload.temp_archive.c_str());
-            if (!work) {
-                close_mutex();
-                return finish(0);
-            }
-        }
-    }
+    if (run_own_self_extractor(instance) && !work) return finish(0);
+
+    bool handed_over = false;
+    HANDLE mutex = take_single_instance(cl, handed_over);
+    if (handed_over) return finish(0);
+    auto close_mutex = [&] {
+        if (!mutex) return;
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    };
 
     if (!create_main_window(instance, show_command, cl)) {
         MessageBoxW(nullptr, L"无法创建主窗口", kProductName, MB_ICONERROR);

@@ -14,14 +14,23 @@ void unload_ui_font();
 
 // The platform's temporary folder with a trailing "\" ("C:\Windows\Temp\" as fallback).
 std::wstring temp_folder();
-// Whether a temporary entry is a leftover of an earlier run: a drag-out folder
-// ("qvl_dragout_...") or a self-extract archive ("rez_sfx_....rez") whose owning process,
-// named by the number in it, is not running any more.
+// Whether a temporary entry is a leftover of an earlier run: a work folder of a job
+// ("qvl_<tag>_<pid>" or "qvl_<tag>_<pid>_<n>": drag-out, pack drop, conversion, wizard,
+// autosave) or a self-extract archive ("rez_sfx_<pid>.rez") whose owning process is not
+// running any more.
 bool is_stale_temp_name(const std::wstring& name);
 bool process_is_running(DWORD pid);
-// Removes the leftovers from folder (the temporary folder when empty); stops at the first
-// error.
+// Removes the leftovers from folder (the temporary folder when empty), and the temporary
+// files beside users' files that the notes of ended runs name ("qvl_tmpnote_<pid>_<n>.txt");
+// stops at the first folder it cannot remove.
 void cleanup_stale_temp(const std::wstring& folder = L"");
+
+struct CommandLine;
+// The single-instance rule. Returns the owned mutex of the instance this process is now,
+// or null with handed_over set when the command line went to the running instance. A
+// start that finds the mutex taken waits for that instance's window (it may still be
+// starting) or for the mutex (it may be closing); two starts at once never both run.
+HANDLE take_single_instance(const CommandLine& cl, bool& handed_over);
 
 // True when the main window's accelerator table may see this key: keys typed into an edit
 // field (Backspace, Delete, F2, Ctrl+A/C/V/X/Z) and everything typed into the modeless

@@ -182,6 +182,7 @@ std::string add_file_into(RezFile& model, Entry& dir, const std::string& dir_pat
         }
     }
     if (existing) {
+        ++model.entries_replaced;
         point_at_disk_file(*existing, disk_file);
         return child_path(dir_path, existing->name);
     }
@@ -258,9 +259,28 @@ bool add_contents(RezFile& model, Entry& dir, const std::string& dir_path, const
     return true;
 }
 
+bool every_directory_loaded(const Entry& dir) {
+    for (const Entry& c : dir.children)
+        if (c.is_dir && (!c.loaded || !every_directory_loaded(c))) return false;
+    return true;
+}
+
+// A new id must be free over the whole archive, not only in the folders read so far: the
+// folders not yet read are read first, before any entry is referred to, since reading
+// one fills in its children.
+bool know_every_id(RezFile& model, std::wstring& err) {
+    if (every_directory_loaded(model.root)) return true;
+    std::wstring local;
+    if (model.load_all_directories(local) && local.empty()) return true;
+    err = local.empty() ? L"读取目录失败" : local;
+    return false;
+}
+
 }  // namespace
 
 bool RezFile::add_file(const std::string& dir_path, const std::wstring& disk_file, std::string& out_entry_path) {
+    std::wstring err;
+    if (!know_every_id(*this, err)) return false;
     std::string p;
     Entry* dir = ensure_directory(root, dir_path, p);
     out_entry_path = add_file_into(*this, *dir, p, disk_file, nullptr);
@@ -269,6 +289,11 @@ bool RezFile::add_file(const std::string& dir_path, const std::wstring& disk_fil
 
 bool RezFile::add_directory_tree(const std::string& dir_path, const std::wstring& disk_folder,
                                  std::string& out_dir_path, std::wstring* err, FileFn on_file) {
+    std::wstring load_err;
+    if (!know_every_id(*this, load_err)) {
+        if (err) *err = load_err;
+        return false;
+    }
     std::string p;
     Entry* parent = ensure_directory(root, dir_path, p);
     std::string n = apply_rez_name_case(file_name_utf8(disk_folder));
@@ -305,6 +330,7 @@ bool RezFile::add_directory_tree(const std::string& dir_path, const std::wstring
 
 bool RezFile::add_directory_contents(const std::string& dir_path, const std::wstring& disk_folder, std::wstring& err,
                                      FileFn on_file) {
+    if (!know_every_id(*this, err)) return false;
     Entry* dir = find_entry(dir_path);
     if (!dir || !dir->is_dir) return false;
     return add_contents(*this, *dir, dir_path, disk_folder, err, on_file);

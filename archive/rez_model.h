@@ -182,6 +182,9 @@ public:
     // Directory records parsed so far; bounds what a hostile archive whose blocks share
     // or overlap one another can make the loaders build.
     uint64_t records_loaded = 0;
+    // Files whose add refreshed an entry of the same name and type instead of making a new
+    // one, counted over the model's life, so that a caller can say how many it replaced.
+    size_t entries_replaced = 0;
 
     RezFile() = default;
     explicit RezFile(const std::wstring& path);

@@ -1,5 +1,5 @@
 // Writing the model as a REZ file: data first, then the directory blocks, the comment
-// section and the header, all into "<target>.tmp", which then replaces the target in one
+// section and the header, all into "<target>.tmp_qvl_<pid>_<tid>", which then replaces the target in one
 // move.
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 
 #include "archive/crypto.h"
 #include "archive/rez_internal.h"
+#include "archive/temp_note.h"
 
 namespace rez {
 
@@ -237,8 +238,12 @@ bool RezFile::save(const std::wstring& target, std::wstring& err, ProgressFn pro
     auto write_failed = [&target](const wchar_t* text) {
         return is_disk_full_error(GetLastError()) ? L"磁盘空间不足，无法保存: " + target : std::wstring(text);
     };
+    // Named after this process and thread: another process saving the same archive, or a
+    // file of the user's called "<archive>.tmp", is never written over or deleted.
+    const std::wstring temp_path = temp_name_beside(target);
+    const TempFileNote note(temp_path);  // outlives the guard, which removes the file
     TempFileGuard tmp;
-    tmp.path = target + L".tmp";
+    tmp.path = temp_path;
     DeleteFileW(tmp.path.c_str());
     // Created empty even when a stale one could not be deleted: offsets assume it.
     tmp.file.reset(CreateFileW(tmp.path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

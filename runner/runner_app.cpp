@@ -81,12 +81,20 @@ int run_runner(HINSTANCE instance, int show_command, const std::wstring& program
 
     SfxPayload payload;
     if (program_file.empty() || !read_sfx(program_file, payload)) {
-        MessageBoxW(nullptr, kNoContainerText, kRunnerCaption, MB_OK | MB_ICONERROR);
+        // A container that is there but could not be unpacked says why, not that it is missing.
+        const std::wstring text = payload.error.empty() ? std::wstring(kNoContainerText) : payload.error;
+        MessageBoxW(nullptr, text.c_str(), kRunnerCaption, MB_OK | MB_ICONERROR);
         return finish(1);
     }
     int code = 1;
     {
         TempArchiveGuard temp_guard;
+        g_runner.temp_archive = payload.temp_archive;
+        std::wstring unusable;
+        if (!sfx_config_showable(payload.config, unusable)) {
+            MessageBoxW(nullptr, unusable.c_str(), kRunnerCaption, MB_OK | MB_ICONERROR);
+            return finish(1);
+        }
         take_settings(payload);
         make_gdi_objects();
         if (create_runner_window(show_command)) {

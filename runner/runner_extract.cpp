@@ -70,7 +70,9 @@ void run_extraction(const ExtractionJob& job) {
     bool ok = rez::RezFile::open(job.archive, model, error);
     if (ok) {
         const HWND window = job.window;
-        ok = model.extract_to_directory(job.dest, error, [window](int percent, const std::wstring& text) {
+        ok = model.extract_to_directory(job.dest, error, [window, &outcome](int percent, const std::wstring& text) {
+            while (outcome.hold.load() && !outcome.stop.load()) Sleep(20);
+            if (outcome.stop.load()) return false;
             auto* copy = new std::wstring(text);
             if (!PostMessageW(window, WM_RUNNER_PROGRESS, static_cast<WPARAM>(percent), reinterpret_cast<LPARAM>(copy)))
                 delete copy;
@@ -172,6 +174,33 @@ void start_extraction(HWND window) {
     }
 }
 
+void request_close(HWND window) {
+    if (!g_runner.running) {
+        DestroyWindow(window);
+        return;
+    }
+    if (g_runner.closing) return;  // already stopping
+    // Ending the process here would cut a file in half: the extraction waits while the user
+    // decides, and stops at its next step when told to.
+    const std::shared_ptr<ExtractionOutcome> outcome = g_runner.outcome;
+    if (outcome) outcome->hold = true;
+    const int answer = MessageBoxW(window, kStopQuestion, runner_title().c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    if (answer != IDYES) {
+        if (outcome) outcome->hold = false;
+        return;
+    }
+    if (!g_runner.running) {  // it ended while the question was up
+        DestroyWindow(window);
+        return;
+    }
+    g_runner.closing = true;
+    if (outcome) {
+        outcome->stop = true;
+        outcome->hold = false;
+    }
+    runner_status(L"状态：正在停止解压...");
+}
+
 void on_extraction_progress(HWND, WPARAM percent, LPARAM text) {
     std::unique_ptr<std::wstring> owned(reinterpret_cast<std::wstring*>(text));
     if (!owned) return;
@@ -183,6 +212,12 @@ void on_extraction_progress(HWND, WPARAM percent, LPARAM text) {
 void on_extraction_done(HWND window) {
     if (!g_runner.running) return;
     g_runner.running = false;
+    if (g_runner.closing) {
+        // Stopped at the user's word: what was written whole stays, and the window goes.
+        g_runner.outcome.reset();
+        DestroyWindow(window);
+        return;
+    }
     if (std::shared_ptr<ExtractionOutcome> outcome = std::move(g_runner.outcome)) {
         g_runner.extract_ok = outcome->extract_ok;
         g_runner.program_started = outcome->program_started;

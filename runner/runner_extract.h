@@ -23,8 +23,15 @@ void launch_detached_thread(std::function<void()> body);
 void start_extraction(HWND window);
 // WM_RUNNER_PROGRESS: progress bar, status line and log; frees the text.
 void on_extraction_progress(HWND window, WPARAM percent, LPARAM text);
-// WM_RUNNER_DONE: the finished or failed state, or closing after the program was started.
+// WM_RUNNER_DONE: the finished or failed state, or closing after the program was started
+// or after the user stopped the extraction to close.
 void on_extraction_done(HWND window);
+
+constexpr wchar_t kStopQuestion[] =
+    L"正在解压文件。确定要停止解压并退出吗？\n已解压完整的文件将保留，未写完的文件会被删除。";
+// WM_CLOSE (the close box, Alt+F4): closes at once when nothing is extracting; else asks,
+// and on yes stops the extraction and closes when it has ended.
+void request_close(HWND window);
 
 // The desktop shortcut after an extraction into dest, when the settings ask for one; its
 // outcome is not reported.

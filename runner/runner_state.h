@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +50,10 @@ enum RunnerControl : int {
 // WM_RUNNER_DONE and read by the window only in that message's handler. Shared with the
 // thread so that a thread still running when the process ends writes into live memory.
 struct ExtractionOutcome {
+    // Set by the window: hold waits at the next step while the user is asked whether to
+    // stop; stop ends the extraction there (a file being written is removed).
+    std::atomic<bool> hold{false};
+    std::atomic<bool> stop{false};
     bool extract_ok = false;
     bool program_started = false;
     std::wstring error_text;
@@ -67,6 +72,7 @@ struct RunnerState {
     bool extract_ok = false;
     bool program_started = false;
     bool finished = false;
+    bool closing = false;  // the user chose to stop: the window goes once the thread has ended
     std::wstring error_text;
     std::shared_ptr<ExtractionOutcome> outcome;  // of the thread that runs or ran last
 

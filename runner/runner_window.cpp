@@ -98,7 +98,7 @@ LRESULT on_ctlcolor_static(HDC dc, HWND control) {
 LRESULT CALLBACK runner_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_COMMAND: return on_command(window, message, wparam, lparam);
-    case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_CLOSE: request_close(window); return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_ERASEBKGND: return on_erase_background(window, reinterpret_cast<HDC>(wparam));
     case WM_DRAWITEM: return on_draw_item(window, message, wparam, lparam);

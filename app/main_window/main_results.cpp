@@ -82,11 +82,15 @@ void reopen_if_rewritten(const TaskResult& r) {
 }
 
 void on_drop_added(TaskResult& r) {
-    std::wstring archive, added, skipped;
-    split_drop_added(r.path, archive, added, skipped);
-    append_log(L"拖放加入完成: " + archive + L"（加入 " + added + L"，跳过 " + skipped + L"）");
+    std::wstring archive, added, skipped, replaced;
+    split_drop_added(r.path, archive, added, skipped, replaced);
+    // Replacing an entry of the same name loses its old content: the user is told.
+    const bool any_replaced = replaced != L"0";
+    append_log(L"拖放加入完成: " + archive + L"（加入 " + added + L"，跳过 " + skipped +
+               (any_replaced ? L"，替换同名 " + replaced : L"") + L"）");
     std::wstring status = L"已加入 " + added + L" 项";
     if (skipped != L"0") status += L"（跳过重复 " + skipped + L" 项）";
+    if (any_replaced) status += L"（替换同名 " + replaced + L" 项）";
     set_status_bar_text(status);
     open_file(archive);
     notify_task_done();
@@ -94,14 +98,17 @@ void on_drop_added(TaskResult& r) {
 
 }  // namespace
 
-void split_drop_added(const std::wstring& text, std::wstring& archive, std::wstring& added,
-                      std::wstring& skipped) {
+void split_drop_added(const std::wstring& text, std::wstring& archive, std::wstring& added, std::wstring& skipped,
+                      std::wstring& replaced) {
     size_t bar = text.find(L'|');
     archive = text.substr(0, bar);
     std::wstring rest = bar == std::wstring::npos ? L"" : text.substr(bar + 1);
     size_t bar2 = rest.find(L'|');
     added = rest.substr(0, bar2);
-    skipped = bar2 == std::wstring::npos ? L"0" : rest.substr(bar2 + 1);
+    rest = bar2 == std::wstring::npos ? L"0" : rest.substr(bar2 + 1);
+    size_t bar3 = rest.find(L'|');
+    skipped = rest.substr(0, bar3);
+    replaced = bar3 == std::wstring::npos ? L"0" : rest.substr(bar3 + 1);
 }
 
 void on_task_result(HWND window, LPARAM lparam) {

@@ -103,7 +103,9 @@ void refuse_while_busy();
 
 // The add-to-archive hand-over text split at line feeds, empty pieces dropped.
 std::vector<std::wstring> split_hand_over_lines(const std::wstring& text);
-// The kind-6 result text "archive|added|skipped" split into its three parts.
-void split_drop_added(const std::wstring& text, std::wstring& archive, std::wstring& added, std::wstring& skipped);
+// The kind-6 result text "archive|added|skipped|replaced" split into its four parts (a
+// missing count reads "0").
+void split_drop_added(const std::wstring& text, std::wstring& archive, std::wstring& added, std::wstring& skipped,
+                      std::wstring& replaced);
 
 }  // namespace rezui

@@ -10,6 +10,7 @@
 #include "app/tools/convert_dialog.h"
 #include "app/operations/dropped_files.h"
 #include "app/operations/autosave.h"
+#include "app/operations/handover_queue.h"
 #include "app/operations/header_editor.h"
 #include "app/main_window/main_window.h"
 #include "app/main_window/messages.h"
@@ -173,8 +174,12 @@ void on_copy_data(HWND window, const COPYDATASTRUCT* cds) {
         break;
     }
     default:
-        // Opening replaces the archive a running job may be reading.
-        if (!text.empty() && !refuse_drop_while_busy(L"打开")) open_named_path(text);
+        // Opening replaces the archive a running job may be reading: it waits for the job.
+        if (text.empty()) break;
+        if (app.busy)
+            queue_hand_over(code, text, L"打开");
+        else
+            open_named_path(text);
         break;
     }
 }
@@ -253,6 +258,7 @@ LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
     case WM_TASK_PROGRESS: on_task_progress(wparam, lparam); break;
     case WM_TASK_RESULT: on_task_result(window, lparam); break;
     case WM_TEST_DONE: on_test_done(window, lparam); break;
+    case WM_RUN_HANDED_OVER: run_waiting_hand_over(window); break;
     case WM_PASSWORD_REQUEST: on_password_request(window); break;
     default: break;
     }

@@ -17,6 +17,8 @@ constexpr UINT WM_TASK_RESULT = WM_APP + 21;  // 0x8015
 constexpr UINT WM_TEST_DONE = WM_APP + 22;  // 0x8016
 // wParam 0, lParam 0: the request waits in rezui::pending_password_request.
 constexpr UINT WM_PASSWORD_REQUEST = WM_APP + 23;  // 0x8017
+// wParam 0, lParam 0: a hand-over that waited for a job may run now (handover_queue.h).
+constexpr UINT WM_RUN_HANDED_OVER = WM_APP + 24;  // 0x8018
 // Private to the about box: applies its two fonts after the common set-up.
 constexpr UINT WM_ABOUT_FONTS = WM_APP + 50;  // 0x8032
 // Consumed by the pump loop of rezui::run_with_pump; never dispatched.

@@ -8,6 +8,7 @@
 
 #include "app/app_state.h"
 #include "app/main_window/messages.h"
+#include "app/operations/handover_queue.h"
 #include "resources/resource.h"
 
 namespace rezui {
@@ -140,6 +141,7 @@ void end_busy() {
         RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     }
     if (HWND t = progress_text()) SetWindowTextW(t, L"就绪");
+    schedule_waiting_hand_over();
 }
 
 void pause_task() {

@@ -75,6 +75,7 @@ void archive_changed(const std::wstring& status) {
 void add_items_to_open_archive(const std::vector<std::wstring>& items) {
     if (refuse_drop_while_busy(L"拖放添加")) return;
     const std::string folder = rez::to_utf8(app.current_folder);
+    const size_t replaced_before = app.archive.entries_replaced;
     int added = 0;
     for (const std::wstring& item : items) {
         std::string entry;
@@ -89,7 +90,10 @@ void add_items_to_open_archive(const std::vector<std::wstring>& items) {
         }
         ++added;
     }
-    if (added > 0) archive_changed(L"已拖入 " + std::to_wstring(added) + L" 个项目");
+    const size_t replaced = app.archive.entries_replaced - replaced_before;
+    if (added > 0)
+        archive_changed(L"已拖入 " + std::to_wstring(added) + L" 个项目" +
+                        (replaced ? L"（替换同名 " + std::to_wstring(replaced) + L" 项）" : L""));
 }
 
 void add_folders_to_open_archive(const std::vector<std::wstring>& items) {

@@ -11,6 +11,7 @@
 #include "app/main_window/messages.h"
 #include "app/main_window/task_ui.h"
 #include "app/operations/dropped_files.h"
+#include "app/operations/handover_queue.h"
 #include "app/operations/open_archive.h"
 #include "app/operations/zip_7z_jobs.h"
 #include "app/tools/pack_dialog.h"
@@ -146,8 +147,14 @@ void pack_drop_worker(PackDropJob job) {
 void start_add_dropped(HWND window, const std::wstring& target, const std::vector<std::wstring>& files) {
     if (target.empty()) return;
     if (window) ShowWindow(window, IsIconic(window) ? SW_RESTORE : SW_SHOW);
-    // The job rewrites the archive, which may be the one a running job reads.
-    if (refuse_drop_while_busy(L"添加到资源包")) return;
+    // The job rewrites the archive, which may be the one a running job reads: it waits
+    // for that job, and the items reach the archive then.
+    if (app.busy) {
+        std::wstring text = target;
+        for (const std::wstring& f : files) text += L"\n" + f;
+        queue_hand_over(COPYDATA_ADD_TO_REZ, text, L"添加到资源包");
+        return;
+    }
     if (archive_ext_lower(target) != "rez" || files.empty()) {
         open_file(target);
         return;
@@ -165,6 +172,12 @@ void add_dropped_worker(AddDroppedJob job) {
     std::wstring err;
     rez::RezFile model;
     bool ok = rez::RezFile::open(job.target, model, err);
+    // Every folder is read before anything is added: a new entry's id must be free over
+    // the whole archive, and a folder that cannot be read is named here, not as a skip.
+    if (ok) {
+        ok = model.load_all_directories(err) && err.empty();
+        if (!ok && err.empty()) err = L"读取目录失败";
+    }
     if (ok) {
         for (const std::wstring& file : job.files) {
             // The model takes any path as a file source, and a missing one would only fail
@@ -186,7 +199,8 @@ void add_dropped_worker(AddDroppedJob job) {
     }
     result->ok = ok;
     if (!ok) result->error = err;
-    result->path = job.target + L"|" + std::to_wstring(added) + L"|" + std::to_wstring(skipped);
+    result->path = job.target + L"|" + std::to_wstring(added) + L"|" + std::to_wstring(skipped) + L"|" +
+                   std::to_wstring(model.entries_replaced);
     post_task_result(result);
 }
 

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "archive/temp_note.h"
 #include "archive/util.h"
 
 namespace rezui {
@@ -83,6 +85,36 @@ std::wstring temp_archive_path() {
     const DWORD n = GetTempPathW(520, buffer);
     std::wstring folder = (n == 0 || n >= 520) ? L"C:\\Windows\\Temp\\" : std::wstring(buffer, n);
     return folder + L"rez_sfx_" + std::to_wstring(GetCurrentProcessId()) + L".rez";
+}
+
+// Writes the embedded archive out; a write cut short (a full disk) removes what it wrote
+// and says why.
+bool write_temp_archive(const std::wstring& temp, const uint8_t* data, size_t size, std::wstring& error) {
+    DWORD code = ERROR_SUCCESS;
+    {
+        rez::FileHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                         nullptr));
+        if (!file) {
+            error = L"无法创建临时文件: " + temp;
+            return false;
+        }
+        for (size_t done = 0; done < size && code == ERROR_SUCCESS;) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 20));
+            DWORD written = 0;
+            if (!WriteFile(file.get(), data + done, chunk, &written, nullptr) || written != chunk)
+                code = GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL : GetLastError();
+            done += written;
+        }
+        if (code == ERROR_SUCCESS && !FlushFileBuffers(file.get())) code = GetLastError();
+    }
+    if (code == ERROR_SUCCESS) return true;
+    DeleteFileW(temp.c_str());
+    const std::wstring amount = std::to_wstring((static_cast<uint64_t>(size) + (1u << 20) - 1) >> 20) + L" MiB";
+    if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL)
+        error = L"临时文件夹所在磁盘空间不足，无法写出内嵌的资源包（需要 " + amount + L"）: " + temp;
+    else
+        error = L"写入临时文件失败（错误 " + std::to_wstring(code) + L"）: " + temp;
+    return false;
 }
 
 bool read_whole(const std::wstring& path, std::vector<uint8_t>& out) {
@@ -324,13 +356,22 @@ bool locate_sfx(const std::vector<uint8_t>& file, SfxLocation& out) {
     return locate_current(file, out) || locate_legacy(file, out);
 }
 
+bool sfx_config_showable(const SfxConfig& config, std::wstring& error) {
+    const size_t length = rez::from_utf8(config.title).size();
+    if (length <= kSfxMaxTitle) return true;
+    error = L"自解压程序的设置无效：标题过长（" + std::to_wstring(length) + L" 个字符，最多 " +
+            std::to_wstring(kSfxMaxTitle) + L" 个）。";
+    return false;
+}
+
 bool read_sfx(const std::wstring& exe_path, SfxPayload& out) {
     std::vector<uint8_t> file;
     if (!read_whole(exe_path, file)) return false;
     SfxLocation where;
     if (!locate_sfx(file, where)) return false;
     const std::wstring temp = temp_archive_path();
-    if (!rez::write_file(temp, file.data() + where.archive_offset, static_cast<size_t>(where.archive_size)))
+    if (!write_temp_archive(temp, file.data() + where.archive_offset, static_cast<size_t>(where.archive_size),
+                            out.error))
         return false;
     out.temp_archive = temp;
     out.archive_size = where.archive_size;
@@ -386,8 +427,8 @@ int build_sfx(const std::wstring& stub, const std::wstring& rez, const std::wstr
 
     // The new program is written beside the output and checked there; an existing output
     // is replaced only by a complete file that reads back.
-    const std::wstring temp = output + L".tmp_qvl_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                              std::to_wstring(GetCurrentThreadId());
+    const std::wstring temp = rez::temp_name_beside(output);
+    const rez::TempFileNote note(temp);
     if (!rez::write_file(temp, image.data(), image.size())) {
         rez::delete_file(temp);
         error = L"写入自解压文件失败";

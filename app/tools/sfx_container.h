@@ -34,9 +34,19 @@ struct SfxConfig {
 
 struct SfxPayload {
     std::wstring temp_archive;  // the caller deletes this file when the path is not empty
+    // Set when the file does carry a container that could not be unpacked (the temporary
+    // archive could not be written): why, for the user. Empty when there is no container.
+    std::wstring error;
     uint64_t archive_size = 0;
     SfxConfig config;  // keeps the caller's values where the header has no such key
 };
+
+// Longest title a self-extractor shows (UTF-16 units); it names the window, its headings
+// and the shortcut.
+constexpr size_t kSfxMaxTitle = 1024;
+// Whether the settings can be shown: false, with error set, for a title too long for a
+// window caption.
+bool sfx_config_showable(const SfxConfig& config, std::wstring& error);
 
 // Largest JSON header a container may carry.
 constexpr uint32_t kSfxMaxHeader = 16u * 1024 * 1024;
@@ -53,7 +63,8 @@ int build_sfx(const std::wstring& stub, const std::wstring& rez, const std::wstr
 
 // The appended container of a program file: its archive goes to the temporary file
 // "rez_sfx_<process id>.rez" (out.temp_archive), its settings into out.config. False when
-// the file carries no valid container or the temporary file cannot be written.
+// the file carries no valid container, or when the temporary file cannot be written: then
+// out.error names the cause and no part of that file is left behind.
 bool read_sfx(const std::wstring& exe_path, SfxPayload& out);
 
 // Where the parts of a container lie inside a program file's bytes.

@@ -25,6 +25,11 @@ namespace {
 
 const wchar_t kRetryHint[] = L"[提示] 请确认目标目录可写，或重新选择解压位置后重试。";
 
+// The running extraction's control (null while none runs) and whether the user chose to
+// stop it and close. The window's thread only.
+std::shared_ptr<SfxRunControl> running_control;
+bool closing = false;
+
 // The header band's colour; made once and kept for the life of the process.
 HBRUSH band_brush() {
     static HBRUSH brush = CreateSolidBrush(RGB(28, 76, 148));
@@ -44,6 +49,8 @@ void set_item_text(HWND dialog, int id, const std::wstring& text) { SetDlgItemTe
 
 void init_dialog(HWND dialog) {
     g_sfx_run_id = dialog;
+    running_control.reset();
+    closing = false;
     if (const SfxPayload* payload = g_sfx_payload) {
         const std::wstring title = rez::from_utf8(payload->config.title);
         SetWindowTextW(dialog, title.c_str());
@@ -87,9 +94,11 @@ void start(HWND dialog) {
     EnableWindow(GetDlgItem(dialog, IDC_SFXRUN_START), FALSE);
     std::unique_ptr<SfxRunJob> job;
     try {
-        job.reset(new SfxRunJob{dest, payload->temp_archive, payload->config, dialog});
+        auto control = std::make_shared<SfxRunControl>();
+        job.reset(new SfxRunJob{dest, payload->temp_archive, payload->config, dialog, control});
         sfx_start_run_thread(job.get());
         job.release();  // the thread owns it now
+        running_control = std::move(control);
     } catch (const std::exception&) {
         // An exception must not leave through the window procedure; the user can try again.
         EnableWindow(GetDlgItem(dialog, IDC_SFXRUN_START), TRUE);
@@ -97,9 +106,36 @@ void start(HWND dialog) {
     }
 }
 
-void close(HWND dialog) {
+void end_window(HWND dialog) {
+    running_control.reset();
+    closing = false;
     g_sfx_run_id = nullptr;
     EndDialog(dialog, 0);
+}
+
+// Closing while files are written would leave one cut in half: the extraction waits while
+// the user decides, and on yes stops at its next step; the window goes when it has ended.
+void close(HWND dialog) {
+    const std::shared_ptr<SfxRunControl> control = running_control;
+    if (!control) {
+        end_window(dialog);
+        return;
+    }
+    if (closing) return;
+    control->hold = true;
+    const int answer = message_box(dialog, kSfxStopQuestion, get_window_text(dialog), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    if (answer != IDYES) {
+        control->hold = false;
+        return;
+    }
+    if (!running_control) {  // it ended while the question was up
+        end_window(dialog);
+        return;
+    }
+    closing = true;
+    control->stop = true;
+    control->hold = false;
+    set_item_text(dialog, IDC_SFXRUN_STATUS, L"正在停止解压...");
 }
 
 void on_item(HWND dialog, WPARAM percent, LPARAM text) {
@@ -112,6 +148,11 @@ void on_item(HWND dialog, WPARAM percent, LPARAM text) {
 
 void on_done(HWND dialog, LPARAM payload) {
     std::unique_ptr<SfxRunResult> result(reinterpret_cast<SfxRunResult*>(payload));
+    running_control.reset();
+    if (closing) {
+        end_window(dialog);
+        return;
+    }
     EnableWindow(GetDlgItem(dialog, IDC_SFXRUN_START), TRUE);
     if (!result) return;
     if (result->ok) {
@@ -151,7 +192,12 @@ void sfx_run_worker(SfxRunJob& job) {
         rez::RezFile archive;
         HWND dialog = job.dialog;
         // Once the window has closed (or another has opened) nothing more is posted.
-        auto progress = [dialog](int percent, const std::wstring& text) {
+        const std::shared_ptr<SfxRunControl> control = job.control;
+        auto progress = [dialog, control](int percent, const std::wstring& text) {
+            if (control) {
+                while (control->hold.load() && !control->stop.load()) Sleep(20);
+                if (control->stop.load()) return false;
+            }
             if (g_sfx_run_id.load() != dialog) return true;
             auto* copy = new (std::nothrow) std::wstring(text);
             if (copy && !PostMessageW(dialog, WM_SFX_WORKER_ITEM, static_cast<WPARAM>(percent),

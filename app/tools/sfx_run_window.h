@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "app/tools/sfx_container.h"
@@ -20,12 +21,23 @@ extern std::atomic<HWND> g_sfx_run_id;
 constexpr UINT WM_SFX_WORKER_ITEM = WM_APP + 30;  // wParam percent, lParam std::wstring*
 constexpr UINT WM_SFX_WORKER_DONE = WM_APP + 31;  // lParam SfxRunResult*
 
+// Shared by the window and its worker: hold makes the worker wait at its next step while
+// the user is asked whether to stop; stop ends the extraction there.
+struct SfxRunControl {
+    std::atomic<bool> hold{false};
+    std::atomic<bool> stop{false};
+};
+
 struct SfxRunJob {
     std::wstring dest;
     std::wstring archive;
     SfxConfig config;
     HWND dialog = nullptr;
+    std::shared_ptr<SfxRunControl> control;  // may be null: nothing stops the run
 };
+
+constexpr wchar_t kSfxStopQuestion[] =
+    L"正在解压文件。确定要停止解压并关闭吗？\n已解压完整的文件将保留，未写完的文件会被删除。";
 
 struct SfxRunResult {
     bool ok = false;

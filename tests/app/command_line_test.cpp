@@ -87,16 +87,18 @@ TEST(CommandLine, ReceiverSplitsHandOverAndDropResultTexts) {
               (V{L"C:\\a.rez", L"C:\\x.txt", L"C:\\y.txt"}));
     EXPECT_TRUE(rezui::split_hand_over_lines(L"").empty());
     const struct {
-        const wchar_t *text, *archive, *added, *skipped;
-    } cases[] = {{L"C:\\a.rez|3|0", L"C:\\a.rez", L"3", L"0"},
-                 {L"C:\\a.rez|3|2", L"C:\\a.rez", L"3", L"2"},
-                 {L"C:\\a.rez|5", L"C:\\a.rez", L"5", L"0"},
-                 {L"C:\\a.rez", L"C:\\a.rez", L"", L"0"}};
+        const wchar_t *text, *archive, *added, *skipped, *replaced;
+    } cases[] = {{L"C:\\a.rez|3|0", L"C:\\a.rez", L"3", L"0", L"0"},
+                 {L"C:\\a.rez|3|2", L"C:\\a.rez", L"3", L"2", L"0"},
+                 {L"C:\\a.rez|3|2|1", L"C:\\a.rez", L"3", L"2", L"1"},
+                 {L"C:\\a.rez|5", L"C:\\a.rez", L"5", L"0", L"0"},
+                 {L"C:\\a.rez", L"C:\\a.rez", L"", L"0", L"0"}};
     for (const auto& c : cases) {
-        std::wstring a, b, s;
-        rezui::split_drop_added(c.text, a, b, s);
+        std::wstring a, b, s, r;
+        rezui::split_drop_added(c.text, a, b, s, r);
         EXPECT_EQ(a, c.archive);
         EXPECT_EQ(b, c.added);
         EXPECT_EQ(s, c.skipped);
+        EXPECT_EQ(r, c.replaced);
     }
 }

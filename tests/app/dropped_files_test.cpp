@@ -13,7 +13,9 @@
 #include "app/browser/browser.h"
 #include "app/command_line.h"
 #include "app/main_window/messages.h"
+#include "app/main_window/task_ui.h"
 #include "app/operations/dropped_files.h"
+#include "app/operations/handover_queue.h"
 #include "app/operations/open_archive.h"
 #include "archive/util.h"
 #include "main_window_fixture.h"
@@ -196,26 +198,25 @@ TEST_F(Drops, OnAFolderListFilesAndFoldersAreCopiedIntoIt) {
 
 // ---- hand-over verbs --------------------------------------------------------------------
 
-TEST_F(Drops, AddToRezFromASecondStartIsRefusedVisiblyWhileAJobRuns) {
+// A hand-over that arrives while a job owns the archive waits, says so, and runs (in
+// arrival order) once the job has ended: nothing handed over is dropped.
+TEST_F(Drops, HandOversWhileAJobRunsWaitVisiblyAndRunAfterIt) {
     const std::vector<uint8_t> before = qvltest::bytes_of(archive);
     app.busy = true;
     h4test::send_copydata(w.hwnd(), rezui::COPYDATA_ADD_TO_REZ, archive + L"\n" + notes);
-    EXPECT_TRUE(h4test::log_has(L"添加到资源包：正在执行其他任务，已拒绝"));
-    EXPECT_NE(h4test::status_part(0).find(L"已拒绝"), std::wstring::npos);
+    EXPECT_TRUE(h4test::log_has(L"添加到资源包：正在执行其他任务，已排队"));
+    EXPECT_NE(h4test::status_part(0).find(L"已排队"), std::wstring::npos);
+    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, archive);
+    EXPECT_TRUE(h4test::log_has(L"打开：正在执行其他任务，已排队"));
     h4test::pump(300);
     EXPECT_EQ(qvltest::bytes_of(archive), before);
-    app.busy = false;
-}
-
-TEST_F(Drops, AnOpenHandedOverWhileAJobRunsIsRefusedVisibly) {
-    app.busy = true;
-    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, archive);
-    EXPECT_TRUE(h4test::log_has(L"打开：正在执行其他任务，已拒绝"));
     EXPECT_FALSE(app.archive_loaded);
-    app.busy = false;
-    h4test::send_copydata(w.hwnd(), rezui::COPYDATA_OPEN, archive);
+    rezui::end_busy();
+    ASSERT_TRUE(h4test::pump_until([] { return h4test::log_has(L"拖放加入完成"); })) << rez::to_utf8(h4test::log_text());
+    ASSERT_TRUE(h4test::pump_until([] { return !rezui::hand_over_waiting() && !app.busy; }));
     ASSERT_TRUE(h4test::wait_idle());
     EXPECT_EQ(app.archive.path, archive);
+    EXPECT_TRUE(in_archive("notes.txt"));
 }
 
 TEST_F(Drops, AddToRezAddsWhatItCanAndCountsTheRest) {

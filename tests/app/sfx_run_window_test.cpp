@@ -379,3 +379,145 @@ TEST(SfxRunProcess, QuarvelWithAnArchiveClicksExtractAndMakesANumberedShortcut) 
     EXPECT_EQ(code, 0u);
     EXPECT_FALSE(qvltest::path_exists(archive_copy));
 }
+
+namespace {
+
+// Stands for a running main program: the single-instance mutex and a main window that
+// answers hand-overs. A self-extractor built on the main program must not hand itself to it.
+struct FakeRunningInstance {
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"MarrowindRez_SingleInstance_Mutex");
+    HWND window = nullptr;
+    int hand_overs = 0;
+    static inline FakeRunningInstance* current = nullptr;
+
+    static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m == WM_COPYDATA && current) ++current->hand_overs;
+        return DefWindowProcW(w, m, wp, lp);
+    }
+    FakeRunningInstance() {
+        current = this;
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"MarrowindRezMainWindow";
+        RegisterClassW(&wc);
+        window = CreateWindowExW(0, wc.lpszClassName, L"Marrowind Quarvel", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
+    }
+    ~FakeRunningInstance() {
+        if (window) DestroyWindow(window);
+        UnregisterClassW(L"MarrowindRezMainWindow", GetModuleHandleW(nullptr));
+        if (mutex) {
+            ReleaseMutex(mutex);
+            CloseHandle(mutex);
+        }
+        current = nullptr;
+    }
+};
+
+// Sleeps while this thread's windows get their messages (a child's hand-over waits on them).
+void pump_for(DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(10);
+    }
+}
+
+// Another visible dialog box of the process than `besides`.
+HWND find_other_box(DWORD pid, HWND besides) {
+    struct Search {
+        DWORD pid;
+        HWND besides;
+        HWND found;
+    } search{pid, besides, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t cls[16] = {};
+            GetClassNameW(window, cls, 16);
+            if (window == s->besides || owner != s->pid || std::wstring(cls) != L"#32770" || !IsWindowVisible(window))
+                return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void press_remote(HWND button) {
+    RECT r{};
+    GetClientRect(button, &r);
+    const LPARAM at = MAKELPARAM((r.right - r.left) / 2, (r.bottom - r.top) / 2);
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(button, WM_LBUTTONUP, 0, at);
+}
+
+}  // namespace
+
+// A self-extractor made from the main program starts as itself while the main program runs
+// (it never hands itself over). Closing its window while it extracts asks first; "是" stops
+// at the next step: the files written are whole, the rest is not written, and the program
+// ends and removes its temporary archive.
+TEST(SfxRunProcess, WhileQuarvelRunsTheSelfExtractorShowsAndClosingMidwayAsksAndStopsCleanly) {
+    ScratchDir dir(L"sfx_stop");
+    qvltest::PrivateTemp temp(L"sfx_stop_tmp");
+    constexpr int kFiles = 1500;
+    std::vector<std::tuple<std::string, std::wstring, std::string>> files;
+    for (int i = 0; i < kFiles; ++i)
+        files.emplace_back("", L"f" + std::to_wstring(1000 + i) + L".bin", std::string(16384, static_cast<char>('a' + i % 26)));
+    const std::wstring rez_path = dir / L"many.rez";
+    stest::make_rez(rez_path, files);
+    rezui::SfxConfig config;
+    config.title = "QvlStopTest";
+    config.default_path = rez::to_utf8(dir / L"out");
+    config.create_shortcut = false;
+    const std::wstring program = dir / L"stop_sfx.exe";
+    std::wstring error;
+    ASSERT_EQ(rezui::build_sfx(rez::exe_directory() + L"\\Quarvel.exe", rez_path, program, config, error), 1)
+        << rez::to_utf8(error);
+
+    FakeRunningInstance running;
+    ASSERT_NE(running.window, nullptr);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring command = L"\"" + program + L"\"";
+    ASSERT_TRUE(CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    rez::unique_kernel process(pi.hProcess), thread(pi.hThread);
+    HWND dialog = nullptr;
+    for (int i = 0; i < 600 && !dialog; ++i) {
+        pump_for(50);
+        dialog = find_process_dialog(pi.dwProcessId);
+    }
+    ASSERT_NE(dialog, nullptr) << "no self-extract window; hand-overs to the running instance: " << running.hand_overs;
+    EXPECT_EQ(running.hand_overs, 0);
+
+    // The close box's command right behind the click, so that it arrives while the
+    // extraction runs.
+    press_remote(GetDlgItem(dialog, IDC_SFXRUN_START));
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    HWND box = nullptr;
+    for (int i = 0; i < 600 && !box; ++i) {
+        pump_for(20);
+        box = find_other_box(pi.dwProcessId, dialog);
+    }
+    ASSERT_NE(box, nullptr) << "closing asked nothing";
+    EXPECT_NE(remote_text(box, 0xFFFF).find(L"确定要停止解压并关闭吗"), std::wstring::npos);
+    press_remote(GetDlgItem(box, IDYES));
+    ASSERT_EQ(WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0);
+
+    int whole = 0;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::wstring path = dir / (L"out\\f" + std::to_wstring(1000 + i) + L".bin");
+        if (!qvltest::path_exists(path)) continue;
+        EXPECT_EQ(qvltest::read_text(path), std::string(16384, static_cast<char>('a' + i % 26))) << rez::to_utf8(path);
+        ++whole;
+    }
+    EXPECT_LT(whole, kFiles) << "the extraction was not stopped";
+    EXPECT_EQ(qvltest::folder_names(dir / L"out").size(), static_cast<size_t>(whole));
+    EXPECT_FALSE(qvltest::path_exists(temp.dir / (L"rez_sfx_" + std::to_wstring(pi.dwProcessId) + L".rez")));
+}

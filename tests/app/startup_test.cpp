@@ -25,12 +25,26 @@ TEST(Startup, StaleTempNamesSpareLiveProcesses) {
     } cases[] = {
         {L"qvl_dragout_" + own_pid(), false},
         {L"qvl_dragout_" + dead, true},
-        {L"qvl_dragout_", true},
+        {L"qvl_dragout_", false},
         {L"rez_sfx_" + dead + L".rez", true},
         {L"rez_sfx_" + own_pid() + L".rez", false},
         {L"rez_sfx_" + dead + L".REZ", false},
         {L"rez_sfx_" + dead + L".rez.bak", false},
-        {L"qvl_autosave_" + dead, false},
+        {L"rez_sfx_x" + dead + L".rez", false},
+        // Every work folder of a job: conversion, wizard, autosave, pack drop.
+        {L"qvl_conv_" + dead + L"_0", true},
+        {L"qvl_conv_" + own_pid() + L"_0", false},
+        {L"qvl_wiz_" + dead + L"_12", true},
+        {L"qvl_autosave_" + dead + L"_3", true},
+        {L"qvl_autosave_" + dead, true},
+        {L"qvl_packdrop_" + dead, true},
+        {L"qvl_packdrop_" + own_pid(), false},
+        // Names that only look alike are someone else's.
+        {L"qvl_conv_" + dead + L"_x", false},
+        {L"qvl_conv_" + dead + L".zip", false},
+        {L"qvl_Conv_" + dead + L"_0", false},
+        {L"qvl_selftest.log", false},
+        {L"qvl__" + dead, false},
         {L"xqvl_dragout_" + dead, false},
         {L"Qvl_dragout_" + dead, false},
     };
@@ -58,6 +72,43 @@ TEST(Startup, CleanupRemovesOnlyLeftoversOfEndedRuns) {
     EXPECT_NE(GetFileAttributesW(live_folder.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(rez::file_exists(dir / (L"rez_sfx_" + own_pid() + L".rez")));
     EXPECT_TRUE(rez::file_exists(dir / L"other.txt"));
+}
+
+// A killed save or conversion leaves its temporary file beside the user's file, where only
+// the note in the temporary folder leads; the note of an ended process takes the file with
+// it when the file carries that process's temporary name, and nothing else.
+TEST(Startup, CleanupRemovesTemporaryFilesThatNotesOfEndedRunsName) {
+    qvltest::ScratchDir temp(L"cleanup_temp");
+    qvltest::ScratchDir user(L"cleanup_user");
+    auto put = [](const std::wstring& path, const std::wstring& text) {
+        return rez::write_file(path, reinterpret_cast<const uint8_t*>(text.data()), text.size() * sizeof(wchar_t));
+    };
+    const std::wstring left = user / L"game.zip.tmp_qvl_4000000000_77";
+    const std::wstring left_rez = user / L"u.rez.tmp_qvl_4000000000_5";
+    const std::wstring live = user / (L"v.rez.tmp_qvl_" + own_pid() + L"_5");
+    const std::wstring mine = user / L"u.rez.tmp";
+    const std::wstring other_pid = user / L"w.rez.tmp_qvl_4000000001_5";
+    for (const std::wstring& f : {left, left_rez, live, mine, other_pid}) ASSERT_TRUE(put(f, L"data"));
+    ASSERT_TRUE(put(temp / L"qvl_tmpnote_4000000000_0.txt", left));
+    ASSERT_TRUE(put(temp / L"qvl_tmpnote_4000000000_1.txt", left_rez));
+    ASSERT_TRUE(put(temp / L"qvl_tmpnote_4000000000_2.txt", mine));       // not a name of ours
+    ASSERT_TRUE(put(temp / L"qvl_tmpnote_4000000000_3.txt", other_pid));  // another process's name
+    ASSERT_TRUE(put(temp / (L"qvl_tmpnote_" + own_pid() + L"_0.txt"), live));
+    const std::wstring conv = temp / L"qvl_conv_4000000000_0";
+    ASSERT_TRUE(CreateDirectoryW(conv.c_str(), nullptr));
+    ASSERT_TRUE(put(conv + L"\\member.bin", L"unpacked"));
+
+    rezui::cleanup_stale_temp(temp.path());
+
+    EXPECT_FALSE(rez::file_exists(left));
+    EXPECT_FALSE(rez::file_exists(left_rez));
+    EXPECT_TRUE(rez::file_exists(live));
+    EXPECT_TRUE(rez::file_exists(mine));
+    EXPECT_TRUE(rez::file_exists(other_pid));
+    for (int n = 0; n < 4; ++n)
+        EXPECT_FALSE(rez::file_exists(temp / (L"qvl_tmpnote_4000000000_" + std::to_wstring(n) + L".txt")));
+    EXPECT_TRUE(rez::file_exists(temp / (L"qvl_tmpnote_" + own_pid() + L"_0.txt")));
+    EXPECT_EQ(GetFileAttributesW(conv.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Startup, CleanupTakesLinksInsideLeftoversButNeverWhatTheyPointTo) {

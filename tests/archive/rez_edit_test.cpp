@@ -2,6 +2,9 @@
 // replace, move and copy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "archive/rez_model.h"
 #include "rez_test_util.h"
 #include "test_support.h"
@@ -287,3 +290,73 @@ TEST(RezEdit, Copy) {
 }
 
 }  // namespace
+
+namespace {
+
+void collect_file_ids(const rez::Entry& dir, std::vector<uint32_t>& ids) {
+    for (const rez::Entry& c : dir.children) {
+        if (c.is_dir)
+            collect_file_ids(c, ids);
+        else
+            ids.push_back(c.id);
+    }
+}
+
+}  // namespace
+
+// An archive opened from disk has read its root folder only; files added to it (one by
+// one, as a folder, or a folder's contents) take ids used nowhere in the archive, also not
+// in folders that had not been read yet.
+TEST(RezEdit, NewIdsAreFreeOverTheWholeArchive) {
+    qvltest::ScratchDir d(L"rezedit");
+    write_text(d / L"a.txt", "a");
+    write_text(d / L"b.txt", "b");
+    write_text(d / L"c.txt", "c");
+    const std::wstring folder = d / L"Pack";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    write_text(folder + L"\\p.txt", "p");
+    {
+        rez::RezFile m;
+        std::string out;
+        ASSERT_TRUE(m.add_file("SUB\\DEEP", d / L"a.txt", out));
+        ASSERT_TRUE(m.add_file("SUB", d / L"b.txt", out));
+        std::wstring err;
+        ASSERT_TRUE(m.save(d / L"ids.rez", err)) << rez::to_utf8(err);
+    }
+    const struct {
+        const char* what;
+        std::function<bool(rez::RezFile&)> add;
+    } cases[] = {
+        {"file", [&](rez::RezFile& m) { std::string out; return m.add_file("", d / L"c.txt", out); }},
+        {"folder", [&](rez::RezFile& m) { std::string out; return m.add_directory_tree("", folder, out); }},
+        {"contents", [&](rez::RezFile& m) { std::wstring err; return m.add_directory_contents("", folder, err); }},
+    };
+    for (const auto& c : cases) {
+        rez::RezFile m;
+        std::wstring err;
+        ASSERT_TRUE(rez::RezFile::open(d / L"ids.rez", m, err)) << rez::to_utf8(err);
+        ASSERT_TRUE(c.add(m)) << c.what;
+        ASSERT_TRUE(m.load_all_directories(err)) << rez::to_utf8(err);
+        std::vector<uint32_t> ids;
+        collect_file_ids(m.root, ids);
+        ASSERT_EQ(ids.size(), 3u) << c.what;
+        std::sort(ids.begin(), ids.end());
+        EXPECT_TRUE(std::adjacent_find(ids.begin(), ids.end()) == ids.end()) << c.what;
+    }
+}
+
+TEST(RezEdit, CountsTheEntriesAnAddReplaced) {
+    qvltest::ScratchDir d(L"rezedit");
+    qvltest::ScratchDir d2(L"rezedit2");
+    write_text(d / L"same.txt", "one");
+    write_text(d2 / L"same.txt", "two");
+    write_text(d / L"other.txt", "x");
+    rez::RezFile m;
+    std::string out;
+    ASSERT_TRUE(m.add_file("", d / L"same.txt", out));
+    ASSERT_TRUE(m.add_file("", d / L"other.txt", out));
+    EXPECT_EQ(m.entries_replaced, 0u);
+    ASSERT_TRUE(m.add_file("", d2 / L"same.txt", out));
+    EXPECT_EQ(m.entries_replaced, 1u);
+    EXPECT_EQ(m.root.children.size(), 2u);
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/rez_model.h"
+#include "archive/temp_note.h"
 #include "rez_test_util.h"
 #include "test_support.h"
 
@@ -50,7 +51,7 @@ TEST(RezSave, EmptyModel) {
     EXPECT_EQ(rez::load_u32le(&b[143]), 168u);
     EXPECT_EQ(std::string(b.begin() + 2, b.begin() + 24), "RezMgr Version 1 Copyr");
     EXPECT_EQ(m.path, f / L"e.rez");
-    EXPECT_FALSE(reztest::exists_any(f / L"e.rez.tmp"));
+    EXPECT_FALSE(reztest::exists_any(rez::temp_name_beside(f / L"e.rez")));
     rez::RezFile back = reopen(f / L"e.rez");
     EXPECT_TRUE(back.root.children.empty());
 }
@@ -131,7 +132,7 @@ TEST(RezSave, ProgressSequenceAndCancel) {
     }));
     EXPECT_EQ(pcts, (std::vector<int>{0, 5, 10, 10, 40, 70, 85, 95, 100}));
 
-    // Cancel in the data loop: no .tmp left, entries as they were, target untouched.
+    // Cancel in the data loop: no temporary file left, entries as they were, target untouched.
     const Bytes before = read(f / L"p.rez");
     rez::RezFile opened = reopen(f / L"p.rez");
     const rez::Entry snapshot = *opened.find_entry("d\\b.txt");
@@ -142,7 +143,7 @@ TEST(RezSave, ProgressSequenceAndCancel) {
         return text.find(L"(2/2)") == std::wstring::npos;
     }));
     EXPECT_EQ(err, L"操作已取消");
-    EXPECT_FALSE(reztest::exists_any(f / L"p.rez.tmp"));
+    EXPECT_FALSE(reztest::exists_any(rez::temp_name_beside(f / L"p.rez")));
     EXPECT_EQ(read(f / L"p.rez"), before);
     EXPECT_EQ(snapshot.pos, 169u);
     EXPECT_EQ(opened.find_entry("d\\b.txt")->pos, snapshot.pos);
@@ -164,7 +165,7 @@ TEST(RezSave, VanishedDiskSourceFailsTheSave) {
     ASSERT_FALSE(m.save(f / L"v.rez", err));
     EXPECT_EQ(err, L"读取资源失败: sub\\gone.txt（无法读取文件 " + (f / L"gone.txt") + L"）");
     EXPECT_EQ(read(f / L"v.rez"), before);
-    EXPECT_FALSE(reztest::exists_any(f / L"v.rez.tmp"));
+    EXPECT_FALSE(reztest::exists_any(rez::temp_name_beside(f / L"v.rez")));
     // A file that a save already stored is taken from the archive once its disk copy is gone.
     m.remove_entries("sub");
     DeleteFileW((f / L"keep.txt").c_str());
@@ -188,7 +189,7 @@ TEST(RezSave, UnreadableFolderRefusesTheSave) {
     ASSERT_FALSE(m.save(f / L"bad.rez", err));
     EXPECT_NE(err.find(L"File entry extra data incomplete"), std::wstring::npos) << rez::to_utf8(err);
     EXPECT_EQ(read(f / L"bad.rez"), file);
-    EXPECT_FALSE(reztest::exists_any(f / L"bad.rez.tmp"));
+    EXPECT_FALSE(reztest::exists_any(rez::temp_name_beside(f / L"bad.rez")));
 }
 
 TEST(RezSave, SameNamedSiblingsKeepTheirOwnData) {
@@ -277,10 +278,10 @@ TEST(RezSave, FailedReplaceKeepsOldArchiveAndTheNewOne) {
     m.replace_entry("a.txt", f / L"a.txt");
     ASSERT_FALSE(m.save(f / L"r.rez", err));
     EXPECT_NE(err.find(L"移动临时文件到目标失败"), std::wstring::npos);
-    EXPECT_NE(err.find(f / L"r.rez.tmp"), std::wstring::npos);
+    EXPECT_NE(err.find(rez::temp_name_beside(f / L"r.rez")), std::wstring::npos);
     lock.close();
     EXPECT_EQ(read(f / L"r.rez"), before);
-    EXPECT_EQ(data_of(reopen(f / L"r.rez.tmp"), "a.txt"), "new content");
+    EXPECT_EQ(data_of(reopen(rez::temp_name_beside(f / L"r.rez")), "a.txt"), "new content");
     EXPECT_EQ(m.path, f / L"r.rez");
     EXPECT_EQ(m.find_entry("a.txt")->pos, 0u);  // still to be read from disk
 }
@@ -320,3 +321,17 @@ TEST(RezSave, ReadEntrySource) {
 }
 
 }  // namespace
+
+TEST(RezSave, UsersOwnTmpFileBesideTheArchiveIsLeftAlone) {
+    Fixture f;
+    rez::RezFile m;
+    std::string out;
+    m.add_file("", f.text(L"a.txt", "content"), out);
+    write_text(f / L"u.rez.tmp", "the user's own notes");
+    std::wstring err;
+    ASSERT_TRUE(m.save(f / L"u.rez", err)) << rez::to_utf8(err);
+    const Bytes kept = read(f / L"u.rez.tmp");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "the user's own notes");
+    EXPECT_EQ(data_of(reopen(f / L"u.rez"), "a.txt"), "content");
+    EXPECT_FALSE(reztest::exists_any(rez::temp_name_beside(f / L"u.rez")));
+}

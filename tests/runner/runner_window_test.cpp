@@ -338,3 +338,66 @@ TEST(RunnerNames, AShortcutTargetOutsideTheFolderPointsTheShortcutAtTheFolder) {
 }
 
 }  // namespace
+
+// Closing while files are written asks first. "否" lets the extraction go on; "是" stops it at
+// its next step: every file written is whole, the rest is not written, and the runner ends
+// (with 1: nothing finished) and removes its temporary archive.
+TEST(RunnerExtraction, TheCloseBoxMidwayAsksAndStopsBetweenFiles) {
+    constexpr int kFiles = 800;
+    auto content = [](int i) { return std::string(32768, static_cast<char>('a' + i % 26)); };
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < kFiles; ++i) files.emplace_back("f" + std::to_string(1000 + i) + ".bin", content(i));
+    RunnerFixture f(files);
+    f.build(one_page(f.dest));
+    std::wstring question;
+    auto box = [] {
+        HWND b = qvltest::visible_dialog_of_this_thread();
+        return b && b != g_runner.main_window ? b : nullptr;
+    };
+    // The close box's command, queued right behind the click or the answer, so that it
+    // arrives while the extraction runs (the steps' timer waits for a quiet queue).
+    auto close_box = [] { return PostMessageW(g_runner.main_window, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE; };
+    Session s;
+    s.steps = {
+        [&] { return click(control(rezui::kIdMain)) && close_box(); },
+        wait_for([&] { return box() != nullptr; }),
+        act([&] { question = text_of(GetDlgItem(box(), 0xFFFF)); }),
+        [&] { return click(GetDlgItem(box(), IDNO)) && close_box(); },
+        wait_for([&] { return box() != nullptr && g_runner.running; }),
+        [&] { return click(GetDlgItem(box(), IDYES)); },
+    };
+    EXPECT_EQ(s.run(f.sfx_path), 1);
+    EXPECT_TRUE(s.all_steps_done()) << "stopped at step " << s.next;
+    EXPECT_TRUE(contains(question, L"确定要停止解压并退出吗")) << rez::to_utf8(question);
+    int whole = 0;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::wstring path = f.dest + L"\\f" + std::to_wstring(1000 + i) + L".bin";
+        if (!qvltest::path_exists(path)) continue;
+        EXPECT_EQ(qvltest::read_text(path), content(i)) << rez::to_utf8(path);
+        ++whole;
+    }
+    EXPECT_LT(whole, kFiles) << "the extraction was not stopped";
+    EXPECT_EQ(qvltest::folder_names(f.dest).size(), static_cast<size_t>(whole));
+    EXPECT_FALSE(f.temp_archive_left());
+}
+
+// A title far too long for a window caption (a hostile or broken container): the runner
+// says so and ends, instead of running on without a window.
+TEST(RunnerWindow, ATitleTooLongForAWindowIsReportedAndEndsWith1) {
+    RunnerFixture f;
+    rezui::SfxConfig config = one_page(f.dest);
+    config.title = std::string(2000000, 'T');
+    f.build(config);
+    std::wstring box_text;
+    Session s;
+    s.limit_ms = 60000;
+    s.steps = {
+        wait_for([] { return qvltest::visible_dialog_of_this_thread() != nullptr; }),
+        act([&] { box_text = text_of(GetDlgItem(qvltest::visible_dialog_of_this_thread(), 0xFFFF)); }),
+        [] { return click(GetDlgItem(qvltest::visible_dialog_of_this_thread(), IDOK)); },
+    };
+    EXPECT_EQ(s.run(f.sfx_path), 1);
+    EXPECT_TRUE(s.all_steps_done()) << "stopped at step " << s.next;
+    EXPECT_TRUE(contains(box_text, L"标题过长")) << rez::to_utf8(box_text);
+    EXPECT_FALSE(f.temp_archive_left());
+}

@@ -8,6 +8,10 @@
 //   instance_probe close-box                  posts WM_CLOSE to that box
 //   instance_probe wait-added ARCHIVE N SECONDS
 //                                             0 once its log says N items were dropped into ARCHIVE
+//   instance_probe wait-log TEXT SECONDS      0 once its log holds TEXT
+//   instance_probe count                      prints how many main windows there are
+//   instance_probe box-text CAPTION SECONDS   0 once a message box titled CAPTION is up (of any
+//                                             program): prints its text (UTF-8) and closes it
 #include <windows.h>
 
 #include <cstdio>
@@ -45,11 +49,58 @@ HWND owned_box(HWND window) {
     return popup && popup != window && IsWindowVisible(popup) ? popup : nullptr;
 }
 
+void print_utf8(const std::wstring& text) {
+    std::string bytes(text.size() * 4 + 1, '\0');
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
+                                      static_cast<int>(bytes.size()), nullptr, nullptr);
+    fwrite(bytes.data(), 1, n > 0 ? static_cast<size_t>(n) : 0, stdout);
+    fflush(stdout);
+}
+
+int count_main_windows() {
+    int count = 0;
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            wchar_t cls[64] = {};
+            GetClassNameW(window, cls, 64);
+            if (std::wstring(cls) == L"MarrowindRezMainWindow") ++*reinterpret_cast<int*>(data);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+HWND find_box(const std::wstring& caption) {
+    HWND box = nullptr;
+    while ((box = FindWindowExW(nullptr, box, L"#32770", caption.c_str())))
+        if (IsWindowVisible(box)) return box;
+    return nullptr;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     std::wstring verb = argv[1];
+    if (verb == L"count") {
+        wprintf(L"%d\n", count_main_windows());
+        return 0;
+    }
+    if (verb == L"box-text" && argc > 3) {
+        const int seconds = _wtoi(argv[3]);
+        for (int i = 0; i < seconds * 10; ++i) {
+            if (HWND box = find_box(argv[2])) {
+                wchar_t text[4096] = {};
+                SendMessageTimeoutW(GetDlgItem(box, 0xFFFF), WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text),
+                                    SMTO_ABORTIFHUNG, 2000, nullptr);
+                print_utf8(std::wstring(text) + L"\n");
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return 0;
+            }
+            Sleep(100);
+        }
+        return 1;
+    }
     if (verb == L"close") {
         HWND w = main_window();
         return w && PostMessageW(w, WM_CLOSE, 0, 0) ? 0 : 1;
@@ -67,6 +118,10 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring expected = verb == L"wait-caption" && argc > 2 ? argv[2] : L"";
     if (verb == L"wait-added" && argc > 3)
         expected = std::wstring(L"拖放加入完成: ") + argv[2] + L"（加入 " + argv[3] + L"，";
+    if (verb == L"wait-log" && argc > 2) {
+        expected = argv[2];
+        verb = L"wait-added";  // the same look at the log
+    }
     int seconds = _wtoi(argv[argc - 1]);
     for (int i = 0; i < seconds * 10; ++i) {
         HWND w = main_window();
