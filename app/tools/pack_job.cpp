@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <condition_variable>
 #include <cwctype>
+#include <mutex>
 
 #include "archive/member_extract.h"
 #include "archive/rez_model.h"
@@ -13,6 +15,10 @@ namespace rezui {
 std::atomic<bool> pack_cancel{false};
 
 namespace {
+
+std::mutex hold_mutex;
+std::condition_variable hold_changed;
+bool job_held = false;
 
 constexpr const wchar_t* kCancelled = L"操作已取消";
 
@@ -67,7 +73,7 @@ struct PackRun {
 };
 
 bool pack_impl_on_file(PackRun& run, const std::wstring& path) {
-    if (pack_cancel.load()) {
+    if (pack_job_should_stop()) {
         run.ok = false;
         run.error = kCancelled;
         return false;
@@ -85,7 +91,7 @@ bool pack_impl_on_file(PackRun& run, const std::wstring& path) {
 }
 
 bool pack_impl_on_progress(PackRun& run, int percent, const std::wstring& text) {
-    if (pack_cancel.load()) return false;
+    if (pack_job_should_stop()) return false;
     int a = 0, b = 0;
     parse_step_counter(text, a, b);
     std::wstring line;
@@ -96,6 +102,20 @@ bool pack_impl_on_progress(PackRun& run, int percent, const std::wstring& text) 
 }
 
 }  // namespace
+
+void hold_pack_job(bool held) {
+    {
+        std::lock_guard<std::mutex> lock(hold_mutex);
+        job_held = held;
+    }
+    hold_changed.notify_all();
+}
+
+bool pack_job_should_stop() {
+    std::unique_lock<std::mutex> lock(hold_mutex);
+    hold_changed.wait(lock, [] { return !job_held || pack_cancel.load(); });
+    return pack_cancel.load();
+}
 
 std::wstring path_file_name(const std::wstring& path) {
     size_t s = last_separator(path);
@@ -189,7 +209,7 @@ bool pack_impl(const std::vector<std::wstring>& sources, const std::wstring& out
     rez::FileFn on_file = [&run](const std::wstring& path) { return pack_impl_on_file(run, path); };
     for (const auto& source : sources) {
         if (!run.ok) break;
-        if (pack_cancel.load()) {
+        if (pack_job_should_stop()) {
             run.ok = false;
             error = kCancelled;
             break;
@@ -223,7 +243,7 @@ bool extract_impl(const std::wstring& archive, const std::wstring& destination, 
                   const PackProgressFn& progress) {
     // Asked before every file, so a cancel stops the unpacking where it is; files already
     // written stay.
-    rez::ProgressFn on_progress = [](int, const std::wstring&) { return !pack_cancel.load(); };
+    rez::ProgressFn on_progress = [](int, const std::wstring&) { return !pack_job_should_stop(); };
     rez::LogFn on_log = [&progress](int percent, const std::wstring& text) {
         std::wstring line;
         if (!text.empty() && (percent % 5 == 0 || percent == 100))

@@ -70,3 +70,13 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
     z.writestr("ok.txt", "fine")
     z.writestr("../x", "escaped")
 PY
+
+# A folder of 20,000 small files to pack (the pack writes its archive beside it).
+rm -rf "$out/small_files"
+mkdir -p "$out/small_files/many"
+python3 - "$out/small_files/many" <<'PY'
+import sys
+for i in range(20000):
+    with open("%s/f%05d.txt" % (sys.argv[1], i), "w") as f:
+        f.write("small file %d" % i)
+PY
