@@ -24,6 +24,8 @@ bool pack_job_should_stop();
 
 // Writes output from the sources (files become root entries, folders root folders).
 // Adding reports 0-50 %, writing 50-100 %. Nothing is written unless every source was added.
+// Files whose names differ only in case (from a case-sensitive folder) cannot share one
+// archive folder: each later one is stored as "name (n).ext", and the log says so.
 bool pack_impl(const std::vector<std::wstring>& sources, const std::wstring& output, std::wstring& error,
                const PackProgressFn& progress);
 // Unpacks a REZ, ZIP or 7z archive below destination; stops between files once cancelled.
