@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -33,6 +34,16 @@ struct PackProgressMsg {
     bool save_phase = false;
     std::wstring current;
     std::wstring log;
+    bool news = false;  // posted since the dialog last took it
+};
+
+// A pack or extract dialog asked for while another one is up: it runs when that one has
+// closed, in the order asked.
+struct DialogRequest {
+    int mode = 0;  // 0 pack, 1 extract
+    HWND owner = nullptr;
+    std::wstring archive, destination;
+    bool deferred = false;  // asked while another dialog was up
 };
 
 struct RateSample {
@@ -62,8 +73,15 @@ struct PackDialogState {
 };
 
 PackDialogState state;
+std::deque<DialogRequest> queued_dialogs;
 std::mutex progress_mutex;
 std::shared_ptr<PackProgressMsg> shared_progress;
+// When the dialog last took the shared record: the worker posts no new message sooner than
+// kProgressGapMs after it, so a job of many small files never floods the dialog's queue and
+// clicks and keys are answered at once. The timer shows what came in between.
+std::atomic<ULONGLONG> progress_taken_at{0};
+constexpr ULONGLONG kProgressGapMs = 200;
+constexpr UINT kProgressTimerMs = 250;
 
 bool extracting() { return state.mode == 1; }
 
@@ -79,6 +97,7 @@ void reset_progress_record() {
         shared_progress.reset();
     }
     state.post_pending.exchange(false);
+    progress_taken_at = 0;
     state.samples.clear();
     state.log_text.clear();
 }
@@ -109,6 +128,7 @@ void extract_thread(ThreadArgs* args) {
 
 void start_worker(HWND dialog, void (*entry)(ThreadArgs*)) {
     state.phase = kRunning;
+    SetTimer(dialog, ID_TIMER_PROGRESS, kProgressTimerMs, nullptr);
     state.worker = std::thread(entry, new ThreadArgs{dialog, state.job});
 }
 
@@ -132,11 +152,14 @@ void init_common(HWND dialog) {
     enable_item(dialog, IDC_PACK_MINIMIZE, true);
     enable_item(dialog, IDC_PACK_STOP, true);
     enable_item(dialog, IDC_PACK_CLOSE, false);
+    // The log is appended to, never rewritten; a long job's log outgrows the default limit.
+    SendDlgItemMessageW(dialog, IDC_PACK_LOG, EM_SETLIMITTEXT, 0, 0);
 }
 
 INT_PTR on_init_dialog(HWND dialog) {
     init_common(dialog);
     pack_cancel.exchange(false);
+    hold_pack_job(false);
     reset_progress_record();
     if (!extracting()) {
         state.opened_at = GetTickCount64();
@@ -192,8 +215,12 @@ void on_collect_timer(HWND dialog) {
     start_worker(dialog, pack_thread);
 }
 
+void take_progress(HWND dialog);
+
 void on_timer(HWND dialog, WPARAM id) {
     if (id == ID_TIMER_COLLECT) on_collect_timer(dialog);
+    // A message on its way shows the news itself.
+    if (id == ID_TIMER_PROGRESS && !state.post_pending.load()) take_progress(dialog);
 }
 
 std::wstring format_number(const wchar_t* format, double a, double b = 0) {
@@ -217,14 +244,16 @@ void show_rate(HWND dialog, ULONGLONG now, int done, int total) {
     set_item(dialog, IDC_PACK_TIME_LEFT, remaining_time_text(remaining));
 }
 
-void on_progress(HWND dialog) {
+// Shows what the worker reported since the last time, if anything.
+void take_progress(HWND dialog) {
     PackProgressMsg msg;
     {
         std::lock_guard<std::mutex> lock(progress_mutex);
-        if (!shared_progress) return;
+        if (!shared_progress || !shared_progress->news) return;
         msg = *shared_progress;
         shared_progress->log.clear();
-        state.post_pending.exchange(false);
+        shared_progress->news = false;
+        progress_taken_at = GetTickCount64();
     }
     SendDlgItemMessageW(dialog, IDC_PACK_PROGRESS, PBM_SETPOS, msg.percent, 0);
     const ULONGLONG now = GetTickCount64();
@@ -252,7 +281,14 @@ void on_progress(HWND dialog) {
     append_pack_log(dialog, msg.log);
 }
 
+void on_progress(HWND dialog) {
+    state.post_pending.exchange(false);
+    take_progress(dialog);
+}
+
 void on_done(HWND dialog, PackJob* job) {
+    KillTimer(dialog, ID_TIMER_PROGRESS);
+    take_progress(dialog);  // the last steps' log lines come before the result
     state.phase = kFinished;
     SendDlgItemMessageW(dialog, IDC_PACK_PROGRESS, PBM_SETPOS, 100, 0);
     set_item(dialog, IDC_PACK_CURRENT, extracting() ? L"当前解压文件：完成" : L"当前压缩文件：完成");
@@ -285,10 +321,21 @@ void on_done(HWND dialog, PackJob* job) {
     delete job;
 }
 
+// The job waits at its next step while the user is asked whether to stop or close it, so
+// a "yes" stops it before another file; "no" lets it go on.
+struct JobHeldWhileAsking {
+    JobHeldWhileAsking() { hold_pack_job(true); }
+    ~JobHeldWhileAsking() { hold_pack_job(false); }
+};
+
 void on_stop(HWND dialog) {
+    if (state.phase == kFinished) return;
+    JobHeldWhileAsking held;
     const wchar_t* question = extracting() ? L"确定要终止解压吗？\n终止后将保留已解压的文件。"
                                            : L"确定要终止压缩吗？\n终止后将不写入 .rez 文件。";
     if (message_box(dialog, question, L"终止确认", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) return;
+    // A job that ended while the question was up has been reported as it ended.
+    if (state.phase == kFinished) return;
     pack_cancel.exchange(true);
     append_pack_log(dialog, std::wstring(extracting() ? L"[终止] 已请求终止解压" : L"[终止] 已请求终止压缩") +
                                 L"，正在等待当前任务完成...\r\n");
@@ -311,13 +358,20 @@ void on_close(HWND dialog) {
         EndDialog(dialog, 1);
         return;
     }
+    JobHeldWhileAsking held;
     const wchar_t* question = extracting() ? L"正在解压中，确定要关闭窗口吗？" : L"正在压缩中，确定要关闭窗口吗？";
     if (message_box(dialog, question, L"提示", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return;
+    if (state.phase == kFinished) {
+        EndDialog(dialog, 1);
+        return;
+    }
     pack_cancel.exchange(true);
     EndDialog(dialog, 0);
 }
 
 void on_destroy() {
+    // A dialog taken down with its owner stops its job: the opener waits for the worker.
+    if (state.phase != kFinished) pack_cancel.exchange(true);
     if (state.bold_font) DeleteObject(state.bold_font);
     state.bold_font = nullptr;
 }
@@ -325,9 +379,9 @@ void on_destroy() {
 // After the modal loop: the worker is joined (a closed dialog leaves it to stop at its next
 // callback) and a job whose done message was lost with the window is freed.
 void finish_dialog() {
+    hold_pack_job(false);
     if (state.worker.joinable()) state.worker.join();
     free_job();
-    state.showing = false;
 }
 
 }  // namespace
@@ -353,7 +407,9 @@ void post_pack_progress(HWND dialog, int percent, int done, int total, bool save
         shared_progress->save_phase = save_phase;
         shared_progress->current = current;
         if (!log.empty()) shared_progress->log += log;
-        post = !state.post_pending.exchange(true);
+        shared_progress->news = true;
+        post = !state.post_pending.load() && GetTickCount64() - progress_taken_at.load() >= kProgressGapMs;
+        if (post) state.post_pending.exchange(true);
     }
     if (post) PostMessageW(dialog, WM_PACK_PROGRESS, 0, 0);
 }
@@ -363,13 +419,12 @@ void append_pack_log(HWND dialog, const std::wstring& text) {
     state.log_text += text;
     HWND box = GetDlgItem(dialog, IDC_PACK_LOG);
     if (!box) return;
-    SendMessageW(box, WM_SETREDRAW, FALSE, 0);
-    SetWindowTextW(box, state.log_text.c_str());
-    SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+    // Only the new text goes in, at the end, so a long log costs no more per line than a
+    // short one, and the box scrolls to it.
     const WPARAM length = static_cast<WPARAM>(GetWindowTextLengthW(box));
     SendMessageW(box, EM_SETSEL, length, static_cast<LPARAM>(length));
+    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageW(box, EM_SCROLLCARET, 0, 0);
-    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_FRAME);
 }
 
 INT_PTR CALLBACK pack_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -387,30 +442,58 @@ INT_PTR CALLBACK pack_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpar
     }
 }
 
+namespace {
+
+bool collecting_pack() { return state.showing && !extracting() && state.phase == kCollecting && !pack_cancel.load(); }
+
+void run_one_dialog(const DialogRequest& request) {
+    state.mode = request.mode;
+    state.archive = request.archive;
+    state.destination = request.destination;
+    run_dialog(IDD_PACK, request.owner, pack_proc);
+    finish_dialog();
+    state.archive.clear();
+    state.destination.clear();
+    state.mode = 0;
+}
+
+// Runs the dialogs asked for, one after the other; a request made while one is up joins the
+// queue and returns, and the opener of the first runs it once the one before has closed.
+void run_queued_dialogs() {
+    if (state.showing) return;
+    state.showing = true;
+    while (!queued_dialogs.empty()) {
+        const DialogRequest request = queued_dialogs.front();
+        queued_dialogs.pop_front();
+        // Nothing is left to show for a window that has gone (the program is closing).
+        if (request.owner && !IsWindow(request.owner)) continue;
+        // Items that came in later may have been packed by the dialog before.
+        if (request.mode == 0 && request.deferred && state.pending.empty()) continue;
+        run_one_dialog(request);
+    }
+    state.showing = false;
+}
+
+}  // namespace
+
 void run_pack_dialog(HWND owner, const std::vector<std::wstring>& sources) {
     for (const auto& s : sources) {
         bool queued = false;
         for (const auto& p : state.pending) queued = queued || p == s;
         if (!queued) state.pending.push_back(s);
     }
-    if (state.showing) return;
-    state.showing = true;
-    run_dialog(IDD_PACK, owner, pack_proc);
-    finish_dialog();
+    // A dialog that is still collecting takes them at its next tick.
+    if (collecting_pack()) return;
+    bool pack_waiting = false;
+    for (const DialogRequest& r : queued_dialogs) pack_waiting = pack_waiting || r.mode == 0;
+    if (!pack_waiting) queued_dialogs.push_back({0, owner, L"", L"", state.showing});
+    run_queued_dialogs();
 }
 
 void run_extract_dialog(HWND owner, const std::wstring& archive, const std::wstring& destination) {
     if (archive.empty()) return;
-    state.mode = 1;
-    state.archive = archive;
-    state.destination = destination;
-    state.pending.clear();
-    state.showing = true;
-    run_dialog(IDD_PACK, owner, pack_proc);
-    finish_dialog();
-    state.archive.clear();
-    state.destination.clear();
-    state.mode = 0;
+    queued_dialogs.push_back({1, owner, archive, destination, state.showing});
+    run_queued_dialogs();
 }
 
 }  // namespace rezui

@@ -3,16 +3,25 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cwctype>
+#include <map>
+#include <mutex>
 
 #include "archive/member_extract.h"
 #include "archive/rez_model.h"
+#include "archive/util.h"
 
 namespace rezui {
 
 std::atomic<bool> pack_cancel{false};
 
 namespace {
+
+std::mutex hold_mutex;
+std::condition_variable hold_changed;
+bool job_held = false;
 
 constexpr const wchar_t* kCancelled = L"操作已取消";
 
@@ -63,11 +72,12 @@ struct PackRun {
     std::wstring& error;
     int total = 0;
     int done = 0;
+    int renamed = 0;
     bool ok = true;
 };
 
 bool pack_impl_on_file(PackRun& run, const std::wstring& path) {
-    if (pack_cancel.load()) {
+    if (pack_job_should_stop()) {
         run.ok = false;
         run.error = kCancelled;
         return false;
@@ -85,7 +95,7 @@ bool pack_impl_on_file(PackRun& run, const std::wstring& path) {
 }
 
 bool pack_impl_on_progress(PackRun& run, int percent, const std::wstring& text) {
-    if (pack_cancel.load()) return false;
+    if (pack_job_should_stop()) return false;
     int a = 0, b = 0;
     parse_step_counter(text, a, b);
     std::wstring line;
@@ -95,7 +105,160 @@ bool pack_impl_on_progress(PackRun& run, int percent, const std::wstring& text) 
     return !pack_cancel.load();
 }
 
+// ---- names that differ only in case ---------------------------------------------------
+
+// The name and type text a disk file gets as an archive entry, as the archive library makes
+// them: a type text of more than 5 characters stays part of the name.
+void entry_name_of(const std::wstring& disk_path, std::string& name, std::string& type_text) {
+    const std::string file = rez::file_name_utf8(disk_path);
+    name = file;
+    type_text.clear();
+    const size_t dot = file.rfind('.');
+    if (dot != std::string::npos && dot != 0 && file.size() - dot - 1 <= 5) {
+        name = file.substr(0, dot);
+        type_text = file.substr(dot + 1);
+    }
+}
+
+// One file slot of an archive folder: entries are told apart by name and type, ignoring case.
+std::string slot_key(const std::string& name, const std::string& type_text) {
+    return rez::to_lower_ascii(name) + '\x01' + rez::to_lower_ascii(type_text);
+}
+
+// The name a folder takes in the archive (folders of one name, in any case, are one folder).
+std::string folder_entry_name(const std::wstring& disk_folder) {
+    std::string name = rez::apply_rez_name_case(rez::file_name_utf8(disk_folder));
+    return name.empty() ? "DIR" : name;
+}
+
+// Disk files by the archive folder they land in (lower-cased path) and by file slot.
+using SlotFiles = std::map<std::string, std::map<std::string, std::vector<std::wstring>>>;
+
+void note_file(SlotFiles& slots, const std::string& folder, const std::wstring& disk_file) {
+    std::string name, type_text;
+    entry_name_of(disk_file, name, type_text);
+    slots[folder][slot_key(name, type_text)].push_back(disk_file);
+}
+
+// Walks a disk folder the way the archive library adds it: names with a leading dot are
+// left out, and paths are built the same way, so that they match the entries' sources.
+void note_folder(SlotFiles& slots, const std::string& folder, const std::wstring& disk_folder) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((disk_folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+        if (fd.cFileName[0] == L'.') continue;
+        const std::wstring full = disk_folder + L"\\" + fd.cFileName;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            note_folder(slots, folder + "\\" + rez::to_lower_ascii(folder_entry_name(full)), full);
+        else
+            note_file(slots, folder, full);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+}
+
+// The archive folder at a lower-cased path ("\\a\\b"), and its path as stored.
+rez::Entry* find_folder(rez::Entry& root, const std::string& lowered, std::string& stored) {
+    rez::Entry* at = &root;
+    stored.clear();
+    size_t start = 0;
+    while (at && start < lowered.size()) {
+        const size_t end = std::min(lowered.find('\\', start + 1), lowered.size());
+        const std::string part = lowered.substr(start + 1, end - start - 1);
+        rez::Entry* next = nullptr;
+        for (rez::Entry& c : at->children) {
+            if (c.is_dir && rez::iequals_ascii(c.name, part)) {
+                next = &c;
+                break;
+            }
+        }
+        if (next) stored += (stored.empty() ? "" : "\\") + next->name;
+        at = next;
+        start = end;
+    }
+    return at;
+}
+
+// "name (n)" before the type text; a name that holds its long type text keeps it at the end.
+std::string numbered_name(const std::string& name, const std::string& type_text, int n) {
+    const std::string number = " (" + std::to_string(n) + ")";
+    const size_t dot = type_text.empty() ? name.rfind('.') : std::string::npos;
+    if (dot == std::string::npos || dot == 0) return name + number;
+    return name.substr(0, dot) + number + name.substr(dot);
+}
+
+bool slot_taken(const rez::Entry& folder, const std::string& key) {
+    for (const rez::Entry& c : folder.children) {
+        if (!c.is_dir && slot_key(c.name, c.ext) == key) return true;
+    }
+    return false;
+}
+
+// The archive library keeps one entry per slot: of files that differ only in case, the entry
+// holds the one added last. Every other one is added again under a free numbered name.
+bool keep_case_twins(PackRun& run, rez::RezFile& archive, const SlotFiles& slots) {
+    for (const auto& [folder_path, files_by_slot] : slots) {
+        for (const auto& [key, files] : files_by_slot) {
+            if (files.size() < 2) continue;
+            std::string stored;
+            rez::Entry* folder = find_folder(archive.root, folder_path, stored);
+            size_t holder = std::string::npos;
+            for (size_t i = 0; folder && i < folder->children.size() && holder == std::string::npos; ++i) {
+                const rez::Entry& c = folder->children[i];
+                if (!c.is_dir && slot_key(c.name, c.ext) == key) holder = i;
+            }
+            if (holder == std::string::npos) {
+                run.error = L"添加文件失败: " + files.front();
+                return false;
+            }
+            const std::wstring kept_file = folder->children[holder].source_path.value_or(L"");
+            for (const std::wstring& file : files) {
+                if (file == kept_file) continue;
+                if (pack_job_should_stop()) {
+                    run.error = kCancelled;
+                    return false;
+                }
+                std::string name, type_text;
+                entry_name_of(file, name, type_text);
+                name = rez::apply_rez_name_case(name);
+                type_text = rez::apply_rez_name_case(type_text);
+                std::string numbered;
+                for (int n = 2; numbered.empty() || slot_taken(*folder, slot_key(numbered, type_text)); ++n)
+                    numbered = numbered_name(name, type_text, n);
+                // The entry there stands aside while the file takes the slot under its own name.
+                const std::string holder_name = folder->children[holder].name;
+                folder->children[holder].name.assign(1, '\x01');
+                std::string added;
+                archive.add_file(stored, file, added);
+                folder->children.back().name = numbered;
+                folder->children[holder].name = holder_name;
+                const std::string shown = type_text.empty() ? numbered : numbered + "." + rez::to_lower_ascii(type_text);
+                ++run.renamed;
+                if (run.progress)
+                    run.progress(50, run.done, run.total, false, L"",
+                                 L"[信息] 名称仅大小写不同，改名存入: " + file + L"  →  " + rez::from_utf8(shown) +
+                                     L"\r\n");
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+void hold_pack_job(bool held) {
+    {
+        std::lock_guard<std::mutex> lock(hold_mutex);
+        job_held = held;
+    }
+    hold_changed.notify_all();
+}
+
+bool pack_job_should_stop() {
+    std::unique_lock<std::mutex> lock(hold_mutex);
+    hold_changed.wait(lock, [] { return !job_held || pack_cancel.load(); });
+    return pack_cancel.load();
+}
 
 std::wstring path_file_name(const std::wstring& path) {
     size_t s = last_separator(path);
@@ -162,6 +325,7 @@ std::wstring default_pack_output(const std::vector<std::wstring>& sources) {
 bool pack_impl(const std::vector<std::wstring>& sources, const std::wstring& output, std::wstring& error,
                const PackProgressFn& progress) {
     PackRun run{progress, error};
+    SlotFiles slots;
     std::wstring log = L"[信息] 共 " + std::to_wstring(sources.size()) + L" 个目标待打包";
     for (size_t i = 0; i < sources.size(); ++i) {
         const std::wstring& source = sources[i];
@@ -173,9 +337,11 @@ bool pack_impl(const std::vector<std::wstring>& sources, const std::wstring& out
         if (is_folder(source)) {
             int c = count_files_in_folder(source);
             run.total += c;
+            note_folder(slots, "\\" + rez::to_lower_ascii(folder_entry_name(source)), source);
             log += L"\r\n  [" + number + L"] (文件夹) " + source + L"  →  " + std::to_wstring(c) + L" 个文件";
         } else {
             run.total += 1;
+            note_file(slots, "", source);
             log += L"\r\n  [" + number + L"] (文件) " + source;
         }
     }
@@ -189,7 +355,7 @@ bool pack_impl(const std::vector<std::wstring>& sources, const std::wstring& out
     rez::FileFn on_file = [&run](const std::wstring& path) { return pack_impl_on_file(run, path); };
     for (const auto& source : sources) {
         if (!run.ok) break;
-        if (pack_cancel.load()) {
+        if (pack_job_should_stop()) {
             run.ok = false;
             error = kCancelled;
             break;
@@ -209,6 +375,11 @@ bool pack_impl(const std::vector<std::wstring>& sources, const std::wstring& out
             error = L"添加文件失败: " + source;
         }
     }
+    if (run.ok) run.ok = keep_case_twins(run, archive, slots);
+    if (run.ok && run.renamed > 0 && progress)
+        progress(50, run.done, run.total, false, L"",
+                 L"[信息] 共 " + std::to_wstring(run.renamed) +
+                     L" 个文件与同一文件夹中的文件名称仅大小写不同，已编号存入。\r\n");
     if (run.ok) {
         run.ok = archive.save(output, error,
                               [&run](int percent, const std::wstring& text) {
@@ -223,7 +394,7 @@ bool extract_impl(const std::wstring& archive, const std::wstring& destination, 
                   const PackProgressFn& progress) {
     // Asked before every file, so a cancel stops the unpacking where it is; files already
     // written stay.
-    rez::ProgressFn on_progress = [](int, const std::wstring&) { return !pack_cancel.load(); };
+    rez::ProgressFn on_progress = [](int, const std::wstring&) { return !pack_job_should_stop(); };
     rez::LogFn on_log = [&progress](int percent, const std::wstring& text) {
         std::wstring line;
         if (!text.empty() && (percent % 5 == 0 || percent == 100))

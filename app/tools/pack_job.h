@@ -16,9 +16,16 @@ using PackProgressFn = std::function<void(int percent, int done, int total, bool
 
 // Set by the dialog's "终止" and close box; the running job stops at its next callback.
 extern std::atomic<bool> pack_cancel;
+// Held while the dialog asks whether to stop or close: the job waits at its next step until
+// the answer is in, so a "yes" stops it before it takes another file.
+void hold_pack_job(bool held);
+// The job's check before each step: waits while held, then true when the job is to stop.
+bool pack_job_should_stop();
 
 // Writes output from the sources (files become root entries, folders root folders).
 // Adding reports 0-50 %, writing 50-100 %. Nothing is written unless every source was added.
+// Files whose names differ only in case (from a case-sensitive folder) cannot share one
+// archive folder: each later one is stored as "name (n).ext", and the log says so.
 bool pack_impl(const std::vector<std::wstring>& sources, const std::wstring& output, std::wstring& error,
                const PackProgressFn& progress);
 // Unpacks a REZ, ZIP or 7z archive below destination; stops between files once cancelled.

@@ -5,6 +5,7 @@ blocks are stored plain, so no scrambling table is needed here).
 usage: make_fixtures.py OUTPUT_FOLDER
   selftest/engine.rez   REZ\\BUTES\\A.txt and REZ\\B.dat
   nobutes/engine.rez    REZ\\OTHER\\C.txt only
+  small20000/engine.rez MANY\\F00000.txt ... F19999.txt
 """
 import os
 import struct
@@ -75,6 +76,9 @@ def main():
     # Enough folders that loading them all takes a while (cancel during the open).
     write(os.path.join(out, "many", "engine.rez"),
           {"D%04d" % i: {"F.TXT": b"x"} for i in range(3000)})
+    # A job of many small files, for stopping it part-way.
+    write(os.path.join(out, "small20000", "engine.rez"),
+          {"MANY": {"F%05d.TXT" % i: b"small file %d" % i for i in range(20000)}})
     # Preview material: a CSV with a blank column, a 2x1 TGA and a text with mixed line ends.
     tga = bytes([0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 32, 0x28]) + bytes([255, 0, 0, 255, 0, 0, 255, 128])
     write(os.path.join(out, "preview", "engine.rez"),

@@ -135,3 +135,26 @@ for i in range(8):
     data[at + i] ^= 0xA5
 open(sys.argv[2], "wb").write(bytes(data))
 PY
+
+# A folder from a case-sensitive disk: names that differ only in case, a numbered name that
+# is already taken, and two folders of one name (in different case) holding such names.
+# Made from this side because Windows (and Wine) open either name as the same file.
+twins="$out/case_twins"
+rm -rf "$twins"
+mkdir -p "$twins/Sub" "$twins/SUB"
+printf 'lower' >"$twins/a.txt"
+printf 'upper' >"$twins/A.txt"
+printf 'numbered' >"$twins/a (2).txt"
+printf 'one' >"$twins/Sub/x.dat"
+printf 'two' >"$twins/SUB/X.dat"
+printf 'only' >"$twins/SUB/y.dat"
+
+# A folder of 20,000 small files to pack (the pack writes its archive beside it).
+rm -rf "$out/small_files"
+mkdir -p "$out/small_files/many"
+python3 - "$out/small_files/many" <<'PY'
+import sys
+for i in range(20000):
+    with open("%s/f%05d.txt" % (sys.argv[1], i), "w") as f:
+        f.write("small file %d" % i)
+PY

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -224,4 +225,71 @@ TEST_F(PackJobTest, ExtractionWritesNothingOutsideItsFolder) {
     EXPECT_FALSE(rez::file_exists(dir / L"evil.txt"));
     // Either the name was made safe inside the folder, or the entry was refused and said so.
     EXPECT_TRUE(ok || !err.empty());
+}
+
+// A folder from a case-sensitive disk (made by the fixture script): a.txt, A.txt and a (2).txt,
+// and Sub\x.dat beside SUB\X.dat and SUB\y.dat. Every file goes into the archive, the later
+// of two twins under a free numbered name, and the log names each renamed file.
+TEST_F(PackJobTest, NamesThatDifferOnlyInCaseAreAllKeptUnderNumberedNames) {
+    const std::wstring twins = qvltest::fixture(L"app\\case_twins");
+    ASSERT_TRUE(rez::file_exists(twins + L"\\a (2).txt"));
+    const struct {
+        std::vector<std::wstring> sources;
+        std::map<std::string, std::string> expected;  // lower-cased entry path -> bytes
+        int renamed;
+    } cases[] = {
+        {{twins},
+         {{"case_twins\\a.txt", ""},
+          {"case_twins\\a (2).txt", "numbered"},
+          {"case_twins\\a (3).txt", ""},
+          {"case_twins\\sub\\x.dat", ""},
+          {"case_twins\\sub\\x (2).dat", ""},
+          {"case_twins\\sub\\y.dat", "only"}},
+         2},
+        // The twins handed over as two sources of their own land in the archive's root.
+        {{twins + L"\\a.txt", twins + L"\\A.txt"}, {{"a.txt", ""}, {"a (2).txt", ""}}, 1},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::wstring output = dir / (L"twins" + std::to_wstring(++n) + L".rez");
+        Recorder rec;
+        std::wstring err;
+        ASSERT_TRUE(rezui::pack_impl(c.sources, output, err, rec.fn())) << rez::to_utf8(err);
+        rez::RezFile archive;
+        ASSERT_TRUE(rez::RezFile::open(output, archive, err)) << rez::to_utf8(err);
+        ASSERT_TRUE(archive.load_all_directories(err)) << rez::to_utf8(err);
+        std::vector<std::pair<std::string, rez::Entry*>> items;
+        rez::collect_save_items(archive.root, "", items);
+        std::map<std::string, std::string> got;
+        std::multiset<std::string> bytes;
+        for (const auto& [path, entry] : items) {
+            std::vector<uint8_t> data;
+            ASSERT_TRUE(archive.read_entry_data(*entry, data, err)) << rez::to_utf8(err);
+            std::string lowered = rez::to_lower_ascii(path);
+            std::replace(lowered.begin(), lowered.end(), '/', '\\');
+            got[lowered] = std::string(data.begin(), data.end());
+            bytes.insert(got[lowered]);
+        }
+        // Which twin keeps the plain name is the archive library's choice; every one is kept.
+        ASSERT_EQ(got.size(), c.expected.size()) << rez::to_utf8(rec.log());
+        for (const auto& [path, content] : c.expected) {
+            ASSERT_EQ(got.count(path), 1u) << path << "\n" << rez::to_utf8(rec.log());
+            if (!content.empty()) {
+                EXPECT_EQ(got[path], content) << path;
+            }
+        }
+        const std::multiset<std::string> all =
+            c.sources.size() == 1 ? std::multiset<std::string>{"lower", "upper", "numbered", "one", "two", "only"}
+                                  : std::multiset<std::string>{"lower", "upper"};
+        EXPECT_EQ(bytes, all);
+        const std::wstring log = rec.log();
+        size_t lines = 0;
+        for (size_t at = log.find(L"[信息] 名称仅大小写不同，改名存入: "); at != std::wstring::npos;
+             at = log.find(L"[信息] 名称仅大小写不同，改名存入: ", at + 1))
+            ++lines;
+        EXPECT_EQ(lines, static_cast<size_t>(c.renamed)) << rez::to_utf8(log);
+        EXPECT_NE(log.find(L"[信息] 共 " + std::to_wstring(c.renamed) + L" 个文件与同一文件夹中的文件名称仅大小写不同"),
+                  std::wstring::npos)
+            << rez::to_utf8(log);
+    }
 }
