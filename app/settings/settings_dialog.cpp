@@ -106,7 +106,7 @@ std::wstring combo_text(HWND combo) {
 
 
 void save(HWND dialog) {
-    apply_shell_integration(dialog);
+    apply_changed_integration(dialog);
     app.last_drag_out_folder = get_window_text(GetDlgItem(dialog, IDC_SET_DRAG_FOLDER));
     app.theme = combo_text(GetDlgItem(dialog, IDC_SET_THEME));
     for (const FlagControl& flag : kFlags) app.*flag.field = IsDlgButtonChecked(dialog, flag.id) == BST_CHECKED;
