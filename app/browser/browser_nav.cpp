@@ -33,12 +33,19 @@ HTREEITEM tree_next(HTREEITEM item, UINT how) {
     return reinterpret_cast<HTREEITEM>(SendMessageW(app.tree_view, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
 }
 
-// The row of the first selected item, or null.
+// The row of the first selected item, or null. "[..]" and the load-more row count only when
+// no other row is selected with them: a selection that also holds entries is about those.
 ListRow* first_selected_row() {
     if (!app.list_view) return nullptr;
-    int item = static_cast<int>(SendMessageW(app.list_view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (item < 0) return nullptr;
-    return row_of_item(item);
+    ListRow* special = nullptr;
+    int item = -1;
+    while ((item = static_cast<int>(SendMessageW(app.list_view, LVM_GETNEXTITEM, static_cast<WPARAM>(item),
+                                                 LVNI_SELECTED))) >= 0) {
+        ListRow* row = row_of_item(item);
+        if (row && !row->is_parent_row && !row->is_load_more) return row;
+        if (!special) special = row;
+    }
+    return special;
 }
 
 std::wstring row_path(const ListRow* row) {
