@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/main_window/main_window.h"
 #include "app/browser/browser.h"
 #include "app/browser/folder_tree.h"
 #include "app/browser/preview_pane.h"
@@ -223,6 +224,7 @@ void update_status_summary() {
                 format_size(st.bytes);
     }
     SendMessageW(app.status_bar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(part0.c_str()));
+    fit_status_parts();
     uint64_t folders = 0, files = 0, bytes = 0;
     for (const ListRow* row : list_rows) {
         if (!row) continue;
