@@ -259,6 +259,7 @@ TEST(ListKeys, ADoubleClickOnTheLoadMoreRowOnlyLoads) {
     const int shown = appprobe::item_count();
     ASSERT_EQ(shown, static_cast<int>(rezui::kListPageSize) + 2);  // "[..]", a page, load-more
     HWND list = rezui::app.list_view;
+    ASSERT_TRUE(h4test::select_first_row_named(L"f1003"));  // an earlier choice, not to be opened now
     SendMessageW(list, LVM_ENSUREVISIBLE, shown - 1, FALSE);
     RECT rc{};
     rc.left = LVIR_LABEL;
