@@ -162,8 +162,8 @@ void set_wizard_mode_labels(HWND dialog, int step, bool pack) {
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
-// The list shows one column of whole paths: as wide as the list, or as the longest path
-// (the list then scrolls sideways) rather than the narrow default that cuts them short.
+// The list's one column of whole paths: as wide as the list, or as the longest path (the
+// list then scrolls sideways).
 static void fit_source_column(HWND list, const std::wstring& path) {
     RECT rc{};
     GetClientRect(list, &rc);
