@@ -361,6 +361,17 @@ int row_icon_index(const ListRow* row) {
     return icon_index(row->icon_source, false, !row->is_local);
 }
 
+namespace {
+
+constexpr int kCellPadding = 16;  // the list's margins on both sides of a cell's text
+constexpr int kIconRoom = 24;     // the small icon before the first column's text
+
+int string_width(const std::wstring& text) {
+    return static_cast<int>(SendMessageW(app.list_view, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+}  // namespace
+
 void autosize_list_columns() {
     if (!app.list_view) return;
     HWND header = reinterpret_cast<HWND>(SendMessageW(app.list_view, LVM_GETHEADER, 0, 0));
@@ -368,6 +379,7 @@ void autosize_list_columns() {
     if (n <= 0) return;
     static const int defaults[] = {240, 70, 80, 90, 130, 130};
     std::vector<bool> empty(n, false);
+    std::vector<int> text_width(n, 0);  // of the first text seen in a column
     const int items = item_count();
     if (items > 0) {
         std::vector<bool> seen(n, false);
@@ -384,6 +396,7 @@ void autosize_list_columns() {
                 if (buf[0]) {
                     seen[c] = true;
                     --unseen;
+                    text_width[c] = string_width(buf);
                 }
             }
         }
@@ -403,6 +416,15 @@ void autosize_list_columns() {
         if (width[c] > 0) last_positive = c;
     }
     if (!app.fs_mode && n > 3) width[3] = 160;
+    // Dates are as wide as the font makes them; the load-more row carries the totals at
+    // the end of its text, which a narrow name column would cut off.
+    for (int c = 4; c < n && c < 6; ++c)
+        if (width[c] > 0) width[c] = std::max(width[c], text_width[c] + kCellPadding);
+    if (items > 0) {
+        const ListRow* last = row_of_item(items - 1);
+        if (last && last->is_load_more)
+            width[0] = std::max(width[0], string_width(last->text) + kCellPadding + kIconRoom);
+    }
     if (app.comment_panel_visible && last_positive >= 1) {
         RECT rc{};
         GetClientRect(app.list_view, &rc);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/main_window/main_window.h"
 #include "app/browser/browser.h"
 #include "app/browser/folder_tree.h"
 #include "app/browser/preview_pane.h"
@@ -33,12 +34,19 @@ HTREEITEM tree_next(HTREEITEM item, UINT how) {
     return reinterpret_cast<HTREEITEM>(SendMessageW(app.tree_view, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
 }
 
-// The row of the first selected item, or null.
+// The row of the first selected item, or null. "[..]" and the load-more row count only when
+// no other row is selected with them: a selection that also holds entries is about those.
 ListRow* first_selected_row() {
     if (!app.list_view) return nullptr;
-    int item = static_cast<int>(SendMessageW(app.list_view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (item < 0) return nullptr;
-    return row_of_item(item);
+    ListRow* special = nullptr;
+    int item = -1;
+    while ((item = static_cast<int>(SendMessageW(app.list_view, LVM_GETNEXTITEM, static_cast<WPARAM>(item),
+                                                 LVNI_SELECTED))) >= 0) {
+        ListRow* row = row_of_item(item);
+        if (row && !row->is_parent_row && !row->is_load_more) return row;
+        if (!special) special = row;
+    }
+    return special;
 }
 
 std::wstring row_path(const ListRow* row) {
@@ -216,6 +224,7 @@ void update_status_summary() {
                 format_size(st.bytes);
     }
     SendMessageW(app.status_bar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(part0.c_str()));
+    fit_status_parts();
     uint64_t folders = 0, files = 0, bytes = 0;
     for (const ListRow* row : list_rows) {
         if (!row) continue;

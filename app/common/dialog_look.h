@@ -15,4 +15,13 @@ void apply_dialog_look(HWND dialog);
 // draw their text in the colour the dialog sets. Does nothing where visual styles are missing.
 void switch_off_visual_style(HWND control);
 
+// Labels and check boxes that lie on a tab control's page: WM_CTLCOLORSTATIC and
+// WM_CTLCOLORBTN answered with the page's own colour, opaque, so a label repaints its old
+// text away and a check box shows no patch of the dialog's face on the page. False (nothing
+// set) for a control outside the page.
+bool tab_page_ctlcolor(HWND tabs, HDC dc, HWND control, INT_PTR* result);
+// Fills the part of a dialog's background that a tab control's page covers with the page's
+// colour, for controls that draw their background from the dialog's.
+void fill_tab_page_background(HWND dialog, HWND tabs, HDC dc);
+
 }  // namespace rezui

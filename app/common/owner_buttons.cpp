@@ -112,6 +112,10 @@ void paint_button(HDC dc, const RECT& rc, const wchar_t* text, bool enabled, boo
     int h = rc.bottom - rc.top;
     int r = button_corner_radius(h);
     ButtonColours c = button_colours(base, enabled, hot, pressed);
+    // The rounded face leaves the corners to whatever the button's surface held: after a
+    // resize or on a fresh window that is black. Every host of these buttons has the face
+    // colour behind them.
+    FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
     if (c.shadow) {
         int d = 2 * std::min({h / 2, r, w / 2});
         HRGN shadow = CreateRoundRectRgn(rc.left + 1, rc.top + 1, rc.left + 1 + w, rc.top + 1 + h, d, d);

@@ -12,6 +12,7 @@
 
 #include "app/app_state.h"
 #include "app/browser/browser.h"
+#include "app/main_window/main_window.h"
 #include "app/operations/open_archive.h"
 #include "archive/util.h"
 #include "archive/win_handle.h"
@@ -272,7 +273,9 @@ std::vector<std::wstring> split_nonempty(const std::wstring& text, wchar_t separ
 }
 
 void set_status_bar_text(const std::wstring& text) {
-    if (app.status_bar) SetWindowTextW(app.status_bar, text.c_str());
+    if (!app.status_bar) return;
+    SetWindowTextW(app.status_bar, text.c_str());
+    fit_status_parts();
 }
 
 bool can_search() { return app.archive_loaded && !app.fs_mode && archive_ext_lower(app.archive.path) == "rez"; }
@@ -434,6 +437,14 @@ std::wstring* list_row_path(HWND list, int row) {
     item.iItem = row;
     if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
     return reinterpret_cast<std::wstring*>(item.lParam);
+}
+
+RECT window_rect_in_work_area(int width, int height, const RECT& work) {
+    const int w = std::min(width, static_cast<int>(work.right - work.left));
+    const int h = std::min(height, static_cast<int>(work.bottom - work.top));
+    const int x = work.left + (work.right - work.left - w) / 2;
+    const int y = work.top + (work.bottom - work.top - h) / 2;
+    return RECT{x, y, x + w, y + h};
 }
 
 }  // namespace rezui

@@ -61,6 +61,10 @@ bool pump_pending_messages();
 // Restores a window and brings it to the foreground and to the top; when it shows a popup
 // (a message box or dialog it owns) that popup is the one brought forward.
 void raise_window(HWND window);
+// Where a top-level window of the wanted size goes in a work area: as large as wanted where
+// that fits, else as large as the area, and centred in it.
+RECT window_rect_in_work_area(int width, int height, const RECT& work);
+
 // The pieces of text between separators, empty pieces dropped.
 std::vector<std::wstring> split_nonempty(const std::wstring& text, wchar_t separator);
 

@@ -42,6 +42,15 @@ void select_all_rows() {
     item.stateMask = LVIS_SELECTED;
     item.state = LVIS_SELECTED;
     SendMessageW(app.list_view, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    // "[..]" and the load-more row stand for no entry: selected, they would make the
+    // selection look like no selection to every command.
+    item.state = 0;
+    const int count = static_cast<int>(SendMessageW(app.list_view, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const ListRow* row = row_of_item(i);
+        if (row && (row->is_parent_row || row->is_load_more))
+            SendMessageW(app.list_view, LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    }
 }
 
 void pack_one_file(HWND window) {
@@ -223,6 +232,10 @@ void on_command(HWND window, WPARAM wparam, LPARAM lparam) {
     case IDM_ABOUT: show_about(window); break;
     case IDM_SELECT_ALL:
         if (is_zip_or_7z_open() || local_row_selected()) select_all_rows();
+        break;
+    case IDM_LOCAL_NOTEPAD:
+        // Alt+Enter, as the local-folder menu offers it: a selected file, not a folder.
+        if (local_row_selected() && !first_selected_is_dir()) run_list_menu_choice(window, IDM_LOCAL_NOTEPAD);
         break;
     case IDM_LOCAL_DELETE:
         if (local_row_selected()) delete_local_items(window);

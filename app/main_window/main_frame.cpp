@@ -82,7 +82,7 @@ void create_task_area(HWND window) {
         if (b) ShowWindow(b, SW_HIDE);
     if (app.resume_button) EnableWindow(app.resume_button, FALSE);
     if (app.cancel_button) EnableWindow(app.cancel_button, FALSE);
-    app.progress_bar = make_child(window, PROGRESS_CLASSW, L"", WS_VISIBLE | PBS_MARQUEE, 0, 0, 0, 800, 18,
+    app.progress_bar = make_child(window, PROGRESS_CLASSW, L"", WS_VISIBLE, 0, 0, 0, 800, 18,
                                   IDC_PROGRESS_BAR);
     if (app.progress_bar) SendMessageW(app.progress_bar, PBM_SETRANGE32, 0, 100);
     app.log_box = make_child(window, L"EDIT", L"", WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
@@ -305,8 +305,13 @@ bool create_main_window(HINSTANCE instance, int show_command, const CommandLine&
     rez::uppercase_rez_names = s.uppercase_rez;
 
     if (!register_main_window_class(instance)) return false;
-    HWND window = CreateWindowExW(0, kMainWindowClass, kCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, 1080, 820, nullptr, nullptr, instance, nullptr);
+    // 1080 x 820 where the screen has room; on a laptop screen the whole frame stays on it.
+    RECT work{0, 0, 1080, 820};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const RECT frame = window_rect_in_work_area(1080, 820, work);
+    HWND window = CreateWindowExW(0, kMainWindowClass, kCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, frame.left,
+                                  frame.top, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                                  instance, nullptr);
     if (!window) return false;
     headless = is_headless_run(cl);
     ShowWindow(window, headless ? SW_HIDE : show_command);

@@ -5,6 +5,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "app/app_state.h"
@@ -25,6 +27,10 @@ HWND child(HWND window, int id) { return GetDlgItem(window, id); }
 // usable.
 constexpr int kMinBrowserHeight = 120;
 constexpr int kMinStatusMiddleWidth = 100;
+constexpr int kStatusTotalsWidth = 420;  // part 2 as laid out
+constexpr int kMinStatusTotalsWidth = 200;
+// The status parts of the last layout, before part 0 is fitted to its text.
+int laid_out_status_parts[3] = {360, 660, -1};
 
 int toolbar_window_height() {
     if (!app.toolbar) return 0;
@@ -164,9 +170,45 @@ void layout_main_window(HWND window, int w, int h) {
     place(app.clear_log_button, l.clear_log);
     if (app.status_bar) {
         place(app.status_bar, l.status);
-        SendMessageW(app.status_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(l.status_parts));
+        std::copy(std::begin(l.status_parts), std::end(l.status_parts), std::begin(laid_out_status_parts));
+        fit_status_parts();
     }
     app.layout_done = true;
+}
+
+namespace {
+
+// Width of a status part's text in the bar's font, with the part's borders and margins.
+int status_text_width(HWND bar, int part) {
+    const int length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, part, 0));
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
+    SIZE size{};
+    if (HDC dc = GetDC(bar)) {
+        HGDIOBJ old_font = nullptr;
+        if (HFONT font = reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0))) old_font = SelectObject(dc, font);
+        GetTextExtentPoint32W(dc, text.c_str(), length, &size);
+        if (old_font) SelectObject(dc, old_font);
+        ReleaseDC(bar, dc);
+    }
+    return size.cx + 16;
+}
+
+}  // namespace
+
+void fit_status_parts() {
+    HWND bar = app.status_bar;
+    if (!bar) return;
+    int parts[3];
+    std::copy(std::begin(laid_out_status_parts), std::end(laid_out_status_parts), std::begin(parts));
+    // Part 2 (the folder's totals) gives up what its text does not use; part 0 (what is
+    // open) takes what its text needs; the middle part (the last log line) keeps its minimum.
+    const int right = parts[1] + kStatusTotalsWidth;
+    const int totals = std::clamp(status_text_width(bar, 2) + 8, kMinStatusTotalsWidth, kStatusTotalsWidth);
+    parts[1] = right - totals;
+    const int wanted = status_text_width(bar, 0);
+    if (wanted > parts[0]) parts[0] = std::max(parts[0], std::min(wanted, parts[1] - kMinStatusMiddleWidth));
+    SendMessageW(bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
 }
 
 bool splitter_hit_test(int x, int y) {

@@ -63,6 +63,8 @@ int clamp_side_panel_width(int width, int client_width);
 MainLayout compute_main_layout(int w, int h, int toolbar_window_height, bool has_toolbar, bool has_nav, bool log_on,
                                bool panel_visible, int side_width);
 void layout_main_window(HWND window, int w, int h);
+// Widens status-bar part 0 to its text where the middle part keeps room; after its text changes.
+void fit_status_parts();
 // The smallest client area at which the list keeps a usable height (with the log box
 // shown) and the status bar's parts do not run into each other.
 SIZE min_main_client_size(int toolbar_window_height, bool has_toolbar, bool has_nav);

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "app/app_state.h"
 #include "app/browser/browser.h"
@@ -29,6 +30,10 @@ namespace {
 // Summed horizontal and vertical travel above which a press becomes a drag.
 constexpr int kDragDistance = 4;
 
+// Set when the last press loaded rows: the second click of that double click would land on
+// whatever row the page brought under the pointer, and must not open it.
+bool press_loaded_rows = false;
+
 // A press on the load-more row loads the next rows instead (true: the press is used up).
 bool on_list_press(HWND list, UINT message, LPARAM lparam) {
     LVHITTESTINFO hit{};
@@ -38,10 +43,16 @@ bool on_list_press(HWND list, UINT message, LPARAM lparam) {
         const ListRow* row = row_of_item(item);
         if (row && row->is_load_more) {
             drag_state.armed = false;
+            press_loaded_rows = true;
             load_more_rows();
             return true;
         }
     }
+    if (message == WM_LBUTTONDBLCLK && std::exchange(press_loaded_rows, false)) {
+        drag_state.armed = false;
+        return true;
+    }
+    press_loaded_rows = false;
     if (message == WM_LBUTTONDOWN) {
         drag_state.arm_x = hit.pt.x;
         drag_state.arm_y = hit.pt.y;

@@ -106,7 +106,7 @@ std::wstring combo_text(HWND combo) {
 
 
 void save(HWND dialog) {
-    apply_shell_integration(dialog);
+    apply_changed_integration(dialog);
     app.last_drag_out_folder = get_window_text(GetDlgItem(dialog, IDC_SET_DRAG_FOLDER));
     app.theme = combo_text(GetDlgItem(dialog, IDC_SET_THEME));
     for (const FlagControl& flag : kFlags) app.*flag.field = IsDlgButtonChecked(dialog, flag.id) == BST_CHECKED;
@@ -142,9 +142,12 @@ BOOL on_command(HWND dialog, WORD id) {
     }
 }
 
-// Labels and check boxes draw straight on the dialog's face.
-INT_PTR transparent_control(WPARAM wparam) {
+// Labels and check boxes on the tab's page take the page's colour; elsewhere they draw
+// straight on the dialog's face.
+INT_PTR transparent_control(HWND dialog, WPARAM wparam, LPARAM lparam) {
     HDC dc = reinterpret_cast<HDC>(wparam);
+    INT_PTR page = 0;
+    if (tab_page_ctlcolor(GetDlgItem(dialog, IDC_SET_TABS), dc, reinterpret_cast<HWND>(lparam), &page)) return page;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
@@ -154,6 +157,7 @@ INT_PTR erase_background(HWND dialog, WPARAM wparam) {
     RECT rc{};
     GetClientRect(dialog, &rc);
     FillRect(reinterpret_cast<HDC>(wparam), &rc, GetSysColorBrush(COLOR_BTNFACE));
+    fill_tab_page_background(dialog, GetDlgItem(dialog, IDC_SET_TABS), reinterpret_cast<HDC>(wparam));
     SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 1);
     return TRUE;
 }
@@ -165,7 +169,7 @@ int show_settings(HWND owner) { return static_cast<int>(run_dialog(IDD_SETTINGS,
 INT_PTR CALLBACK settings_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: return transparent_control(wparam);
+    case WM_CTLCOLORBTN: return transparent_control(dialog, wparam, lparam);
     case WM_ERASEBKGND: return erase_background(dialog, wparam);
     default: break;
     }

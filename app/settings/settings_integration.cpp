@@ -32,11 +32,13 @@ const wchar_t* state_text(bool installed) { return installed ? L"✓ 已安装" 
 
 }  // namespace
 
-bool (*integration_apply)(int mask) = apply_integration_as_needed;
+bool (*integration_apply)(int mask, int touch) = apply_integration_as_needed;
 
-bool apply_integration_as_needed(int mask) {
-    if (is_elevated()) return apply_integration_mask(mask);
-    return run_elevated(L"--elevate-apply-all " + std::to_wstring(mask));
+bool apply_integration_as_needed(int mask, int touch) {
+    if (is_elevated()) return apply_integration_mask(mask, touch);
+    std::wstring arguments = L"--elevate-apply-all " + std::to_wstring(mask);
+    if (touch != kIntegrateAll) arguments += L" " + std::to_wstring(touch);
+    return run_elevated(arguments);
 }
 
 void set_label_text(HWND dialog, int control_id, const wchar_t* text) {
@@ -62,7 +64,22 @@ bool apply_shell_integration(HWND dialog) {
     int mask = 0;
     for (const IntegrationItem& item : kItems)
         if (IsDlgButtonChecked(dialog, item.check) == BST_CHECKED) mask |= item.bit;
-    const bool ok = integration_apply(mask);
+    const bool ok = integration_apply(mask, kIntegrateAll);
+    refresh_integration_state(dialog);
+    return ok;
+}
+
+// Installing an item again would drop the program the user picked for its extensions, and
+// every apply may ask for elevation: only the boxes that differ from the registry are applied.
+bool apply_changed_integration(HWND dialog) {
+    int mask = 0, changed = 0;
+    for (const IntegrationItem& item : kItems) {
+        const bool wanted = IsDlgButtonChecked(dialog, item.check) == BST_CHECKED;
+        if (wanted) mask |= item.bit;
+        if (wanted != item.installed()) changed |= item.bit;
+    }
+    if (changed == 0) return true;
+    const bool ok = integration_apply(mask, changed);
     refresh_integration_state(dialog);
     return ok;
 }

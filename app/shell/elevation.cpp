@@ -78,7 +78,10 @@ bool single_association(bool install, int argc, wchar_t** argv) {
 
 bool apply_all(int argc, wchar_t** argv) {
     int mask = argc >= 3 && argv[2] ? static_cast<int>(std::wcstol(argv[2], nullptr, 10)) : 0;
-    return apply_integration_mask(mask);
+    // An optional second number names the items to touch; without it all five are.
+    int touch = argc >= 4 && argv[3] ? static_cast<int>(std::wcstol(argv[3], nullptr, 10)) & kIntegrateAll
+                                     : kIntegrateAll;
+    return apply_integration_mask(mask, touch);
 }
 
 bool ctx_all(bool install) {
@@ -128,14 +131,19 @@ bool run_elevated(const std::wstring& arguments) { return g_runner ? g_runner(ar
 // next: it does the work itself with the rights it has, and its exit code says how it went.
 bool should_rerun_elevated() { return !g_in_verb_run && !is_elevated(); }
 
-bool apply_integration_mask(int mask) {
+bool apply_integration_mask(int mask, int touch) {
     mask &= 0xFF;
     bool ok = true;
-    ok = ((mask & kIntegrateContextMenu) ? install_context_menus() : uninstall_context_menus()) && ok;
-    ok = ((mask & kIntegrateShellNew) ? install_shellnew() : uninstall_shellnew()) && ok;
-    ok = ((mask & kIntegrateRez) ? install_file_association(L".rez") : uninstall_file_association(L".rez")) && ok;
-    ok = ((mask & kIntegrateZip) ? install_file_association(L".zip") : uninstall_file_association(L".zip")) && ok;
-    ok = ((mask & kIntegrate7z) ? install_file_association(L".7z") : uninstall_file_association(L".7z")) && ok;
+    if (touch & kIntegrateContextMenu)
+        ok = ((mask & kIntegrateContextMenu) ? install_context_menus() : uninstall_context_menus()) && ok;
+    if (touch & kIntegrateShellNew) ok = ((mask & kIntegrateShellNew) ? install_shellnew() : uninstall_shellnew()) && ok;
+    const struct {
+        int bit;
+        const wchar_t* ext;
+    } associations[] = {{kIntegrateRez, L".rez"}, {kIntegrateZip, L".zip"}, {kIntegrate7z, L".7z"}};
+    for (const auto& a : associations)
+        if (touch & a.bit)
+            ok = ((mask & a.bit) ? install_file_association(a.ext) : uninstall_file_association(a.ext)) && ok;
     notify_shell_assoc_changed();
     return ok;
 }

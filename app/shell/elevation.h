@@ -14,12 +14,15 @@ enum IntegrationBits : int {
     kIntegrateZip = 8,
     kIntegrate7z = 16,
 };
+constexpr int kIntegrateAll = 31;
 
 bool is_elevated();
 // Runs this program through "runas" with the arguments and waits; true when it exited with 0.
 bool run_elevated(const std::wstring& arguments);
-// Handles all five items whatever an earlier one returned; the AND of their results.
-bool apply_integration_mask(int mask);
+// Handles every item of `touch` (bits as above) whatever an earlier one returned; the AND of
+// their results. Installing an item again drops the user's own choice of program for its
+// extensions, so a caller that changes a few items names only those.
+bool apply_integration_mask(int mask, int touch = kIntegrateAll);
 
 bool install_associations_elevated();    // .zip and .7z
 bool uninstall_associations_elevated();  // .zip and .7z

@@ -122,18 +122,21 @@ bool uninstall_file_association(const std::wstring& ext) {
                          !previous.empty();
     reg_delete_tree(HKEY_CLASSES_ROOT, progid);
 
-    bool restored = false;
     if (machine_is_ours) {
-        if (have_previous) {
+        if (have_previous)
             reg_write_string(HKEY_CLASSES_ROOT, ext, L"", previous);
-            restored = true;
-        } else {
+        else
             reg_delete_value(HKEY_CLASSES_ROOT, ext, L"");
-        }
         reg_delete_value(HKEY_CLASSES_ROOT, ext, L"PerceivedType");
     }
-    // A restored machine default is what the user had; the user's class key keeps its value then.
-    if (user_is_ours && !restored) reg_delete_value(HKEY_CURRENT_USER, kUserClasses + ext, L"");
+    // The user's class key wins over the machine's: left naming the ProgID just deleted, the
+    // extension would open with nothing. It gets the earlier program back, or loses the value.
+    if (user_is_ours) {
+        if (have_previous)
+            reg_write_string(HKEY_CURRENT_USER, kUserClasses + ext, L"", previous);
+        else
+            reg_delete_value(HKEY_CURRENT_USER, kUserClasses + ext, L"");
+    }
     if (machine_is_ours || user_is_ours) forget_user_choice(ext);
     return true;
 }

@@ -303,10 +303,13 @@ void on_destroy(HWND dialog) {
     if (current_modeless_dialog == dialog) current_modeless_dialog = nullptr;
 }
 
-// Labels and check boxes draw straight over the tab control.
-bool transparent_colours(UINT message, WPARAM wparam, INT_PTR& result) {
+// Labels and check boxes lie on the tab control's page: they take the page's colour, so
+// that a status line repaints its old text away and a check box shows no grey patch.
+bool transparent_colours(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) {
     if (message != WM_CTLCOLORSTATIC && message != WM_CTLCOLORBTN) return false;
     HDC dc = reinterpret_cast<HDC>(wparam);
+    if (tab_page_ctlcolor(GetDlgItem(dialog, IDC_SEARCH_TABS), dc, reinterpret_cast<HWND>(lparam), &result))
+        return true;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     result = reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
@@ -325,7 +328,7 @@ int tab_of_results(int list_id) {
 
 INT_PTR CALLBACK search_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     INT_PTR result = 0;
-    if (transparent_colours(message, wparam, result)) return result;
+    if (transparent_colours(dialog, message, wparam, lparam, result)) return result;
     if (dialog_ctlcolor(message, wparam, lparam, &result)) return result;
     switch (message) {
     case WM_INITDIALOG: return on_init(dialog);

@@ -58,6 +58,10 @@ void on_init(HWND dialog) {
         set_dlg_text(dialog, IDC_WIZ_ARCHIVE, state.input);
     }
     CheckDlgButton(dialog, state.pack ? IDC_WIZ_PACK : IDC_WIZ_EXTRACT, BST_CHECKED);
+    // One column of whole paths, which scrolls sideways when a path is longer than the list.
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    SendMessageW(GetDlgItem(dialog, IDC_WIZ_SOURCES), LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     // The list items are added here; the state already holds these sources.
     const std::vector<std::wstring> sources = state.sources;
     state.sources.clear();

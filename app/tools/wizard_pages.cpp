@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "app/common/window_helpers.h"
 #include "archive/util.h"
 #include "resources/resource.h"
@@ -160,6 +162,17 @@ void set_wizard_mode_labels(HWND dialog, int step, bool pack) {
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
+// The list's one column of whole paths: as wide as the list, or as the longest path (the
+// list then scrolls sideways).
+static void fit_source_column(HWND list, const std::wstring& path) {
+    RECT rc{};
+    GetClientRect(list, &rc);
+    const int text = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(path.c_str())));
+    const int current = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
+    const int width = std::max({text + 24, current, static_cast<int>(rc.right)});
+    if (width != current) SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, width);
+}
+
 void wizard_add_source(HWND dialog, const std::wstring& path) {
     HWND list = GetDlgItem(dialog, IDC_WIZ_SOURCES);
     LVITEMW item{};
@@ -171,6 +184,7 @@ void wizard_add_source(HWND dialog, const std::wstring& path) {
         delete reinterpret_cast<std::wstring*>(item.lParam);
         return;
     }
+    fit_source_column(list, path);
     if (wizard_state) wizard_state->sources.push_back(path);
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/common/dialog_look.h"
 #include "app/common/owner_buttons.h"
+#include "resources/resource.h"
 
 using rezui::button_colours;
 
@@ -94,4 +95,44 @@ TEST(OwnerButtons, DialogColoursAnswerOnlyTheirMessages) {
     EXPECT_FALSE(rezui::dialog_ctlcolor(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&menu_item), &result));
     EXPECT_EQ(result, 77);
     ReleaseDC(nullptr, dc);
+}
+
+namespace {
+
+INT_PTR CALLBACK looks_proc(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
+    INT_PTR result = 0;
+    if (rezui::dialog_ctlcolor(message, wparam, lparam, &result)) return result;
+    return message == WM_INITDIALOG;
+}
+
+}  // namespace
+
+// The rounded face left its corners to whatever the surface held: black on a fresh or
+// resized window. Painted into a black bitmap, as a new surface is, the corners must show
+// the face colour of the window behind them.
+TEST(OwnerButtons, RoundedButtonsPaintTheirCornersInTheFaceColour) {
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WIZARD), nullptr, looks_proc, 0);
+    ASSERT_NE(dialog, nullptr);
+    rezui::apply_dialog_look(dialog);
+    for (int id : {IDC_WIZ_BACK, IDCANCEL, IDC_WIZ_ADD_FILES}) {
+        HWND button = GetDlgItem(dialog, id);
+        ASSERT_EQ(GetWindowLongPtrW(button, GWL_STYLE) & 0x0F, BS_OWNERDRAW) << id;
+        RECT rc{};
+        GetClientRect(button, &rc);
+        HDC screen = GetDC(nullptr);
+        HDC mem = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+        ReleaseDC(nullptr, screen);
+        HGDIOBJ old = SelectObject(mem, bitmap);
+        FillRect(mem, &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        SendMessageW(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT | PRF_ERASEBKGND);
+        const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        // The lower right corner carries the shadow.
+        for (POINT p : {POINT{0, 0}, POINT{rc.right - 1, 0}, POINT{0, rc.bottom - 1}})
+            EXPECT_EQ(GetPixel(mem, p.x, p.y), face) << "button " << id << " corner " << p.x << "," << p.y;
+        SelectObject(mem, old);
+        DeleteObject(bitmap);
+        DeleteDC(mem);
+    }
+    DestroyWindow(dialog);
 }

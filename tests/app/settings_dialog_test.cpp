@@ -16,6 +16,7 @@
 #include "archive/rez_model.h"
 #include "main_window_fixture.h"
 #include "modal_dialog_driver.h"
+#include "shell_registry_support.h"
 #include "resources/resource.h"
 #include "test_support.h"
 
@@ -53,9 +54,11 @@ bool checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST
 bool shown(HWND dialog, int id) { return (GetWindowLongPtrW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0; }
 
 std::vector<int> applied_masks;
+std::vector<int> applied_touches;
 bool apply_answer = true;
-bool record_apply(int mask) {
+bool record_apply(int mask, int touch) {
     applied_masks.push_back(mask);
+    applied_touches.push_back(touch);
     return apply_answer;
 }
 
@@ -72,6 +75,7 @@ protected:
         rezui::settings_file_override = file;
         rezui::integration_apply = record_apply;
         applied_masks.clear();
+        applied_touches.clear();
         apply_answer = true;
         app.theme = L"浅色";
         app.last_drag_out_folder = L"C:\\old";
@@ -155,8 +159,8 @@ TEST_F(SettingsDialog, ClicksChangeValuesThatAreSavedReadBackAndUsed) {
     EXPECT_FALSE(back.uppercase_7z);
     EXPECT_EQ(back.show_log_box, !log_shown_before);
     EXPECT_EQ(back.copyright, app.copyright);
-    // Save applies page 0 as it stands: nothing was checked there.
-    EXPECT_EQ(applied_masks, std::vector<int>{0});
+    // Page 0 shows the registry as it is: with nothing changed there, Save applies nothing.
+    EXPECT_TRUE(applied_masks.empty());
 
     EXPECT_EQ(app.background_colour, COLORREF(0xFAF2EB));
     EXPECT_EQ((GetWindowLongPtrW(app.log_box, GWL_STYLE) & WS_VISIBLE) != 0, !log_shown_before);
@@ -202,6 +206,16 @@ TEST_F(SettingsDialog, ClicksOnSaveReportAFileThatCouldNotBeWrittenAndKeepTheOld
     EXPECT_TRUE(rez::uppercase_rez_names.load()) << "the choice still holds for this run";
 }
 
+// Save with one box changed on page 0 hands over that item alone.
+TEST_F(SettingsDialog, ClicksOnSaveApplyOnlyTheBoxesThatChanged) {
+    run([](HWND dialog) {
+        click(dialog, IDC_SET_ASSOC_7Z);
+        click(dialog, IDOK);
+    });
+    EXPECT_EQ(applied_masks, std::vector<int>{16});
+    EXPECT_EQ(applied_touches, std::vector<int>{16});
+}
+
 TEST_F(SettingsDialog, ClicksOnApplyTellTheOutcomeAndCancelKeepsTheApply) {
     struct Case {
         bool answer;
@@ -210,6 +224,7 @@ TEST_F(SettingsDialog, ClicksOnApplyTellTheOutcomeAndCancelKeepsTheApply) {
     for (const Case& c : {Case{true, L"右键菜单设置已应用。"}, Case{false, L"部分设置未成功，请确认是否以管理员运行。"}}) {
         apply_answer = c.answer;
         applied_masks.clear();
+        applied_touches.clear();
         h4test::boxes.clear();
         run([](HWND dialog) {
             click(dialog, IDC_SET_CONTEXT_MENU);
@@ -220,6 +235,7 @@ TEST_F(SettingsDialog, ClicksOnApplyTellTheOutcomeAndCancelKeepsTheApply) {
             click(dialog, IDCANCEL);
         });
         EXPECT_EQ(applied_masks, std::vector<int>{1 | 8});
+        EXPECT_EQ(applied_touches, std::vector<int>{31});
         ASSERT_EQ(h4test::boxes.size(), 1u);
         EXPECT_EQ(h4test::boxes[0].text, c.text);
         EXPECT_EQ(h4test::boxes[0].caption, L"完成");
@@ -229,3 +245,42 @@ TEST_F(SettingsDialog, ClicksOnApplyTellTheOutcomeAndCancelKeepsTheApply) {
 }
 
 }  // namespace
+
+// The real apply on the test prefix's registry: the user's own choice of program for .zip
+// survives a Save that changes the theme page, and one that adds the .7z association.
+TEST(ShellRegistry, ClicksOnSaveKeepTheUsersChoiceOfProgramForUnchangedItems) {
+    using qvltest::reg_has_key;
+    using qvltest::reg_set_text;
+    using qvltest::reg_text;
+    qvltest::ShellRegistryGuard guard;
+    h4test::MainWindow w;
+    qvltest::ScratchDir dir{L"setreg"};
+    rezui::settings_file_override = dir / L"Rezconfig.dat";
+    ASSERT_TRUE(rezui::apply_integration_mask(rezui::kIntegrateZip));
+    const std::wstring exts = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zip";
+    reg_set_text(HKEY_CURRENT_USER, exts + L"\\UserChoice", L"ProgId", L"OtherTool.Zip");
+    reg_set_text(HKEY_CURRENT_USER, exts + L"\\OpenWithList", L"a", L"other.exe");
+
+    const std::vector<dlgtest::Script> saves = {
+        [](HWND dialog) {
+            click_tab(dialog, 1);
+            click(dialog, IDC_SET_UPPER_ZIP);
+            click(dialog, IDOK);
+        },
+        [](HWND dialog) {
+            EXPECT_TRUE(checked(dialog, IDC_SET_ASSOC_ZIP));
+            click(dialog, IDC_SET_ASSOC_7Z);
+            click(dialog, IDOK);
+        }};
+    for (const dlgtest::Script& script : saves) {
+        dlgtest::drive({script});
+        w.command(IDM_SETTINGS);
+        EXPECT_EQ(reg_text(HKEY_CURRENT_USER, exts + L"\\UserChoice", L"ProgId"), L"OtherTool.Zip");
+        EXPECT_EQ(reg_text(HKEY_CURRENT_USER, exts + L"\\OpenWithList", L"a"), L"other.exe");
+        EXPECT_TRUE(rezui::is_association_installed(L".zip"));
+    }
+    EXPECT_TRUE(rezui::is_association_installed(L".7z"));
+    EXPECT_FALSE(rezui::is_association_installed(L".rez"));
+    rezui::settings_file_override.clear();
+    app.uppercase_zip = false;
+}

@@ -63,6 +63,8 @@ TEST(ShellRegistry, InstallWritesTheClassAndUninstallRestoresTheEarlierDefault) 
 
     ASSERT_TRUE(rezui::uninstall_file_association(L".zip"));
     EXPECT_EQ(reg_text(kCR, L".zip"), L"OtherTool.Zip");
+    // The per-user value wins over the machine's: it must not name the class just deleted.
+    EXPECT_EQ(reg_text(kCU, L"Software\\Classes\\.zip"), L"OtherTool.Zip");
     EXPECT_EQ(reg_text(kCR, L".zip", L"PerceivedType"), L"<missing>");
     EXPECT_FALSE(reg_has_key(kCR, L"Vellox.ZipFile"));
     EXPECT_FALSE(rezui::is_association_installed(L".zip"));
@@ -79,6 +81,7 @@ TEST(ShellRegistry, SecondInstallKeepsTheEarlierDefault) {
 
     ASSERT_TRUE(rezui::uninstall_file_association(L".7z"));
     EXPECT_EQ(reg_text(kCR, L".7z"), L"OtherTool.SevenZip");
+    EXPECT_EQ(reg_text(kCU, L"Software\\Classes\\.7z"), L"OtherTool.SevenZip");
 }
 
 TEST(ShellRegistry, WithoutAnEarlierDefaultUninstallClearsTheExtension) {
