@@ -70,3 +70,15 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
     z.writestr("ok.txt", "fine")
     z.writestr("../x", "escaped")
 PY
+
+# Members whose names Windows cannot take as they are: a device name and a character that
+# file names may not hold, at the top and below a folder.
+rm -f "$out/odd_names.zip"
+python3 - "$out/odd_names.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    z.writestr("CON", "device")
+    z.writestr("a?b", "question")
+    z.writestr("sub/NUL.txt", "null")
+    z.writestr("plain.txt", "plain")
+PY
