@@ -170,8 +170,10 @@ void on_test_done(HWND window, LPARAM lparam) {
 }
 
 bool free_worker_payload(const MSG& msg) {
-    if (msg.message == WM_TASK_PROGRESS)
+    if (msg.message == WM_TASK_PROGRESS) {
+        progress_received();
         delete reinterpret_cast<std::wstring*>(msg.lParam);
+    }
     else if (msg.message == WM_TASK_RESULT)
         delete reinterpret_cast<TaskResult*>(msg.lParam);
     else if (msg.message == WM_TEST_DONE)

@@ -118,6 +118,7 @@ void on_splitter_release() {
 // The worker's text is deleted whatever happens to it.
 void on_task_progress(WPARAM percent, LPARAM lparam) {
     std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lparam));
+    progress_received();
     if (text) set_progress(static_cast<int>(percent), *text);
 }
 

@@ -17,6 +17,11 @@ namespace {
 // Rate-limit memory of post_progress; one task reports at a time.
 std::atomic<int> last_percent{-1};
 std::atomic<DWORD> last_tick{0};
+// A report on its way to the main window: the next waits for it, so that a job of many small
+// files never fills the queue (posted messages go before input: a full queue would hold back
+// the click on Stop). One lost with its window stops counting after a while.
+std::atomic<bool> report_waiting{false};
+constexpr DWORD kLostReportMs = 1000;
 
 HWND progress_text() {
     return app.main_window ? GetDlgItem(app.main_window, IDC_PROGRESS_TEXT) : nullptr;
@@ -122,6 +127,7 @@ void set_progress(int percent, const std::wstring& text) {
 
 void begin_busy() {
     app.busy = true;
+    report_waiting.store(false);
     app.paused.exchange(false);
     app.cancel.exchange(false);
     show_button(app.pause_button, true, true);
@@ -168,7 +174,10 @@ void clear_log() {
 void reset_progress_relay() {
     last_percent.store(-1);
     last_tick.store(0);
+    report_waiting.store(false);
 }
+
+void progress_received() { report_waiting.store(false); }
 
 bool post_progress(int percent, const std::wstring& text) {
     while (app.paused.load()) {
@@ -178,7 +187,9 @@ bool post_progress(int percent, const std::wstring& text) {
     if (HWND w = app.main_window) {
         DWORD now = GetTickCount();
         bool same = percent == last_percent.load() && percent < 100 && now - last_tick.load() < 50;
-        if (!same) {
+        const bool waiting = report_waiting.load() && percent < 100 && now - last_tick.load() < kLostReportMs;
+        if (!same && !waiting) {
+            report_waiting.store(true);
             last_percent.store(percent);
             last_tick.store(now);
             auto* copy = new std::wstring(text);

@@ -27,8 +27,12 @@ void resume_task();
 void stop_task();
 void clear_log();
 // Worker threads: waits while paused (50 ms steps), posts WM_TASK_PROGRESS at most once per
-// 50 ms for an unchanged percent (100 always passes); false once cancel is set.
+// 50 ms for an unchanged percent and never while the last one waits unread (100 always
+// passes); false once cancel is set.
 bool post_progress(int percent, const std::wstring& text);
+// UI thread: a WM_TASK_PROGRESS has been taken from the queue (shown or dropped); the relay
+// may send the next one.
+void progress_received();
 // UI thread: runs job on its own thread while this thread pumps messages with the main
 // window disabled; returns when the job has ended. A WM_QUIT seen meanwhile is posted again
 // afterwards so the message loop still ends. Throws std::system_error when no thread starts.

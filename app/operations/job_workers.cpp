@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -20,6 +21,8 @@ namespace {
 
 // How often the wait looks again at the cancel flag and the password slot.
 constexpr DWORD kStopPollMs = 50;
+
+std::atomic<bool> stop_requested{false};
 
 unsigned __stdcall worker_main(void* param) {
     std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(param));
@@ -79,6 +82,8 @@ void start_worker(std::function<void()> body) {
     app.workers.emplace_back(reinterpret_cast<HANDLE>(h));
 }
 
+bool workers_stop_requested() { return stop_requested.load(); }
+
 bool workers_running() {
     forget_ended_workers();
     return !app.workers.empty();
@@ -95,6 +100,7 @@ void stop_workers(HWND window, bool pump) {
         // Set on every round: nothing may clear it while the workers wind down.
         app.cancel.store(true);
         app.paused.store(false);
+        stop_requested.store(true);
         decline_password_request();
         std::vector<HANDLE> threads;
         for (const auto& t : app.workers) threads.push_back(t.get());
@@ -106,6 +112,7 @@ void stop_workers(HWND window, bool pump) {
             WaitForMultipleObjects(count, threads.data(), FALSE, kStopPollMs);
         }
     }
+    stop_requested.store(false);
     if (disable) EnableWindow(window, TRUE);
     end_busy();
     if (quit_seen) PostQuitMessage(static_cast<int>(quit_code));

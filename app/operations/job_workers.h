@@ -35,5 +35,9 @@ bool workers_running();
 // state. With pump, the thread keeps handling messages meanwhile with the window disabled;
 // the workers' own reports are dropped, since nothing should start from them now.
 void stop_workers(HWND window, bool pump);
+// Any thread: true while stop_workers is winding the workers down. Jobs with a stop of their
+// own (the wizard's, a conversion's) read this besides it instead of the main window's cancel,
+// which belongs to the main window's job.
+bool workers_stop_requested();
 
 }  // namespace rezui

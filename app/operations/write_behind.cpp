@@ -64,7 +64,7 @@ bool WriteBehind::write_one(const Job& job, std::wstring& err) {
 void WriteBehind::run() {
     std::deque<Job> batch;
     for (;;) {
-        bool failed = false;
+        bool skip = false;
         {
             Locked g(lock_);
             while (queue_.empty() && !stop_) {
@@ -74,12 +74,12 @@ void WriteBehind::run() {
             }
             if (queue_.empty()) return;  // stopping with nothing left
             batch.swap(queue_);
-            failed = failed_;
+            skip = failed_ || dropped_;
         }
         while (!batch.empty()) {
             std::wstring err;
-            // After a failure the rest is not written, only let go.
-            const bool ok = failed || write_one(batch.front(), err);
+            // After a failure or a stop the rest is not written, only let go.
+            const bool ok = skip || write_one(batch.front(), err);
             const size_t size = batch.front().bytes.size();
             batch.pop_front();
             bool wake = false;
@@ -91,7 +91,7 @@ void WriteBehind::run() {
                     failed_ = true;
                     error_ = err;
                 }
-                failed = failed_;
+                skip = failed_ || dropped_;
                 wake = caller_waits_ && (failed_ || queued_files_ == 0 ||
                                          (queued_bytes_ <= kQueueBytes / 2 && queued_files_ <= kQueueFiles / 2));
             }
@@ -138,6 +138,19 @@ bool WriteBehind::put(const std::wstring& path, const uint8_t* data, size_t size
     }
     if (wake) WakeConditionVariable(&work_);
     return true;
+}
+
+void WriteBehind::drop_queued() {
+    bool wake = false;
+    {
+        Locked g(lock_);
+        dropped_ = true;
+        for (const Job& job : queue_) queued_bytes_ -= job.bytes.size();
+        queued_files_ -= queue_.size();
+        queue_.clear();
+        wake = caller_waits_ && queued_files_ == 0;
+    }
+    if (wake) WakeAllConditionVariable(&room_);
 }
 
 bool WriteBehind::drain(std::wstring& err) {

@@ -40,6 +40,10 @@ public:
     // Waits until every queued file is written. False with the first failure's message.
     bool drain(std::wstring& err);
 
+    // Lets go of every queued file that is not being written yet: a stopped extraction
+    // writes no file after the stop, whatever it had decoded ahead.
+    void drop_queued();
+
 private:
     struct Job {
         std::wstring path;
@@ -60,6 +64,7 @@ private:
     bool caller_waits_ = false;
     bool stop_ = false;
     bool failed_ = false;
+    bool dropped_ = false;
     std::wstring error_;
     std::set<std::wstring> made_;  // folders known to exist; touched by one thread at a time
     std::thread thread_;

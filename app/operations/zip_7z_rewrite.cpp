@@ -360,6 +360,7 @@ bool extraction_job(const std::wstring& target, const std::wstring& path, const 
                 if (!unsafe) return false;
                 refused.push_back(name);
                 if (!post_progress(percent, e)) {
+                    writer.drop_queued();
                     e = L"已取消";
                     return false;
                 }
@@ -369,6 +370,8 @@ bool extraction_job(const std::wstring& target, const std::wstring& path, const 
             const std::wstring text = L"正在解压 (" + std::to_wstring(k + 1) + L"/" + std::to_wstring(n) + L") " +
                                       rez::from_utf8(name);
             if (!post_progress(percent, text)) {
+                // Nothing decoded ahead is written after a stop.
+                writer.drop_queued();
                 e = L"已取消";
                 return false;
             }

@@ -3,10 +3,11 @@
 #include <commctrl.h>
 
 #include <memory>
-#include <thread>
+#include <system_error>
 
 #include "app/common/dialog_look.h"
 #include "app/common/window_helpers.h"
+#include "app/operations/job_workers.h"
 #include "app/tools/convert_job.h"
 #include "resources/resource.h"
 
@@ -16,6 +17,8 @@ namespace {
 
 // The sources of the open conversion dialog; null while none is open.
 std::vector<std::wstring>* convert_sources = nullptr;
+// The run the open dialog started last; a run of a dialog closed meanwhile keeps its own.
+std::shared_ptr<ConvertControl> current_run;
 
 const wchar_t kArchiveFilter[] = L"REZ/ZIP/7Z (*.rez;*.zip;*.7z)\0*.rez;*.zip;*.7z\0所有文件 (*.*)\0*.*\0\0";
 
@@ -174,37 +177,60 @@ void start(HWND dialog) {
     job->same_folder = IsDlgButtonChecked(dialog, IDC_CONV_SAME_FOLDER) == BST_CHECKED;
     job->sources = *convert_sources;
     job->window = dialog;
-    convert_paused.exchange(0);
-    convert_stop.exchange(0);
+    job->control = std::make_shared<ConvertControl>(dialog);
+    std::shared_ptr<ConvertJob> shared(std::move(job));
+    try {
+        // Tracked: leaving the program stops the run before its next file and waits for it.
+        start_worker([shared] { convert_worker(*shared); });
+    } catch (const std::system_error&) {
+        message_box(dialog, L"无法启动后台任务", L"格式转换", MB_ICONERROR);
+        return;
+    }
+    current_run = shared->control;
     enable(dialog, IDC_CONV_START, false);
     enable(dialog, IDC_CONV_PAUSE, true);
     enable(dialog, IDC_CONV_RESUME, false);
     enable(dialog, IDC_CONV_STOP, true);
-    std::thread(convert_thread, job.release()).detach();
+    set_item_text(dialog, IDC_CONV_STATE, L"正在转换...");
 }
 
 void pause(HWND dialog) {
-    convert_paused.exchange(1);
+    if (!current_run) return;
+    current_run->paused.store(true);
     enable(dialog, IDC_CONV_PAUSE, false);
     enable(dialog, IDC_CONV_RESUME, true);
     set_item_text(dialog, IDC_CONV_STATE, L"已暂停");
 }
 
 void resume(HWND dialog) {
-    convert_paused.exchange(0);
+    if (!current_run) return;
+    current_run->paused.store(false);
     enable(dialog, IDC_CONV_PAUSE, true);
     enable(dialog, IDC_CONV_RESUME, false);
     set_item_text(dialog, IDC_CONV_STATE, L"正在转换...");
 }
 
 void stop(HWND dialog) {
+    // The run's own: another run, of a dialog closed meanwhile, goes on.
+    std::shared_ptr<ConvertControl> run = current_run;
+    if (!run) return;
     if (message_box(dialog, L"确定要停止转换吗？", L"确认停止", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    convert_stop.exchange(1);
-    convert_paused.exchange(0);
+    // The run may have ended while the question was up: it is then reported as it ended.
+    if (IsWindowEnabled(GetDlgItem(dialog, IDC_CONV_START))) return;
+    run->stop.store(true);
+    run->paused.store(false);
     enable(dialog, IDC_CONV_STOP, false);
     enable(dialog, IDC_CONV_PAUSE, false);
     enable(dialog, IDC_CONV_RESUME, false);
     set_item_text(dialog, IDC_CONV_STATE, L"正在停止...");
+}
+
+// Closing leaves a running conversion going to its end (it is tracked: leaving the program
+// still stops it and waits); a paused one is let go, since nothing could resume it now.
+void close_dialog(HWND dialog) {
+    if (current_run) current_run->paused.store(false);
+    current_run.reset();
+    EndDialog(dialog, 0);
 }
 
 bool on_command(HWND dialog, WORD id) {
@@ -218,29 +244,40 @@ bool on_command(HWND dialog, WORD id) {
     case IDC_CONV_PAUSE: pause(dialog); return true;
     case IDC_CONV_RESUME: resume(dialog); return true;
     case IDC_CONV_STOP: stop(dialog); return true;
-    case IDCANCEL: EndDialog(dialog, 0); return true;
+    case IDCANCEL: close_dialog(dialog); return true;
     default: return false;
     }
 }
 
-void on_progress(HWND dialog, WPARAM percent, LPARAM text) {
-    std::unique_ptr<std::wstring> owned(reinterpret_cast<std::wstring*>(text));
-    SendDlgItemMessageW(dialog, IDC_CONV_PROGRESS, PBM_SETPOS, percent, 0);
-    if (owned) set_item_text(dialog, IDC_CONV_CURRENT, *owned);
+void on_progress(HWND dialog) {
+    ConvertProgress progress;
+    if (!current_run || !current_run->progress.take(progress)) return;
+    SendDlgItemMessageW(dialog, IDC_CONV_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(progress.percent), 0);
+    if (get_window_text(GetDlgItem(dialog, IDC_CONV_CURRENT)) != progress.text)
+        set_item_text(dialog, IDC_CONV_CURRENT, progress.text);
+}
+
+std::wstring file_name_of(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 void on_done(HWND dialog, LPARAM payload) {
     std::unique_ptr<ConvertResult> result(reinterpret_cast<ConvertResult*>(payload));
-    convert_paused.exchange(0);
-    convert_stop.exchange(0);
+    on_progress(dialog);
+    current_run.reset();
     enable(dialog, IDC_CONV_START, true);
     enable(dialog, IDC_CONV_PAUSE, false);
     enable(dialog, IDC_CONV_RESUME, false);
     enable(dialog, IDC_CONV_STOP, false);
     if (!result) return;
-    std::wstring text = L"完成：成功 " + std::to_wstring(result->succeeded) + L" 个，失败 " +
-                        std::to_wstring(result->failed) + L" 个";
+    std::wstring text = std::wstring(result->stopped ? L"已停止：成功 " : L"完成：成功 ") +
+                        std::to_wstring(result->succeeded) + L" 个，失败 " + std::to_wstring(result->failed) + L" 个";
     if (!result->last_error.empty()) text += L" | " + result->last_error;
+    // A target name another file already had is never overwritten: say where the output went.
+    if (!result->renamed.empty())
+        text += L" | " + std::to_wstring(result->renamed.size()) + L" 个目标已存在同名文件，另存为：" +
+                file_name_of(result->renamed.front()) + (result->renamed.size() > 1 ? L" 等" : L"");
     set_item_text(dialog, IDC_CONV_STATE, text);
 }
 
@@ -248,6 +285,7 @@ void run(HWND owner, std::vector<std::wstring>& list) {
     convert_sources = &list;
     run_dialog(IDD_CONVERT, owner, convert_proc_v2);
     convert_sources = nullptr;
+    current_run.reset();
 }
 
 }  // namespace
@@ -263,7 +301,7 @@ INT_PTR CALLBACK convert_proc_v2(HWND dialog, UINT message, WPARAM wparam, LPARA
     switch (message) {
     case WM_INITDIALOG: init_dialog(dialog); return TRUE;
     case WM_COMMAND: return on_command(dialog, LOWORD(wparam)) ? TRUE : FALSE;
-    case WM_CONV_PROGRESS: on_progress(dialog, wparam, lparam); return TRUE;
+    case WM_CONV_PROGRESS: on_progress(dialog); return TRUE;
     case WM_CONV_DONE: on_done(dialog, lparam); return TRUE;
     case WM_DESTROY: free_all_rows(GetDlgItem(dialog, IDC_CONV_LIST)); return FALSE;
     default: return FALSE;

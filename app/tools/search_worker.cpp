@@ -17,8 +17,27 @@ std::wstring file_name_of(const std::wstring& path) {
     return cut == std::wstring::npos ? path : path.substr(cut + 1);
 }
 
-void post_progress(const SearchRequest& r, size_t i, size_t n) {
+// At most one progress item of a run is on its way, and a new one goes at most every
+// 150 ms: a folder of many small archives would otherwise fill the window's queue faster than
+// it draws, and its clicks would wait behind the backlog.
+struct ProgressGate {
+    std::shared_ptr<std::atomic<int>> in_flight = std::make_shared<std::atomic<int>>(0);
+    DWORD last = 0;
+    bool any = false;
+    bool open() {
+        const DWORD now = GetTickCount();
+        if (in_flight->load() > 0 || (any && now - last < 150)) return false;
+        last = now;
+        any = true;
+        return true;
+    }
+};
+
+void post_progress(const SearchRequest& r, size_t i, size_t n, ProgressGate& gate) {
+    if (!gate.open()) return;
     auto* item = new SearchProgress;
+    gate.in_flight->fetch_add(1);
+    item->in_flight = gate.in_flight;
     item->mode = r.mode;
     item->run_id = r.run_id;
     item->percent = r.mode == 2 ? static_cast<double>(i) * 67.0 / static_cast<double>(n) + 33.0 : -1.0;
@@ -43,8 +62,9 @@ void search_worker(SearchRequest* raw) {
         }
     } else {
         const size_t n = r.archives.size();
+        ProgressGate gate;
         for (size_t i = 0; i < n && current(r); ++i) {
-            post_progress(r, i, n);
+            post_progress(r, i, n, gate);
             rez::RezFile archive;
             if (!rez::RezFile::open(r.archives[i], archive, err)) continue;
             archive.load_all_directories(err);

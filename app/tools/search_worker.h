@@ -21,10 +21,19 @@ constexpr UINT WM_SEARCH_ITEM = WM_APP + 30;  // 0x801E
 constexpr UINT WM_SEARCH_DONE = WM_APP + 31;  // 0x801F
 
 struct SearchProgress {
+    SearchProgress() = default;
+    // A copy is a plain record: only the posted item counts for its run.
+    SearchProgress(const SearchProgress& o) : mode(o.mode), run_id(o.run_id), percent(o.percent), text(o.text) {}
+    SearchProgress& operator=(const SearchProgress&) = delete;
+    // The window deletes the item when it has shown it: the run may then send the next one.
+    ~SearchProgress() {
+        if (in_flight) in_flight->fetch_sub(1);
+    }
     int32_t mode = 0;
     uint32_t run_id = 0;
     double percent = -1;
     std::wstring text;
+    std::shared_ptr<std::atomic<int>> in_flight;  // the run's items not yet handled
 };
 
 struct SearchRequest {

@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/common/dialog_look.h"
 #include "app/common/window_helpers.h"
+#include "app/main_window/main_window.h"
 #include "app/main_window/task_ui.h"
 #include "app/operations/job_workers.h"
 #include "app/operations/open_archive.h"
@@ -24,6 +25,11 @@ namespace {
 
 const wchar_t kArchiveFilter[] = L"REZ/ZIP/7Z (*.rez;*.zip;*.7z)\0*.rez;*.zip;*.7z\0所有文件 (*.*)\0*.*\0\0";
 const wchar_t kAnyFileFilter[] = L"所有文件 (*.*)\0*.*\0\0";
+
+// The run of the job started last: its stop and its progress.
+std::shared_ptr<WizardLink> current_link;
+// The operation last written to the log: a step seen twice is logged once.
+std::wstring last_logged;
 
 void enable(HWND dialog, int id, bool on) { EnableWindow(GetDlgItem(dialog, id), on ? TRUE : FALSE); }
 
@@ -181,6 +187,31 @@ std::wstring check_start(const WizardState& state) {
     return L"";
 }
 
+// The password question of an encrypted ZIP or 7z archive; false when it was declined or
+// failed. The question reports a decline through the main window's cancel flag: that flag is
+// given back as it was, so no job of the main window is stopped or let go by it.
+bool extract_password_ready(HWND dialog, const std::wstring& archive) {
+    const bool cancel_before = app.cancel.load();
+    const bool asked_ok = ask_extract_password(dialog, archive);
+    const bool declined = app.cancel.load();
+    app.cancel.store(cancel_before);
+    return asked_ok && !declined;
+}
+
+// An existing file at the output is replaced only when the user says so, as every other save
+// of the program asks; the archive open in the main window is never written over under it.
+bool may_write_output(HWND dialog, const std::wstring& output) {
+    const DWORD attributes = GetFileAttributesW(output.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (app.archive_loaded && CompareStringOrdinal(output.c_str(), -1, app.archive.path.c_str(), -1, TRUE) ==
+                                  CSTR_EQUAL) {
+        message_box(dialog, L"不能覆盖当前打开的压缩包：\n" + output, L"提示", MB_ICONINFORMATION);
+        return false;
+    }
+    return message_box(dialog, L"“" + output + L"” 已存在，是否覆盖？", L"压缩/解压向导",
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 void set_running(HWND dialog, bool running) {
     for (int id : {IDC_WIZ_START, IDC_WIZ_BACK, IDC_WIZ_NEXT}) enable(dialog, id, !running);
 }
@@ -190,15 +221,18 @@ void on_start(HWND dialog) {
     state.output = get_dlg_text(dialog, IDC_WIZ_OUTPUT);
     state.archive = get_dlg_text(dialog, IDC_WIZ_ARCHIVE);
     state.destination = get_dlg_text(dialog, IDC_WIZ_DESTINATION);
+    // A job of the main window reads and writes on its own; the wizard waits for it to end.
+    if (app.busy) {
+        message_box(dialog, kBusyRefusalText, L"提示", MB_ICONINFORMATION);
+        return;
+    }
     const std::wstring problem = check_start(state);
     if (!problem.empty()) {
         message_box(dialog, problem, L"提示", MB_ICONINFORMATION);
         return;
     }
-    if (!state.pack && (!ask_extract_password(dialog, state.archive) || app.cancel.load())) {
-        app.cancel.store(false);
-        return;
-    }
+    if (!state.pack && !extract_password_ready(dialog, state.archive)) return;
+    if (state.pack && !may_write_output(dialog, wizard_pack_target(state.output, state.format))) return;
     auto job = std::make_shared<WizardJob>();
     job->dialog = dialog;
     job->pack = state.pack;
@@ -209,10 +243,10 @@ void on_start(HWND dialog) {
     job->comment = get_dlg_text(dialog, IDC_WIZ_COMMENT);
     job->description = get_dlg_text(dialog, IDC_WIZ_DESCRIPTION);
     job->copyright = get_dlg_text(dialog, IDC_WIZ_COPYRIGHT);
+    job->link = std::make_shared<WizardLink>(dialog);
     set_dlg_text(dialog, IDC_WIZ_LOG, L"");
-    wizard_cancel.exchange(0);
-    // A stop left over from an earlier job must not end this one at its first check.
-    if (!workers_running()) app.cancel.store(false);
+    current_link = job->link;
+    last_logged.clear();
     try {
         // A tracked worker: leaving the program waits for the job instead of cutting it off.
         start_worker([job] { wizard_worker(*job); });
@@ -226,7 +260,7 @@ void on_start(HWND dialog) {
 void on_cancel(HWND dialog) {
     if (!IsWindowEnabled(GetDlgItem(dialog, IDC_WIZ_START))) {
         // The job ends at its next check, and its done message closes the dialog.
-        wizard_cancel.exchange(1);
+        if (current_link) current_link->cancel.store(true);
         return;
     }
     EndDialog(dialog, IDCANCEL);
@@ -272,9 +306,7 @@ void on_progress(HWND dialog, WPARAM percent, LPARAM payload) {
     append_to_log(dialog, *text);
 }
 
-void on_stats(HWND dialog, LPARAM payload) {
-    std::unique_ptr<WizardStats> stats(reinterpret_cast<WizardStats*>(payload));
-    if (!stats) return;
+void show_stats(HWND dialog, const WizardStats* stats) {
     set_dlg_text(dialog, IDC_WIZ_COUNT, std::wstring(stats->pack ? L"压缩数：" : L"解压数：") +
                                             std::to_wstring(stats->done) + L" / " + std::to_wstring(stats->total));
     const int left = stats->total - stats->done;
@@ -288,9 +320,28 @@ void on_stats(HWND dialog, LPARAM payload) {
     set_dlg_text(dialog, IDC_WIZ_TIME_LEFT, lines ? text.substr(second + 1) : L"");
 }
 
+void on_stats(HWND dialog, LPARAM payload) {
+    std::unique_ptr<WizardStats> stats(reinterpret_cast<WizardStats*>(payload));
+    if (stats) show_stats(dialog, stats.get());
+}
+
+// The job's latest step: the bar, the current operation (logged once) and the counters.
+void on_tick(HWND dialog) {
+    WizardTick tick;
+    if (!current_link || !current_link->progress.take(tick)) return;
+    SendDlgItemMessageW(dialog, IDC_WIZ_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(tick.percent), 0);
+    if (!tick.text.empty()) {
+        set_dlg_text(dialog, IDC_WIZ_CURRENT, L"当前操作：" + tick.text);
+        if (tick.text != last_logged) append_to_log(dialog, tick.text);
+        last_logged = tick.text;
+    }
+    if (tick.has_stats) show_stats(dialog, &tick.stats);
+}
+
 void on_done(HWND dialog, LPARAM payload) {
     std::unique_ptr<WizardResult> result(reinterpret_cast<WizardResult*>(payload));
     if (!result) return;
+    on_tick(dialog);  // the last step, when it had not been shown yet
     set_running(dialog, false);
     const bool pack = wizard_state->pack;
     if (result->ok) {
@@ -303,7 +354,7 @@ void on_done(HWND dialog, LPARAM payload) {
             shell_execute(dialog, L"explore", result->path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
         return;
     }
-    if (wizard_cancel.load()) {
+    if (current_link && current_link->cancel.load()) {
         EndDialog(dialog, IDCANCEL);
         return;
     }
@@ -325,6 +376,7 @@ INT_PTR CALLBACK wizard_proc_v2(HWND dialog, UINT message, WPARAM wparam, LPARAM
     case WM_WIZ_PROGRESS: on_progress(dialog, wparam, lparam); return TRUE;
     case WM_WIZ_LOG: on_stats(dialog, lparam); return TRUE;
     case WM_WIZ_DONE: on_done(dialog, lparam); return TRUE;
+    case WM_WIZ_TICK: on_tick(dialog); return TRUE;
     // The rows own their path copies, whichever way the dialog closes.
     case WM_DESTROY: clear_wizard_source_list(dialog); return FALSE;
     default: return FALSE;

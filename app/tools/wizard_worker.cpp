@@ -3,8 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/app_state.h"
+#include "app/operations/job_workers.h"
 #include "app/operations/work_folder.h"
+#include "app/operations/zip_7z_rewrite.h"
 #include "app/tools/pack_job.h"
 #include "archive/rez_model.h"
 #include "archive/sevenzip_reader.h"
@@ -14,8 +15,6 @@
 #include "archive/zip_writer.h"
 
 namespace rezui {
-
-std::atomic<uint8_t> wizard_cancel{0};
 
 namespace {
 
@@ -33,11 +32,13 @@ struct WizardRun {
     int read = 0;
     int done = 0;
     bool ok = true;
+    bool finished = false;  // the last step of the job completed
     std::wstring error;
+    WizardTick tick;  // what the wizard was last handed
 };
 
-// The wizard's Cancel, or the program stopping every worker on its way out.
-bool cancelled() { return wizard_cancel.load() != 0 || app.cancel.load(); }
+// The wizard's Cancel for this run, or the program stopping every worker on its way out.
+bool cancelled(const WizardRun& run) { return run.job.link->cancel.load() || workers_stop_requested(); }
 
 std::wstring file_name_part(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
@@ -69,16 +70,28 @@ void for_each_entry(const std::wstring& folder, Visit visit) {
     FindClose(find);
 }
 
-void post_progress(const WizardRun& run, int percent, const std::wstring& text) {
-    auto* copy = new std::wstring(text);
-    if (!PostMessageW(run.job.dialog, WM_WIZ_PROGRESS, static_cast<WPARAM>(percent),
-                      reinterpret_cast<LPARAM>(copy)))
-        delete copy;
+bool starts_with(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// The title and the "[信息]" lines are few and each must be seen: they go as messages of their
+// own. Every other step only updates the latest state, which the wizard takes a few times a
+// second; urgent marks a new phase, shown at once.
+void post_progress(WizardRun& run, int percent, const std::wstring& text, bool urgent = false) {
+    if (starts_with(text, L"[标题]") || starts_with(text, L"[信息]")) {
+        auto* copy = new std::wstring(text);
+        if (!PostMessageW(run.job.dialog, WM_WIZ_PROGRESS, static_cast<WPARAM>(percent),
+                          reinterpret_cast<LPARAM>(copy)))
+            delete copy;
+        return;
+    }
+    run.tick.percent = percent;
+    run.tick.text = text;
+    run.job.link->progress.offer(run.tick, urgent);
 }
 
-void post_stats(const WizardRun& run, int done, int total, const std::wstring& text) {
-    auto* stats = new WizardStats{done, total, text, run.job.pack};
-    if (!PostMessageW(run.job.dialog, WM_WIZ_LOG, 0, reinterpret_cast<LPARAM>(stats))) delete stats;
+void post_stats(WizardRun& run, int done, int total, const std::wstring& text) {
+    run.tick.has_stats = true;
+    run.tick.stats = WizardStats{done, total, text, run.job.pack};
+    run.job.link->progress.offer(run.tick);
 }
 
 double phase_seconds(const WizardRun& run) {
@@ -87,11 +100,11 @@ double phase_seconds(const WizardRun& run) {
 
 // The stats post of a step: its operation text with the rate and time left of count of total
 // files. Every stats post carries both lines, so neither label goes blank while the job runs.
-void post_rate(const WizardRun& run, int count, int total, const std::wstring& operation) {
+void post_rate(WizardRun& run, int count, int total, const std::wstring& operation) {
     post_stats(run, count, total, operation + L"\n" + wizard_rate_lines(count, total, phase_seconds(run)));
 }
 
-void post_rate(const WizardRun& run, int count, const std::wstring& operation) {
+void post_rate(WizardRun& run, int count, const std::wstring& operation) {
     post_rate(run, count, run.total, operation);
 }
 
@@ -128,7 +141,7 @@ bool copy_folder(WizardRun& run, const std::wstring& source, const std::wstring&
     CreateDirectoryW(destination.c_str(), nullptr);
     bool ok = true;
     for_each_entry(source, [&](const WIN32_FIND_DATAW& fd) {
-        if (cancelled()) {
+        if (cancelled(run)) {
             ok = false;
             return false;
         }
@@ -137,7 +150,7 @@ bool copy_folder(WizardRun& run, const std::wstring& source, const std::wstring&
         ok = is_folder(fd) ? copy_folder(run, from, to) : copy_one_file(run, from, to);
         return ok;
     });
-    return ok && !cancelled();
+    return ok && !cancelled(run);
 }
 
 // Lists the sources and counts their files into run.total; false (with the error) when one
@@ -171,7 +184,7 @@ bool list_sources(WizardRun& run) {
 void copy_sources(WizardRun& run, const std::wstring& staging) {
     std::vector<std::wstring> taken;
     for (const std::wstring& source : run.job.sources) {
-        if (!run.ok || cancelled()) return;
+        if (!run.ok || cancelled(run)) return;
         const DWORD attributes = GetFileAttributesW(source.c_str());
         const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
         // Two sources of one name from different folders would land on the same spot and
@@ -193,7 +206,7 @@ void copy_sources(WizardRun& run, const std::wstring& staging) {
 void read_items(WizardRun& run, const std::wstring& root, const std::wstring& folder,
                 std::vector<rez::ArchiveItem>& items) {
     for_each_entry(folder, [&](const WIN32_FIND_DATAW& fd) {
-        if (cancelled() || !run.ok) return false;
+        if (cancelled(run) || !run.ok) return false;
         if (is_link(fd)) return true;
         const std::wstring path = folder + L"\\" + fd.cFileName;
         if (is_folder(fd)) {
@@ -223,13 +236,26 @@ void write_zip_or_7z(WizardRun& run, const std::wstring& staging) {
     std::vector<rez::ArchiveItem> items;
     run.phase_start = GetTickCount64();
     read_items(run, staging, staging, items);
-    if (!run.ok || cancelled()) return;
+    if (!run.ok || cancelled(run)) return;
     const bool zip = run.job.format == 1;
     const std::wstring text = zip ? L"正在写入 ZIP..." : L"正在写入 7Z...";
-    post_progress(run, 85, text);
+    post_progress(run, 85, text, true);
     post_rate(run, run.total, text);
-    run.ok = zip ? rez::zip_create(run.target, items, run.job.comment, run.error)
-                 : rez::sevenzip_create(run.target, items, run.job.comment, run.error);
+    // Written beside the target and moved into place only when no Cancel came meanwhile: a
+    // cancelled pack leaves no archive, nor harms a file the target would have replaced.
+    const std::wstring part = run.target + L".tmp_qvl_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                              std::to_wstring(GetCurrentThreadId());
+    run.ok = zip ? rez::zip_create(part, items, run.job.comment, run.error)
+                 : rez::sevenzip_create(part, items, run.job.comment, run.error);
+    if (run.ok && !cancelled(run)) {
+        run.ok = MoveFileExW(part.c_str(), run.target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+        if (run.ok) {
+            run.finished = true;
+            return;
+        }
+        run.error = L"无法写入目标文件: " + run.target;
+    }
+    DeleteFileW(part.c_str());
 }
 
 void write_rez(WizardRun& run, const std::wstring& staging) {
@@ -237,24 +263,28 @@ void write_rez(WizardRun& run, const std::wstring& staging) {
     archive.user_title = rez::to_utf8(run.job.description);
     archive.signature_text = rez::to_utf8(run.job.copyright);
     archive.comment = run.job.comment;
-    if (!run.ok || cancelled()) return;
+    if (!run.ok || cancelled(run)) return;
     run.ok = archive.add_directory_contents_to_root(staging, run.error);
-    if (!run.ok || cancelled()) return;
+    if (!run.ok || cancelled(run)) return;
     const std::wstring text = L"正在写入 REZ...";
-    post_progress(run, 85, text);
+    post_progress(run, 85, text, true);
     post_rate(run, run.total, text);
     // The writer names each file it stores with a "(n/m)" counter: the rate of the writing.
+    // Cancel ends the save before its next file; the save then leaves no archive behind.
     run.phase_start = GetTickCount64();
     run.ok = archive.save(run.target, run.error, [&run, &text](int, const std::wstring& step) {
+        if (cancelled(run)) return false;
         int n = 0, m = 0;
         parse_step_counter(step, n, m);
         if (m > 0) post_rate(run, n, m, text);
         return true;
     });
+    run.finished = run.ok;
 }
 
-// The target with the extension of the chosen format.
-std::wstring target_with_format(const std::wstring& target, int format) {
+}  // namespace
+
+std::wstring wizard_pack_target(const std::wstring& target, int format) {
     const wchar_t* wanted = format == 1 ? L".zip" : format == 2 ? L".7z" : L".rez";
     const std::wstring ext = lower_extension(target);
     if (ext == L"rez" || ext == L"zip" || ext == L"7z")
@@ -263,9 +293,11 @@ std::wstring target_with_format(const std::wstring& target, int format) {
     return target;
 }
 
+namespace {
+
 // False when the listing failed: that error is reported as it is, even after a cancel.
 bool pack(WizardRun& run) {
-    run.target = target_with_format(run.job.target, run.job.format);
+    run.target = wizard_pack_target(run.job.target, run.job.format);
     post_progress(run, 0, L"[标题]" + file_name_part(run.target));
     if (!list_sources(run)) return false;
     if (run.total == 0) run.total = 1;
@@ -291,23 +323,12 @@ void count_entries(const rez::Entry& entry, int& n) {
     for (const rez::Entry& child : entry.children) count_entries(child, n);
 }
 
-// Writes one unpacked ZIP or 7z member below the destination.
+// Writes one unpacked ZIP or 7z member below the destination, its name made safe as every
+// other extraction makes it (device names and characters Windows refuses replaced); a name
+// that would still leave the destination fails the job.
 bool write_member(WizardRun& run, const std::string& name, const std::vector<uint8_t>& bytes) {
-    const std::wstring wide = rez::from_utf8(name);
-    if (!rez::is_safe_relative_path(name)) {
-        run.error = L"条目路径不安全，已拒绝: " + wide;
-        return false;
-    }
-    std::wstring full = run.target + L"\\" + wide;
-    for (wchar_t& c : full) c = c == L'/' ? L'\\' : c;
-    const size_t slash = full.find_last_of(L'\\');
-    for (size_t at = full.find(L'\\'); at != std::wstring::npos && at <= slash; at = full.find(L'\\', at + 1))
-        if (at > 0 && full[at - 1] != L':') CreateDirectoryW(full.substr(0, at).c_str(), nullptr);
-    if (!rez::write_file(full, bytes.data(), bytes.size())) {
-        run.error = L"写入失败: " + wide;
-        return false;
-    }
-    return true;
+    bool refused = false;
+    return safe_extract_path(run.target, name, bytes, run.error, refused);
 }
 
 void member_written(WizardRun& run, const std::string& name) {
@@ -320,7 +341,7 @@ void member_written(WizardRun& run, const std::string& name) {
 template <class Entry, class Read>
 void extract_members(WizardRun& run, const std::vector<Entry>& entries, Read read) {
     for (const Entry& e : entries) {
-        if (cancelled()) return;
+        if (cancelled(run)) return;
         if (e.is_dir) continue;
         std::vector<uint8_t> bytes;
         if (!read(e, bytes) || !write_member(run, e.name, bytes)) {
@@ -329,6 +350,7 @@ void extract_members(WizardRun& run, const std::vector<Entry>& entries, Read rea
         }
         member_written(run, e.name);
     }
+    run.finished = true;
 }
 
 int count_archive_files(const WizardRun& run, const std::wstring& ext) {
@@ -386,11 +408,13 @@ void extract(WizardRun& run) {
     if (!run.ok) return;
     run.ok =
         archive.extract_to_directory(run.target, run.error, [&run](int percent, const std::wstring& text) {
+            if (cancelled(run)) return false;
             post_progress(run, percent, text);
             ++run.done;
             post_rate(run, run.done, text);
-            return !cancelled();
+            return true;
         });
+    run.finished = run.ok;
 }
 
 std::wstring number_text(const wchar_t* format, long long value) {
@@ -446,7 +470,8 @@ void wizard_worker(const WizardJob& job) {
         cancel_counts = pack(run);
     else
         extract(run);
-    if (cancel_counts && cancelled()) {
+    // A job whose work was all done when Cancel came is reported as done.
+    if (cancel_counts && !run.finished && cancelled(run)) {
         run.ok = false;
         run.error = kCancelled;
     }

@@ -7,14 +7,18 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "app/common/progress_mailbox.h"
 
 namespace rezui {
 
 constexpr UINT WM_WIZ_PROGRESS = WM_APP + 40;  // wParam percent, lParam new std::wstring
 constexpr UINT WM_WIZ_DONE = WM_APP + 41;      // lParam new WizardResult
 constexpr UINT WM_WIZ_LOG = WM_APP + 42;       // lParam new WizardStats
+constexpr UINT WM_WIZ_TICK = WM_APP + 43;      // no payload: take the run's latest WizardTick
 
 struct WizardResult {
     bool ok = false;
@@ -29,6 +33,24 @@ struct WizardStats {
     bool pack = true;
 };
 
+// The latest step of a running job: the bar's percent and the current operation (also logged),
+// and the counters with the rate lines when the step had them.
+struct WizardTick {
+    int percent = 0;
+    std::wstring text;
+    bool has_stats = false;
+    WizardStats stats;
+};
+
+// What the wizard and the job of one run share: the run's own stop (no other job's cancel
+// ends it, nor does its Cancel end another job), and its progress, handed over a few times a
+// second so that the wizard stays free to answer Cancel at once.
+struct WizardLink {
+    explicit WizardLink(HWND dialog) : progress(dialog, WM_WIZ_TICK) {}
+    std::atomic<bool> cancel{false};
+    ProgressMailbox<WizardTick> progress;
+};
+
 struct WizardJob {
     HWND dialog = nullptr;
     bool pack = true;
@@ -39,14 +61,16 @@ struct WizardJob {
     std::wstring comment;
     std::wstring description;  // REZ header: user title
     std::wstring copyright;    // REZ header: signature text
+    std::shared_ptr<WizardLink> link;
 };
-
-// The wizard's own cancel: set by its Cancel while a job runs, cleared at Start.
-extern std::atomic<uint8_t> wizard_cancel;
 
 // Runs the job and posts exactly one WM_WIZ_DONE at its end. The wizard runs it on a tracked
 // worker (job_workers.h), so leaving the program waits for it.
 void wizard_worker(const WizardJob& job);
+
+// The archive a pack job writes for target: a rez/zip/7z extension replaced by the format's,
+// the format's appended to a name without one, any other extension kept.
+std::wstring wizard_pack_target(const std::wstring& target, int format);
 
 // "N 秒", "M 分 S 秒" or "H 时 M 分"; each part rounded on its own.
 std::wstring format_time_left(double seconds);

@@ -23,6 +23,7 @@
 #include "main_window_fixture.h"
 #include "modal_dialog_driver.h"
 #include "resources/resource.h"
+#include "stop_clicks.h"
 #include "test_support.h"
 
 namespace {
@@ -352,9 +353,85 @@ TEST_F(ConvertDialog, PauseHoldsTheNextSourceAndStopEndsTheRun) {
     }});
     rezui::show_convert_for_list(nullptr, {a, a, a, a});
     EXPECT_EQ(paused_state, L"已暂停");
-    // At most the source under way when the pause came is converted.
-    EXPECT_TRUE(final_state == L"完成：成功 0 个，失败 0 个" || final_state == L"完成：成功 1 个，失败 0 个")
+    // At most the source under way when the pause came is converted; the run reads as stopped.
+    EXPECT_TRUE(final_state == L"已停止：成功 0 个，失败 0 个" || final_state == L"已停止：成功 1 个，失败 0 个")
         << rez::to_utf8(final_state);
+}
+
+// A REZ archive at path holding files (names with '/'), built from files on disk.
+std::wstring make_rez_of(const qvltest::ScratchDir& dir, const std::wstring& path, const Files& files) {
+    const std::wstring src = dir / L"rez_of_src";
+    qvltest::ScratchDir::remove_tree(src);
+    CreateDirectoryW(src.c_str(), nullptr);
+    for (const auto& [n, content] : files) put(src + L"\\" + rez::from_utf8(n), content);
+    rez::RezFile model(path);
+    std::wstring err;
+    EXPECT_TRUE(model.add_directory_contents("", src, err)) << rez::to_utf8(err);
+    EXPECT_TRUE(model.save(path, err)) << rez::to_utf8(err);
+    qvltest::ScratchDir::remove_tree(src);
+    return path;
+}
+
+// Two archives of one name from different folders converted into one output folder that
+// already holds a file of that name: the user's file stays as it was, and each source gets a
+// numbered target of its own, which the state line names.
+TEST_F(ConvertDialog, SameNamedTargetsAreNumberedNeverReplaced) {
+    qvltest::ScratchDir dir(L"conv_same");
+    for (const wchar_t* sub : {L"d1", L"d2", L"out"}) CreateDirectoryW((dir / sub).c_str(), nullptr);
+    const std::wstring first = make_rez_of(dir, dir / L"d1\\data.rez", {{"one.txt", "first"}});
+    const std::wstring second = make_rez_of(dir, dir / L"d2\\data.rez", {{"two.txt", "second"}});
+    const std::wstring out = dir / L"out";
+    put(out + L"\\data.zip", "the user's own file");
+    final_state.clear();
+    dlgtest::drive({[out](HWND dialog) {
+        SendDlgItemMessageW(dialog, IDC_CONV_FORMAT, CB_SETCURSEL, 1, 0);
+        dlgtest::type_into(dialog, IDC_CONV_OUTPUT, out);
+        press(dialog, IDC_CONV_START);
+        SetTimer(dialog, 1, 50, wait_done);
+    }});
+    rezui::show_convert_for_list(nullptr, {first, second});
+    EXPECT_EQ(final_state, L"完成：成功 2 个，失败 0 个 | 2 个目标已存在同名文件，另存为：data (2).zip 等");
+    EXPECT_EQ(qvltest::read_text(out + L"\\data.zip"), "the user's own file");
+    std::wstring comment;
+    EXPECT_EQ(read_zip(out + L"\\data (2).zip", comment), (Files{{"one.txt", "first"}}));
+    EXPECT_EQ(read_zip(out + L"\\data (3).zip", comment), (Files{{"two.txt", "second"}}));
+    EXPECT_EQ(qvltest::folder_names(out).size(), 3u);
+}
+
+// Leaving the program while a conversion runs (its dialog closed, the conversion going on):
+// the conversion stops before its next file, the program waits for it, and neither a work
+// folder nor a target is left.
+TEST(ConvertExit, LeavingStopsTheConversionWaitsAndLeavesNothing) {
+    qvltest::PrivateTemp temp(L"conv_exit");
+    qvltest::ScratchDir dir(L"conv_exit_src");
+    std::vector<rez::ArchiveItem> items;
+    for (int i = 0; i < 20000; ++i) items.push_back({"f" + std::to_string(100000 + i) + ".txt", {'x'}});
+    const std::wstring zip = dir / L"many.zip";
+    std::wstring err;
+    ASSERT_TRUE(rez::zip_create(zip, items, L"", err)) << rez::to_utf8(err);
+    {
+        h4test::MainWindow w;
+        HWND window = w.hwnd();
+        dlgtest::drive({[&temp](HWND dialog) {
+            SendDlgItemMessageW(dialog, IDC_CONV_FORMAT, CB_SETCURSEL, 0, 0);
+            SendMessageW(GetDlgItem(dialog, IDC_CONV_START), BM_CLICK, 0, 0);
+            // Closed once the conversion has begun unpacking.
+            static const qvltest::PrivateTemp* watched = nullptr;
+            watched = &temp;
+            SetTimer(dialog, 1, 20, [](HWND d, UINT, UINT_PTR timer, DWORD) {
+                if (watched->names().empty()) return;
+                KillTimer(d, timer);
+                SendMessageW(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0);
+            });
+        }});
+        rezui::show_convert_for_list(window, {zip});
+        ASSERT_EQ(temp.names().size(), 1u) << "the conversion was not under way";
+        SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_FALSE(IsWindow(window));
+    }
+    EXPECT_EQ(temp.names(), std::vector<std::wstring>{});
+    EXPECT_FALSE(qvltest::path_exists(dir / L"many.rez"));
+    EXPECT_EQ(qvltest::folder_names(dir.path()), std::vector<std::wstring>{L"many.zip"});
 }
 
 // The menu command opens the dialog empty; an archive handed over for conversion (as a

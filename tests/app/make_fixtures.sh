@@ -158,3 +158,15 @@ for i in range(20000):
     with open("%s/f%05d.txt" % (sys.argv[1], i), "w") as f:
         f.write("small file %d" % i)
 PY
+
+# Members whose names Windows cannot take as they are: a device name and a character that
+# file names may not hold, at the top and below a folder.
+rm -f "$out/odd_names.zip"
+python3 - "$out/odd_names.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    z.writestr("CON", "device")
+    z.writestr("a?b", "question")
+    z.writestr("sub/NUL.txt", "null")
+    z.writestr("plain.txt", "plain")
+PY

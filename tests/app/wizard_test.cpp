@@ -22,6 +22,7 @@
 #include "main_window_fixture.h"
 #include "modal_dialog_driver.h"
 #include "resources/resource.h"
+#include "stop_clicks.h"
 #include "test_support.h"
 
 namespace {
@@ -428,7 +429,7 @@ struct RateWatch {
     static LRESULT CALLBACK on_message(int code, WPARAM removed, LPARAM lparam) {
         const MSG* msg = reinterpret_cast<const MSG*>(lparam);
         if (code == HC_ACTION && removed == PM_REMOVE && msg->message >= rezui::WM_WIZ_PROGRESS &&
-            msg->message <= rezui::WM_WIZ_LOG) {
+            msg->message <= rezui::WM_WIZ_TICK) {
             HWND d = msg->hwnd;
             seen.emplace_back(dlgtest::text_of(d, IDC_WIZ_RATE), dlgtest::text_of(d, IDC_WIZ_TIME_LEFT));
         }
@@ -581,6 +582,235 @@ TEST_F(Wizard, CancelStopsAnExtractionWhileItRuns) {
     EXPECT_TRUE(h4test::boxes.empty());
     EXPECT_LT(qvltest::folder_names(back).size(), static_cast<size_t>(h4test::kBigRezEntries));
     EXPECT_FALSE(h4test::log_has(L"解压完成：" + back));
+}
+
+// Members named as devices ("CON", "sub/NUL.txt") or with a character Windows refuses ("a?b")
+// are written under the names every other extraction gives them: nothing goes to a device
+// and the job does not fail.
+TEST_F(Wizard, OddMemberNamesGetTheNamesOfEveryOtherExtraction) {
+    qvltest::ScratchDir dir(L"wiz_odd");
+    const std::wstring zip = dir / L"odd_names.zip", back = dir / L"back";
+    ASSERT_TRUE(CopyFileW(qvltest::fixture(L"app\\odd_names.zip").c_str(), zip.c_str(), FALSE));
+    rezui::app.archive_loaded = false;
+    h4test::open_answer = zip;
+    run(IDM_NEW_ARCHIVE, [=](HWND d) {
+        press(d, IDC_WIZ_EXTRACT);
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_BROWSE_ARCHIVE);
+        press(d, IDC_WIZ_NEXT);
+        dlgtest::type_into(d, IDC_WIZ_DESTINATION, back);
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_START);
+    });
+    EXPECT_TRUE(h4test::boxes.empty()) << (h4test::boxes.empty() ? "" : rez::to_utf8(h4test::boxes[0].text));
+    EXPECT_TRUE(h4test::log_has(L"解压完成：" + back));
+    const Files expected = archive_files(dir, zip);
+    EXPECT_EQ(expected.size(), 4u);
+    EXPECT_EQ(expected.count("con"), 0u);
+    EXPECT_EQ(files_below(back), expected);
+}
+
+// The main window's Stop belongs to the main window's job: pressed while the wizard packs, it
+// leaves the wizard's job to finish.
+TEST_F(Wizard, TheMainWindowsStopLeavesTheWizardsJobAlone) {
+    qvltest::ScratchDir dir(L"wiz_own_stop");
+    const std::wstring folder = dir / L"many";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (int i = 0; i < 300; ++i) put(folder + L"\\f" + std::to_wstring(i) + L".dat", std::string(4096, 'x'));
+    h4test::folder_answers = {folder};
+    const HWND main = w.hwnd();
+    run(IDM_NEW_ARCHIVE, [&](HWND d) {
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_ADD_FOLDER);
+        press(d, IDC_WIZ_NEXT);
+        dlgtest::type_into(d, IDC_WIZ_OUTPUT, dir / L"many.rez");
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_START);
+        SendMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_STOP, 0), 0);
+    });
+    ASSERT_TRUE(h4test::wait_idle());
+    EXPECT_TRUE(h4test::boxes.empty());
+    EXPECT_TRUE(h4test::log_has(L"创建完成：" + dir / L"many.rez"));
+    EXPECT_EQ(rezui::app.archive.path, dir / L"many.rez");
+}
+
+// A job of the main window started while the wizard is open (as a hand-over can): Start
+// says so and starts nothing; the main window's job goes on.
+TEST_F(Wizard, StartIsRefusedWhileAMainWindowJobRuns) {
+    qvltest::ScratchDir dir(L"wiz_busy");
+    ASSERT_TRUE(h4test::open_and_wait(h4test::make_big_rez(dir)));
+    const std::wstring out = dir / L"out", file = dir / L"one.txt";
+    put(file, "one");
+    h4test::open_many_answer = {file};
+    static bool busy_at_start = false;
+    busy_at_start = false;
+    const HWND main = w.hwnd();
+    run(IDM_NEW_ARCHIVE, [&](HWND d) {
+        h4test::folder_answers = {out};
+        SendMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_EXTRACT_ALL, 0), 0);
+        SendMessageW(rezui::app.pause_button, BM_CLICK, 0, 0);
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_ADD_FILES);
+        press(d, IDC_WIZ_NEXT);
+        dlgtest::type_into(d, IDC_WIZ_OUTPUT, dir / L"one.rez");
+        press(d, IDC_WIZ_NEXT);
+        busy_at_start = rezui::app.busy;
+        press(d, IDC_WIZ_START);
+        press(d, IDCANCEL);
+    });
+    EXPECT_TRUE(busy_at_start);
+    ASSERT_EQ(h4test::boxes.size(), 1u);
+    EXPECT_EQ(h4test::boxes[0].text, L"正在执行任务，请等待完成或停止后再试。");
+    EXPECT_FALSE(qvltest::path_exists(dir / L"one.rez"));
+    SendMessageW(rezui::app.resume_button, BM_CLICK, 0, 0);
+    ASSERT_TRUE(h4test::wait_idle());
+    EXPECT_TRUE(qvltest::path_exists(out + L"\\f" + std::to_wstring(1000 + h4test::kBigRezEntries - 1) + L".bin"));
+}
+
+// An output name that another file has is replaced only when the user says so: "no" keeps
+// the file and starts nothing, "yes" writes the new archive over it.
+TEST_F(Wizard, AnExistingOutputIsReplacedOnlyWhenTheUserSaysSo) {
+    qvltest::ScratchDir dir(L"wiz_exists");
+    const std::wstring file = dir / L"one.txt", output = dir / L"game.zip";
+    put(file, "one");
+    put(output, "the user's own file");
+    for (int answer : {IDNO, IDYES}) {
+        h4test::boxes.clear();
+        h4test::box_answer = answer;
+        h4test::open_many_answer = {file};
+        run(IDM_NEW_ARCHIVE, [&](HWND d) {
+            press(d, IDC_WIZ_NEXT);
+            press(d, IDC_WIZ_ADD_FILES);
+            press(d, IDC_WIZ_NEXT);
+            dlgtest::type_into(d, IDC_WIZ_OUTPUT, dir / L"game.rez");
+            pick_format(d, 1);
+            press(d, IDC_WIZ_NEXT);
+            press(d, IDC_WIZ_START);
+            if (IsWindowEnabled(GetDlgItem(d, IDC_WIZ_START))) press(d, IDCANCEL);
+        });
+        ASSERT_TRUE(h4test::wait_idle());
+        ASSERT_GE(h4test::boxes.size(), 1u);
+        EXPECT_EQ(h4test::boxes[0].text, L"“" + output + L"” 已存在，是否覆盖？");
+        if (answer == IDNO)
+            EXPECT_EQ(qvltest::read_text(output), "the user's own file");
+        else
+            EXPECT_EQ(archive_files(dir, output), (Files{{"one.txt", "one"}}));
+    }
+}
+
+// A zip of n members of one byte each, made in memory.
+std::wstring many_member_zip(const qvltest::ScratchDir& dir, int n) {
+    std::vector<rez::ArchiveItem> items;
+    for (int i = 0; i < n; ++i) items.push_back({"f" + std::to_string(100000 + i) + ".txt", {'x'}});
+    const std::wstring zip = dir / L"many.zip";
+    std::wstring err;
+    EXPECT_TRUE(rez::zip_create(zip, items, L"", err)) << rez::to_utf8(err);
+    return zip;
+}
+
+constexpr int kManyFiles = 20000;
+
+// Cancel clicked with the mouse while the wizard extracts 20,000 small files: the click is
+// answered at once and no file is written after it; the wizard closes as cancelled.
+TEST_F(Wizard, CancelClicksStopAnExtractionOfManyFilesBeforeItsNextFile) {
+    qvltest::ScratchDir dir(L"wiz_many_x");
+    const std::wstring zip = many_member_zip(dir, kManyFiles), back = dir / L"back";
+    static INT_PTR result = 0;
+    result = 0;
+    static std::unique_ptr<stopclick::Answer> answer;
+    static std::unique_ptr<stopclick::ClickWhen> clicker;
+    rezui::app.archive_loaded = false;
+    h4test::open_answer = zip;
+    dlgtest::drive({[back](HWND d) {
+        SetWindowPos(d, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        rezui::raise_window(d);
+        press(d, IDC_WIZ_EXTRACT);
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_BROWSE_ARCHIVE);
+        press(d, IDC_WIZ_NEXT);
+        dlgtest::type_into(d, IDC_WIZ_DESTINATION, back);
+        press(d, IDC_WIZ_NEXT);
+        answer = std::make_unique<stopclick::Answer>(d, IDCANCEL, back);
+        press(d, IDC_WIZ_START);
+        clicker = std::make_unique<stopclick::ClickWhen>(
+            [back] { return stopclick::file_count(back) >= 300; }, [d] { return GetDlgItem(d, IDCANCEL); });
+    }});
+    rezui::ui_seams.run_dialog = [](int id, HWND owner, DLGPROC proc, LPARAM param) {
+        result = dlgtest::run_real_dialog(id, owner, proc, param);
+        return result;
+    };
+    w.command(IDM_NEW_ARCHIVE);
+    ASSERT_TRUE(h4test::wait_idle());
+    ASSERT_TRUE(clicker);
+    clicker->join();
+    const ULONGLONG clicked = clicker->clicked_at.load(), answered = stopclick::Answer::at.load();
+    const long long files_then = stopclick::Answer::files.load();
+    const size_t files_now = stopclick::file_count(back);
+    clicker.reset();
+    answer.reset();
+    ASSERT_NE(clicked, 0u) << "the click did not go in";
+    ASSERT_NE(answered, 0u) << "the click was never handled";
+    EXPECT_LT(answered - clicked, 3000u) << "the click waited for the job";
+    EXPECT_LT(files_now, static_cast<size_t>(kManyFiles));
+    EXPECT_LE(static_cast<long long>(files_now), files_then + 1) << "files written after the answer";
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_TRUE(h4test::boxes.empty());
+    EXPECT_FALSE(h4test::log_has(L"解压完成：" + back));
+}
+
+// Cancel clicked while the wizard writes a REZ archive of 3,000 small files: the writing
+// stops, and neither the archive nor its temporary file is left; the wizard closes as
+// cancelled.
+TEST_F(Wizard, CancelClicksWhileTheRezIsWrittenLeaveNoArchive) {
+    qvltest::PrivateTemp temp(L"wiz_many_p");
+    qvltest::ScratchDir dir(L"wiz_many_src");
+    const std::wstring folder = dir / L"many";
+    {
+        // The files come from a zip of them: far quicker than writing each one here.
+        qvltest::ScratchDir zips(L"wiz_many_zip");
+        std::wstring err;
+        ASSERT_TRUE(rez::extract_archive_to_dir(many_member_zip(zips, 3000), folder, err, {}, {}))
+            << rez::to_utf8(err);
+    }
+    const std::wstring output = dir / L"many.rez";
+    static INT_PTR result = 0;
+    result = 0;
+    static std::unique_ptr<stopclick::ClickWhen> clicker;
+    h4test::folder_answers = {folder};
+    dlgtest::drive({[output](HWND d) {
+        SetWindowPos(d, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        rezui::raise_window(d);
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_ADD_FOLDER);
+        press(d, IDC_WIZ_NEXT);
+        dlgtest::type_into(d, IDC_WIZ_OUTPUT, output);
+        press(d, IDC_WIZ_NEXT);
+        press(d, IDC_WIZ_START);
+        clicker = std::make_unique<stopclick::ClickWhen>(
+            [d] { return dlgtest::text_of(d, IDC_WIZ_CURRENT).find(L"正在写入 REZ...") != std::wstring::npos; },
+            [d] { return GetDlgItem(d, IDCANCEL); });
+    }});
+    // The copy of the files alone takes longer than the driver's usual time limit.
+    rezui::ui_seams.run_dialog = [](int id, HWND owner, DLGPROC proc, LPARAM param) {
+        dlgtest::opened.push_back(id);
+        const UINT_PTR timer = SetTimer(nullptr, 0, 30, dlgtest::run_script);
+        result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), owner, proc, param);
+        KillTimer(nullptr, timer);
+        return result;
+    };
+    w.command(IDM_NEW_ARCHIVE);
+    ASSERT_TRUE(h4test::wait_idle());
+    ASSERT_TRUE(clicker);
+    clicker->join();
+    const ULONGLONG clicked = clicker->clicked_at.load();
+    clicker.reset();
+    ASSERT_NE(clicked, 0u) << "the click did not go in";
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_TRUE(h4test::boxes.empty());
+    EXPECT_FALSE(qvltest::path_exists(output));
+    EXPECT_FALSE(qvltest::path_exists(output + L".tmp"));
+    EXPECT_FALSE(rezui::app.archive_loaded);
+    EXPECT_EQ(temp.names(), std::vector<std::wstring>{});
 }
 
 // Archives for the peer check (wizard_peer_check.sh): the wizard packs into ZIP and 7z in
