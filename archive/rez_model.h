@@ -24,6 +24,11 @@ struct ArchiveMember {
     std::wstring archive_path;  // the ZIP or 7z file
     std::string member_name;    // exactly as the listing gave it; matched byte for byte
     bool is_zip = false;        // false: 7z
+    // Where the listing had it, so that a rewrite can copy it as stored: its index in the
+    // archive's listing (folders included) and its path in the browsing model when it was
+    // built ('/' separated). A model path that differs at save time means renamed or moved.
+    size_t listing_index = static_cast<size_t>(-1);
+    std::string shown_path;
 };
 
 // One node of the archive tree; children are held by value, in archive order.
@@ -42,6 +47,7 @@ struct Entry {
     std::optional<std::wstring> source_path;  // disk file the next save stores
     std::optional<ArchiveMember> member;      // ZIP/7z member holding the bytes
     std::string member_dir;                   // a ZIP/7z directory's path inside its archive
+    std::vector<ArchiveMember> dir_members;   // the ZIP/7z folder members this folder shows
     std::wstring modified_text;               // disk file times, "YYYY-MM-DD hh:mm:ss"
     std::wstring created_text;
     bool hidden = false;  // left out of searches

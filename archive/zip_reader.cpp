@@ -18,6 +18,12 @@ namespace {
 
 inline uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
+bool is_valid_utf8(const uint8_t* bytes, size_t length) {
+    if (length == 0) return false;
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes),
+                               static_cast<int>(length), nullptr, 0) > 0;
+}
+
 bool read_archive(const std::wstring& path, std::vector<uint8_t>& file) {
     FileHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -143,11 +149,8 @@ bool zip_list_entries_in(std::span<const uint8_t> file, std::vector<ZipEntry>& e
         if (e.flags & 1) e.encryption = 1;
 
         const uint8_t* name = rec + 46;
-        bool high = std::any_of(name, name + name_len, [](uint8_t b) { return b >= 0x80; });
-        e.name = (!(e.flags & 0x0800) && high) ? codepage_to_utf8(name, name_len, CP_ACP)
-                                               : bytes_to_string(name, name_len);
-        e.is_dir = !e.name.empty() && e.name.back() == '/';
-
+        std::string unicode_path;
+        bool has_unicode_path = false;
         uint64_t extra_pos = pos + 46 + name_len;
         if (extra_len >= 4 && extra_pos + extra_len <= size) {
             const uint8_t* x = file.data() + extra_pos;
@@ -161,15 +164,32 @@ bool zip_list_entries_in(std::span<const uint8_t> file, std::vector<ZipEntry>& e
                     e.method = u16(x + at + 4 + 5);
                     e.encryption = 2;
                 }
+                // Info-ZIP's Unicode Path: version 1, the CRC-32 of the stored name, then the
+                // name in UTF-8. It holds only while the stored name is the one it was made for.
+                if (id == 0x7075 && len >= 5 && x[at + 4] == 1 &&
+                    load_u32le(x + at + 5) == crc32(name, name_len) &&
+                    is_valid_utf8(x + at + 9, len - 5)) {
+                    unicode_path = bytes_to_string(x + at + 9, len - 5);
+                    has_unicode_path = !unicode_path.empty();
+                }
                 at += 4 + size_t{len};
             }
         }
+        bool high = std::any_of(name, name + name_len, [](uint8_t b) { return b >= 0x80; });
+        if (!(e.flags & 0x0800) && has_unicode_path)
+            e.name = std::move(unicode_path);
+        else
+            e.name = (!(e.flags & 0x0800) && high) ? codepage_to_utf8(name, name_len, CP_ACP)
+                                                   : bytes_to_string(name, name_len);
+        e.is_dir = !e.name.empty() && e.name.back() == '/';
 
         if (local + 30 > size || load_u32le(file.data() + local) != 0x04034B50) {
             err = L"ZIP 本地文件头无效";
             return false;
         }
         e.data_offset = local + 30 + u16(file.data() + local + 26) + u16(file.data() + local + 28);
+        e.local_offset = local;
+        e.central_offset = pos;
         entries.push_back(std::move(e));
         pos += 46 + uint64_t{name_len} + extra_len + comment_len;
     }

@@ -34,6 +34,8 @@ struct ZipEntry {
     uint32_t encryption = 0;  // 0 none, 1 traditional PKWARE, 2 WinZip AES
     uint32_t aes_strength = 3;
     uint16_t flags = 0;
+    uint64_t local_offset = 0;    // absolute offset of the local record
+    uint64_t central_offset = 0;  // absolute offset of the central record
 };
 
 bool zip_find_eocd(std::span<const uint8_t> file, ZipEocd& out);

@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/common/window_helpers.h"
 #include "app/main_window/task_ui.h"
+#include "app/operations/member_rewrite.h"
 #include "app/operations/open_archive.h"
 #include "app/operations/work_folder.h"
 #include "app/operations/zip_7z_jobs.h"
@@ -34,6 +35,22 @@ bool save_member_model(rez::RezFile& model, const std::wstring& target, std::wst
         if (password.empty()) {
             err = L"归档已加密，需要密码才能保存";
             return false;
+        }
+    }
+    // The model of this very archive (or one of its format, saved under another name) keeps
+    // its members as stored; only added or replaced entries are read from disk.
+    const std::string source_ext = archive_ext_lower(model.path);
+    if (source_ext == ext && rez::file_exists(model.path)) {
+        std::vector<ListedName> listing;
+        std::wstring comment;
+        if (!list_members(model.path, ext, listing, comment, err)) return false;
+        std::vector<RewriteItem> plan;
+        bool applicable = false;
+        if (!plan_from_model(model, model.path, listing, plan, applicable, err)) return false;
+        if (applicable) {
+            std::optional<std::wstring> new_comment;
+            if (model.comment != comment) new_comment = model.comment;
+            return rewrite_archive_atomic(model.path, target, ext, new_comment, plan, password, err);
         }
     }
     WorkFolder work(L"autosave");

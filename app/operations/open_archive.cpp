@@ -126,10 +126,12 @@ void build_member_model(rez::RezFile& model, const std::wstring& archive_path, b
         if (name.empty()) continue;
         const std::vector<std::string> parts = rez::split_archive_path(name);
         if (parts.empty()) continue;
-        // ZIP folders appear as nodes of their own; a 7z folder member only brings its parents.
-        const size_t parents = (is_zip && m.is_dir) ? parts.size() : parts.size() - 1;
+        // Folder members appear as nodes of their own (an empty one too), which remember
+        // them so that a rewrite keeps them.
+        const size_t parents = m.is_dir ? parts.size() : parts.size() - 1;
         rez::Entry* at = &model.root;
         std::string member_dir;
+        std::string shown;
         for (size_t k = 0; k < parents; ++k) {
             member_dir = member_dir.empty() ? parts[k] : member_dir + "/" + parts[k];
             rez::Entry* found = nullptr;
@@ -148,8 +150,12 @@ void build_member_model(rez::RezFile& model, const std::wstring& archive_path, b
                 found = &at->children.back();
             }
             at = found;
+            shown = shown.empty() ? at->name : shown + "/" + at->name;
         }
-        if (m.is_dir) continue;
+        if (m.is_dir) {
+            at->dir_members.push_back(rez::ArchiveMember{archive_path, m.name, is_zip, i, shown});
+            continue;
+        }
         rez::Entry file;
         std::string stem, type_text;
         rez::split_name_ext(parts.back(), stem, type_text);
@@ -158,7 +164,8 @@ void build_member_model(rez::RezFile& model, const std::wstring& archive_path, b
         file.encrypted = m.encrypted;
         file.id = 10000001u + static_cast<uint32_t>(i);
         file.size = static_cast<uint32_t>(m.size > 0xFFFFFFFFull ? 0xFFFFFFFFull : m.size);
-        file.member = rez::ArchiveMember{archive_path, m.name, is_zip};
+        const std::string leaf = file.ext.empty() ? file.name : file.name + "." + file.ext;
+        file.member = rez::ArchiveMember{archive_path, m.name, is_zip, i, shown.empty() ? leaf : shown + "/" + leaf};
         at->children.push_back(std::move(file));
     }
 }

@@ -12,6 +12,7 @@
 #include "app/common/window_helpers.h"
 #include "app/main_window/task_ui.h"
 #include "app/operations/job_workers.h"
+#include "app/operations/member_rewrite.h"
 #include "app/operations/open_archive.h"
 #include "app/operations/work_folder.h"
 #include "archive/password.h"
@@ -138,26 +139,40 @@ std::wstring last_component(const std::wstring& path) {
     return cut == std::wstring::npos ? path : path.substr(cut + 1);
 }
 
-// Worker of add files / add folder: a ZIP gets the items appended (written beside it and
-// moved into place by the writer); a 7z is read whole, each new item replaces the member of
-// exactly the same name or is appended, and it is rewritten.
-bool add_items(const std::wstring& path, const std::string& ext, std::vector<rez::ArchiveItem> items,
-               std::wstring& err) {
-    if (ext == "zip") return rez::zip_append(path, items, err, L"");
+// Worker of add files / add folder: every member is kept as stored, and a new item whose
+// name is already a member's (as the archive's reader gives it) takes that member's place.
+bool add_items(const std::wstring& path, const std::string& ext, std::vector<RewriteItem> items, std::wstring& err) {
+    std::vector<ListedName> listing;
     std::wstring comment;
-    std::vector<rez::ArchiveItem> all;
-    if (!load_archive_entries(path, ext, comment, all, err)) return false;
-    for (rez::ArchiveItem& item : items) {
-        bool replaced = false;
-        for (rez::ArchiveItem& old : all)
-            if (old.name == item.name) {
-                old.data = std::move(item.data);
-                replaced = true;
-                break;
-            }
-        if (!replaced) all.push_back(std::move(item));
+    if (!list_members(path, ext, listing, comment, err)) return false;
+    return rewrite_archive_atomic(path, path, ext, std::nullopt, plan_add(listing, std::move(items)),
+                                  rewrite_password(path, ext), err);
+}
+
+// A new item read from a disk file, with the file's time.
+bool read_new_item(const std::wstring& file, const std::string& name, std::vector<RewriteItem>& out,
+                   std::wstring& err) {
+    RewriteItem item;
+    item.name = name;
+    if (!rez::read_file(file, item.data)) {
+        err = L"读取失败: " + file;
+        return false;
     }
-    return write_archive_atomic(path, ext, comment, all, err, rewrite_password(path, ext));
+    WIN32_FILE_ATTRIBUTE_DATA fa{};
+    if (GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &fa))
+        item.mtime = (uint64_t{fa.ftLastWriteTime.dwHighDateTime} << 32) | fa.ftLastWriteTime.dwLowDateTime;
+    out.push_back(std::move(item));
+    return true;
+}
+
+// Whether a delete of the selection takes this listed member (a folder member too).
+bool deleted_by(const ListedName& m, const MemberSelection& selection) {
+    if (path_selected(m.name, selection)) return true;
+    if (!m.is_dir) return false;
+    const std::string dir = member_file_name(m.name, false);
+    for (const std::string& d : selection.dirs)
+        if (!d.empty() && rez::iequals_ascii(dir, d)) return true;
+    return false;
 }
 
 // The guards every ZIP/7z command starts with; also drops a cancel request that an earlier
@@ -269,16 +284,22 @@ void delete_zip_7z() {
     const std::wstring question =
         L"确认从归档中删除选中的 " + std::to_wstring(keys.size()) + L" 个项目？此操作会直接改写归档文件。";
     if (message_box(app.main_window, question, L"确认删除", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    // Every member that stays is read back, so an encrypted archive needs its password.
-    if (!password_ready(path, L"已取消删除")) return;
     const std::string ext = archive_ext_lower(path);
+    // A ZIP carries what stays over as stored; a 7z may have to read it back, and then an
+    // encrypted archive needs its password.
+    if (ext == "7z" && !password_ready(path, L"已取消删除")) return;
     start_job(L"正在删除并重写归档...", TASK_REWRITTEN, path, [=](std::wstring& err) {
+        std::vector<ListedName> listing;
         std::wstring comment;
-        std::vector<rez::ArchiveItem> items, kept;
-        if (!load_archive_entries(path, ext, comment, items, err)) return false;
-        for (rez::ArchiveItem& item : items)
-            if (!path_selected(item.name, selection)) kept.push_back(std::move(item));
-        return write_archive_atomic(path, ext, comment, kept, err, rewrite_password(path, ext));
+        if (!list_members(path, ext, listing, comment, err)) return false;
+        std::vector<RewriteItem> kept;
+        for (size_t i = 0; i < listing.size(); ++i)
+            if (!deleted_by(listing[i], selection)) {
+                RewriteItem item;
+                item.member = i;
+                kept.push_back(std::move(item));
+            }
+        return rewrite_archive_atomic(path, path, ext, std::nullopt, kept, rewrite_password(path, ext), err);
     });
 }
 
@@ -288,18 +309,13 @@ void add_files_zip_7z() {
     const std::string ext = archive_ext_lower(path);
     const std::vector<std::wstring> files = files_to_add_picker(app.main_window);
     if (files.empty()) return;
-    if (ext == "7z" && !password_ready(path, L"已取消添加")) return;
+    // New members take the archive's protection, so an encrypted archive needs its password.
+    if (!password_ready(path, L"已取消添加")) return;
     const std::string prefix = member_prefix();
     start_job(ext == "zip" ? L"正在追加文件..." : L"正在添加文件...", TASK_REWRITTEN, path, [=](std::wstring& err) {
-        std::vector<rez::ArchiveItem> items;
-        for (const std::wstring& file : files) {
-            rez::ArchiveItem item{prefix + rez::to_utf8(last_component(file)), {}};
-            if (!rez::read_file(file, item.data)) {
-                err = L"读取失败: " + file;
-                return false;
-            }
-            items.push_back(std::move(item));
-        }
+        std::vector<RewriteItem> items;
+        for (const std::wstring& file : files)
+            if (!read_new_item(file, prefix + rez::to_utf8(last_component(file)), items, err)) return false;
         return add_items(path, ext, std::move(items), err);
     });
 }
@@ -313,11 +329,25 @@ void add_dir_zip_7z() {
     const std::wstring name = last_component(folder);
     // A drive root ("D:\") has no name to put the files under.
     if (folder.empty() || name.empty() || name.back() == L':') return;
-    if (ext == "7z" && !password_ready(path, L"已取消添加")) return;
+    if (!password_ready(path, L"已取消添加")) return;
     const std::string prefix = member_prefix() + rez::to_utf8(name) + "/";
     start_job(ext == "zip" ? L"正在追加目录..." : L"正在添加目录...", TASK_REWRITTEN, path, [=](std::wstring& err) {
-        std::vector<rez::ArchiveItem> items;
-        if (!collect_folder_items(folder, prefix, false, items, err)) return false;
+        std::vector<rez::ArchiveItem> found;
+        if (!collect_folder_items(folder, prefix, true, found, err)) return false;
+        std::vector<RewriteItem> items;
+        for (rez::ArchiveItem& f : found) {
+            RewriteItem item;
+            item.name = std::move(f.name);
+            item.data = std::move(f.data);
+            // The disk file behind the item, for its time.
+            std::wstring disk = folder + L"\\" + rez::from_utf8(item.name.substr(prefix.size()));
+            for (wchar_t& c : disk)
+                if (c == L'/') c = L'\\';
+            WIN32_FILE_ATTRIBUTE_DATA fa{};
+            if (GetFileAttributesExW(disk.c_str(), GetFileExInfoStandard, &fa))
+                item.mtime = (uint64_t{fa.ftLastWriteTime.dwHighDateTime} << 32) | fa.ftLastWriteTime.dwLowDateTime;
+            items.push_back(std::move(item));
+        }
         return add_items(path, ext, std::move(items), err);
     });
 }
@@ -337,10 +367,7 @@ void set_archive_password(const std::wstring& new_password) {
     }
     const wchar_t* text = new_password.empty() ? L"正在取消加密并重写归档..." : L"正在以新密码重写归档...";
     start_job(text, TASK_REWRITTEN, path, [=](std::wstring& err) {
-        std::wstring comment;
-        std::vector<rez::ArchiveItem> items;
-        if (!load_archive_entries(path, ext, comment, items, err)) return false;
-        if (!write_archive_atomic(path, ext, comment, items, err, new_password)) return false;
+        if (!rewrite_with_new_password(path, ext, new_password, err)) return false;
         rez::set_current_password(new_password);
         return true;
     });

@@ -296,6 +296,39 @@ bool walk_file_members(const std::wstring& path, const std::string& ext, std::ws
         err);
 }
 
+// Makes below target the folder members of the archive that wanted takes (all when empty; a
+// selected folder takes itself). A name that would leave target joins refused.
+static bool make_folder_members(const std::wstring& target, const std::wstring& path, const std::string& ext,
+                                const MemberFilter& wanted, std::vector<std::string>& refused, std::wstring& err) {
+    std::vector<std::pair<std::string, bool>> listed;
+    std::wstring comment;
+    if (ext == "zip") {
+        std::vector<rez::ZipEntry> entries;
+        if (!rez::zip_list_entries(path, entries, comment, err)) return false;
+        for (const rez::ZipEntry& e : entries) listed.emplace_back(e.name, e.is_dir);
+    } else {
+        std::vector<rez::SevenZipEntry> entries;
+        if (!rez::sevenzip_list_entries(path, entries, comment, err)) return false;
+        for (const rez::SevenZipEntry& e : entries) listed.emplace_back(e.name, e.is_dir);
+    }
+    for (const auto& [name, is_dir] : listed) {
+        if (!is_dir) continue;
+        const std::string dir = member_file_name(name, ext == "zip");
+        if (dir.empty() || (wanted && !wanted(name) && !wanted(dir + "/"))) continue;
+        std::string clean;
+        if (!rez::sanitize_relative_path(dir, clean)) {
+            refused.push_back(name);
+            continue;
+        }
+        const std::wstring folder = target + L"\\" + rez::from_utf8(clean);
+        if (!rez::create_directories(folder)) {
+            err = L"无法创建文件夹: " + folder;
+            return false;
+        }
+    }
+    return true;
+}
+
 bool extraction_job(const std::wstring& target, const std::wstring& path, const std::string& ext,
                     const MemberSelection& selection, bool all, std::wstring& err) {
     std::wstring comment;
@@ -345,6 +378,8 @@ bool extraction_job(const std::wstring& target, const std::wstring& path, const 
         err = write_err;
         ok = false;
     }
+    // Folder members are made too, so that an empty folder of the archive is there as well.
+    if (ok) ok = make_folder_members(target, path, ext, all ? nullptr : wanted, refused, err);
     if (ok && !refused.empty()) {
         err = rez::refused_entries_message(refused);
         ok = false;

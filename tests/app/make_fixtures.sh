@@ -70,3 +70,40 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
     z.writestr("ok.txt", "fine")
     z.writestr("../x", "escaped")
 PY
+
+# Rewrites that keep untouched members: ZIPs as the usual tools make them, each with gone.txt
+# (deleted), ren.txt (renamed), dup.txt (added again) and members that must come through
+# untouched. u8.zip: Info-ZIP on Linux stores UTF-8 names without the UTF-8 flag.
+keep="$work/keep"
+mkdir -p "$keep/sub/empty"
+printf 'shuoming' >"$keep/说明.txt"
+printf 'other' >"$keep/other.txt"
+printf 'gone' >"$keep/gone.txt"
+printf 'ren' >"$keep/ren.txt"
+printf 'dup old' >"$keep/dup.txt"
+printf 'deep %.0s' {1..200} >"$keep/sub/深.txt"
+touch -d '2011-03-04 05:06:08' "$keep"/*.txt "$keep/sub/深.txt"
+rm -f "$out"/keep_*.zip
+(cd "$keep" && LC_ALL=C.UTF-8 zip -q -X "$out/keep_u8.zip" 说明.txt other.txt gone.txt ren.txt dup.txt sub/ sub/深.txt sub/empty/)
+(cd "$keep" && 7z a -bd -y -tzip -mem=AES256 -pPW "$out/keep_aes.zip" 说明.txt other.txt gone.txt ren.txt dup.txt sub >/dev/null)
+(cd "$keep" && LC_ALL=C.UTF-8 zip -q -P PW "$out/keep_zc.zip" other.txt gone.txt ren.txt dup.txt sub/ sub/深.txt sub/empty/)
+# Names a folder on disk cannot hold apart or at all: case twins, a reserved character, a
+# type in capitals, folders differing in case, and an empty folder.
+python3 - "$out/keep_names.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    def put(name, data, method=zipfile.ZIP_DEFLATED):
+        info = zipfile.ZipInfo(name, (2015, 6, 7, 8, 9, 10))
+        info.compress_type = method
+        z.writestr(info, data)
+    put("d/Readme.txt", "upper twin " * 20)
+    put("d/readme.txt", "lower twin " * 20)
+    put("q?x.txt", "reserved", zipfile.ZIP_STORED)
+    put("TOP.TXT", "capital type")
+    put("Data/a.txt", "data a")
+    put("DATA/b.txt", "data b")
+    put("gone.txt", "gone")
+    put("ren.txt", "ren")
+    put("dup.txt", "dup old")
+    put("empty/", "")
+PY

@@ -120,14 +120,18 @@ TEST(OpenJobs, ZipListingBecomesTheBrowsingModel) {
     EXPECT_EQ(data->children.size(), 2u);  // Data/x and DATA/y share one folder
 }
 
-TEST(OpenJobs, SevenZipFolderMembersBringOnlyTheirParents) {
+// An empty 7z folder shows as a folder, as in a ZIP, so that it is seen and kept.
+TEST(OpenJobs, SevenZipFolderMembersShowEvenWhenEmpty) {
     BrowserWindow w;
     rez::set_current_password(L"");
     rezui::open_file(fx(L"members.7z"));
     ASSERT_TRUE(wait_for_result());
     ASSERT_TRUE(last_result->ok) << last_result->error;
     rez::RezFile& m = *last_result->archive;
-    EXPECT_EQ(m.find_entry("dir"), nullptr);  // empty folder member: no node
+    const rez::Entry* dir = m.find_entry("dir");
+    ASSERT_NE(dir, nullptr);
+    EXPECT_TRUE(dir->is_dir);
+    EXPECT_TRUE(dir->children.empty());
     ASSERT_NE(m.find_entry("a\\b\\c.txt"), nullptr);
     EXPECT_FALSE(m.find_entry("a\\b\\c.txt")->member->is_zip);
     EXPECT_EQ(h5test::password_requests, 0);

@@ -25,13 +25,19 @@ TEST(MemberModel, ZipFolderMemberAloneGivesOneFolder) {
     EXPECT_TRUE(m.root.children[0].loaded);
 }
 
-TEST(MemberModel, SevenZipFolderMemberWithNothingBelowGivesNoNode) {
+// An empty 7z folder shows as one, as in a ZIP, and its node remembers the member so that a
+// rewrite keeps it.
+TEST(MemberModel, SevenZipFolderMemberWithNothingBelowGivesItsNode) {
     rez::RezFile m = build(false, {{"dir", true, false, 0}}, false);
-    EXPECT_TRUE(m.root.children.empty());
+    ASSERT_EQ(m.root.children.size(), 1u);
+    EXPECT_TRUE(m.root.children[0].is_dir);
+    ASSERT_EQ(m.root.children[0].dir_members.size(), 1u);
+    EXPECT_EQ(m.root.children[0].dir_members[0].member_name, "dir");
     rez::RezFile n = build(false, {{"a\\b\\", true, false, 0}}, false);
     ASSERT_EQ(n.root.children.size(), 1u);
     EXPECT_EQ(n.root.children[0].name, "a");
-    EXPECT_TRUE(n.root.children[0].children.empty());
+    ASSERT_EQ(n.root.children[0].children.size(), 1u);
+    EXPECT_EQ(n.root.children[0].children[0].name, "b");
 }
 
 TEST(MemberModel, NestedFileCreatesFoldersAndPointsBackAtItsMember) {

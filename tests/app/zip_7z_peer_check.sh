@@ -39,4 +39,17 @@ s=$work/passworded.7z
 7z t -pnp "$s" >/dev/null 2>&1 || fail "passworded.7z: 7z t with the new password"
 7z t -pwrong "$s" >/dev/null 2>&1 && fail "passworded.7z: accepts a wrong password"
 
+# Edits through the commands keep every member they do not touch as it was stored.
+for kind in u8:plain aes:aes zc:zipcrypto names:plain; do
+  z=$work/edited_keep_${kind%%:*}.zip
+  # unzip has no WinZip AES; 7z reads every kind.
+  [ "${kind#*:}" = aes ] || unzip -tq -P PW "$z" >/dev/null 2>&1 || fail "$(basename "$z"): unzip -t"
+  7z t -pPW "$z" >/dev/null 2>&1 || fail "$(basename "$z"): 7z t"
+  7z t -pwrong "$z" >/dev/null 2>&1 && [ "${kind#*:}" != plain ] && fail "$(basename "$z"): 7z accepts a wrong password"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/zip_keep_check.py" "$fixtures/app/keep_${kind%%:*}.zip" "$z" "${kind#*:}" ||
+    fail "$(basename "$z"): members kept"
+  [ "$(7z e -so -pPW "$z" added.txt 2>/dev/null)" = added ] || fail "$(basename "$z"): added.txt content"
+  [ "$(7z e -so -pPW "$z" dup.txt 2>/dev/null)" = "dup new" ] || fail "$(basename "$z"): dup.txt content"
+done
+
 peer_check_end "the archives written by the ZIP/7z jobs pass unzip and 7z"

@@ -8,6 +8,7 @@
 
 #include "app/operations/autosave.h"
 #include "app/operations/zip_7z_jobs.h"
+#include "modal_dialog_driver.h"
 #include "zip_7z_test_support.h"
 
 namespace {
@@ -99,6 +100,57 @@ TEST_F(ZipJobsPeerOutput, NewPasswordOnASevenZip) {
     ASSERT_TRUE(wait_idle());
     h4test::dialog_script = nullptr;
     hand_over(path, L"passworded.7z");
+}
+
+
+// The same four edits on ZIPs as the usual tools make them, through the real commands: delete
+// gone.txt, add added.txt and dup.txt (a name already there), rename ren.txt to renamed.txt
+// (an edit of the model, saved by the autosave) and change the comment. The peer check
+// compares every untouched member with the original record by record.
+TEST_F(ZipJobsPeerOutput, EditsKeepWhatTheyDoNotTouch) {
+    for (const wchar_t* name : {L"keep_u8.zip", L"keep_aes.zip", L"keep_zc.zip", L"keep_names.zip"}) {
+        SCOPED_TRACE(rez::to_utf8(name));
+        h4test::MainWindow w;
+        qvltest::ScratchDir dir(L"zjpeer");
+        const std::wstring path = copy_fixture(dir, name, name);
+        ASSERT_TRUE(write_text(dir / L"added.txt", "added"));
+        ASSERT_TRUE(write_text(dir / L"dup.txt", "dup new"));
+        rez::set_current_password(L"PW");
+        ASSERT_TRUE(open_and_wait(path));
+
+        ASSERT_TRUE(h4test::select_first_row_named(L"gone.txt"));
+        h4test::box_answer = IDYES;
+        w.command(IDM_REMOVE);
+        ASSERT_TRUE(wait_idle());
+        ASSERT_EQ(h4test::boxes.size(), 1u) << rez::to_utf8(h4test::boxes.back().text);  // the question
+        h4test::boxes.clear();
+
+        static std::vector<std::wstring> added;
+        added = {dir / L"added.txt", dir / L"dup.txt"};
+        rezui::files_to_add_picker = [](HWND) { return added; };
+        w.command(IDM_ADD_FILES);
+        ASSERT_TRUE(wait_idle());
+        rezui::files_to_add_picker = rezui::pick_files_to_add;
+
+        ASSERT_TRUE(h4test::select_first_row_named(L"ren.txt"));
+        h4test::dialog_script = [](int id, DLGPROC) -> INT_PTR {
+            if (id != IDD_INPUT_TEXT) return 0;
+            *rezui::input_text = L"renamed.txt";
+            return 1;
+        };
+        w.command(IDM_RENAME);
+        ASSERT_TRUE(wait_idle());
+        h4test::dialog_script = nullptr;
+
+        dlgtest::drive({[](HWND d) {
+            dlgtest::type_into(d, IDC_COMMENT_EDIT, L"new comment");
+            dlgtest::click(d, IDOK);
+        }});
+        w.command(IDM_COMMENT);
+        ASSERT_TRUE(wait_idle());
+        EXPECT_TRUE(h4test::boxes.empty()) << rez::to_utf8(h4test::boxes.back().text);
+        hand_over(path, std::wstring(L"edited_") + name);
+    }
 }
 
 }  // namespace

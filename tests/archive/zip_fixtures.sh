@@ -67,6 +67,28 @@ end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len
 open("gbk_names.zip", "wb").write(local + central + end)
 PY
 
+# Info-ZIP's Unicode Path field (0x7075) on names without the UTF-8 flag: a UTF-8 name stored
+# as such (the field matches), a field made for another stored name (CRC differs) and one of
+# an unknown version; only the first is read from the field.
+python3 - <<'PY'
+import struct, zlib
+def upath(stored, name, version=1):
+    body = struct.pack("<BI", version, zlib.crc32(stored)) + name.encode("utf-8")
+    return struct.pack("<HH", 0x7075, len(body)) + body
+entries = [("说明.txt".encode("utf-8"), upath("说明.txt".encode("utf-8"), "说明.txt"), b"field\n"),
+           (b"old.txt", upath(b"other.txt", "新.txt"), b"crc\n"),
+           ("压缩.txt".encode("gbk"), upath("压缩.txt".encode("gbk"), "错.txt", 2), b"version\n")]
+local, central = b"", b""
+for raw, extra, data in entries:
+    crc = zlib.crc32(data)
+    head = struct.pack("<HHHHHIIIHH", 20, 0, 0, 0x6000, 0x5A21, crc, len(data), len(data), len(raw), len(extra))
+    central += (struct.pack("<IH", 0x02014B50, 20) + head + struct.pack("<HHHII", 0, 0, 0, 0x20, len(local)) +
+                raw + extra)
+    local += struct.pack("<I", 0x04034B50) + head + raw + extra + data
+end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), len(local), 0)
+open("unicode_path.zip", "wb").write(local + central + end)
+PY
+
 # Leading data in front of an unchanged ZIP (offsets not adjusted).
 head -c 1000 big.bin > stub.zip
 cat tree.zip >> stub.zip

@@ -144,6 +144,23 @@ TEST(ZipReader, GbkNamesWithoutTheUtf8Flag) {
     }
 }
 
+// A name without the UTF-8 flag is read from Info-ZIP's Unicode Path field when the field was
+// made for the stored name (its CRC matches) and is of version 1; otherwise the code page rule
+// holds. The content is read under either name.
+TEST(ZipReader, UnicodePathFieldOfTheStoredName) {
+    const std::wstring archive = zfix(L"unicode_path.zip");
+    std::vector<rez::ZipEntry> entries;
+    std::wstring comment, err;
+    ASSERT_TRUE(rez::zip_list_entries(archive, entries, comment, err)) << rez::to_utf8(err);
+    std::vector<std::string> listed;
+    for (const rez::ZipEntry& e : entries) listed.push_back(e.name);
+    EXPECT_EQ(listed, (std::vector<std::string>{rez::to_utf8(L"说明.txt"), "old.txt", rez::to_utf8(L"压缩.txt")}));
+    ASSERT_EQ(entries.size(), 3u);
+    std::vector<uint8_t> data;
+    ASSERT_TRUE(rez::zip_extract_entry(archive, entries[0], data, err)) << rez::to_utf8(err);
+    EXPECT_EQ(std::string(data.begin(), data.end()), "field\n");
+}
+
 TEST(ZipReader, EncryptedEntriesOfEachKind) {
     struct Case {
         const wchar_t* file;
