@@ -80,7 +80,7 @@ uint64_t first_substream_of(const SevenZipDatabase& db, uint64_t folder) {
 
 // Packed bytes of the encoded header's folder 0, decoded; the message on failure.
 bool decode_encoded_header(std::span<const uint8_t> file, SevenZipByteReader& r, std::vector<uint8_t>& header,
-                           std::wstring& err) {
+                           bool& encrypted, std::wstring& err) {
     SevenZipDatabase hdb;
     if (!sevenzip_read_streams_info(r, hdb)) {
         err = L"无法解析 7z 编码头流信息";
@@ -98,6 +98,7 @@ bool decode_encoded_header(std::span<const uint8_t> file, SevenZipByteReader& r,
     const size_t start = static_cast<size_t>(32 + hdb.pack_pos);
     const std::vector<uint8_t> packed(file.begin() + start, file.begin() + start + hdb.pack_sizes[0]);
     const SevenZipFolder& folder = hdb.folders[0];
+    encrypted = sevenzip_folder_is_encrypted(folder);
     bool ok = sevenzip_decode_folder(folder, packed, header);
     // A wrong password usually breaks the decoder; when it does not, the CRC tells.
     if (ok && folder.crc_defined && crc32(header.data(), header.size()) != folder.crc) ok = false;
@@ -115,8 +116,11 @@ bool decode_encoded_header(std::span<const uint8_t> file, SevenZipByteReader& r,
 
 }  // namespace
 
-bool sevenzip_open(std::span<const uint8_t> file, SevenZipDatabase& db, std::wstring& err) {
+bool sevenzip_open_header(std::span<const uint8_t> file, SevenZipDatabase& db, std::vector<uint8_t>& header,
+                          bool& header_encrypted, std::wstring& err) {
     db = SevenZipDatabase{};
+    header.clear();
+    header_encrypted = false;
     NextHeader next;
     switch (locate_next_header(file, next)) {
     case 1: err = L"不是有效的 7z 文件（签名不匹配）"; return false;
@@ -131,26 +135,21 @@ bool sevenzip_open(std::span<const uint8_t> file, SevenZipDatabase& db, std::wst
     }
     const uint8_t first = file[next.offset];
     if (first == 1) {
-        SevenZipByteReader r{file.data() + next.offset, next.size, 1, false};
-        if (!sevenzip_read_header(r, db)) {
-            err = L"无法解析 7z 头";
-            return false;
-        }
+        header.assign(file.begin() + next.offset, file.begin() + next.offset + next.size);
     } else if (first == 23) {
         SevenZipByteReader r{file.data() + next.offset, next.size, 1, false};
-        std::vector<uint8_t> header;
-        if (!decode_encoded_header(file, r, header, err)) return false;
+        if (!decode_encoded_header(file, r, header, header_encrypted, err)) return false;
         if (header.empty() || header[0] != 1) {
             err = L"7z 解码头无效";
             return false;
         }
-        SevenZipByteReader hr{header.data(), header.size(), 1, false};
-        if (!sevenzip_read_header(hr, db)) {
-            err = L"无法解析 7z 头";
-            return false;
-        }
     } else {
         err = L"7z 头无效";
+        return false;
+    }
+    SevenZipByteReader hr{header.data(), header.size(), 1, false};
+    if (!sevenzip_read_header(hr, db)) {
+        err = L"无法解析 7z 头";
         return false;
     }
     if (db.has_stream.size() != db.names.size()) {
@@ -158,6 +157,12 @@ bool sevenzip_open(std::span<const uint8_t> file, SevenZipDatabase& db, std::wst
         db.is_dir.assign(db.names.size(), false);
     }
     return map_files_to_folders(db);
+}
+
+bool sevenzip_open(std::span<const uint8_t> file, SevenZipDatabase& db, std::wstring& err) {
+    std::vector<uint8_t> header;
+    bool header_encrypted = false;
+    return sevenzip_open_header(file, db, header, header_encrypted, err);
 }
 
 std::vector<SevenZipEntry> sevenzip_entries_of(const SevenZipDatabase& db) {

@@ -85,6 +85,10 @@ bool sevenzip_read_header(SevenZipByteReader& r, SevenZipDatabase& db);
 uint64_t sevenzip_folder_unpack_size(const SevenZipFolder& folder);
 
 bool sevenzip_open(std::span<const uint8_t> file, SevenZipDatabase& db, std::wstring& err);
+// The same, also giving the plain header bytes (starting with the Header byte 01; an encoded
+// header decoded with the held password) and whether that header was encrypted.
+bool sevenzip_open_header(std::span<const uint8_t> file, SevenZipDatabase& db, std::vector<uint8_t>& header,
+                          bool& header_encrypted, std::wstring& err);
 bool sevenzip_decode_folder(const SevenZipFolder& folder, const std::vector<uint8_t>& packed,
                             std::vector<uint8_t>& out);
 // The same over packed bytes that lie inside a larger buffer (the archive file itself).

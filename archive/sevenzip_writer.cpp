@@ -45,6 +45,44 @@ bool is_folder_item(const ArchiveItem& item) {
 
 }  // namespace
 
+bool SevenZipSealer::init(const std::wstring& password, std::wstring& err) {
+    salt_.assign(16, 0);
+    iv_.assign(16, 0);
+    fill_random(salt_.data(), salt_.size());
+    fill_random(iv_.data(), iv_.size());
+    key_ = sevenzip_derive_key(password, salt_, kCyclesPower);
+    if (key_.size() != 32) {
+        err = L"7z AES 密钥派生失败";
+        return false;
+    }
+    return true;
+}
+
+bool SevenZipSealer::seal(const uint8_t* data, size_t size, std::vector<uint8_t>& out, std::wstring& err) const {
+    std::vector<uint8_t> padded(data, data + size);
+    padded.resize(padded.empty() ? 16 : (padded.size() + 15) / 16 * 16, 0);
+    if (!aes_crypt(L"ChainingModeCBC", key_, iv_, padded.data(), padded.size(), true, out) ||
+        out.size() != padded.size()) {
+        err = L"7z AES 加密失败";
+        return false;
+    }
+    return true;
+}
+
+void SevenZipSealer::put_folder(std::vector<uint8_t>& h) const {
+    std::vector<uint8_t> props;
+    props.push_back(0xC0 | kCyclesPower);  // salt and IV present, 2^19 rounds
+    props.push_back(0xFF);                 // 16-byte salt and IV
+    props.insert(props.end(), salt_.begin(), salt_.end());
+    props.insert(props.end(), iv_.begin(), iv_.end());
+    h.insert(h.end(), {0x02, 0x01, 0x00, 0x24, 0x06, 0xF1, 0x07, 0x01});
+    sevenzip_write_number(h, props.size());
+    h.insert(h.end(), props.begin(), props.end());
+    h.insert(h.end(), {0x00, 0x01});  // Copy's input is the AES output
+}
+
+void sevenzip_put_copy_folder(std::vector<uint8_t>& h) { h.insert(h.end(), {0x01, 0x01, 0x00}); }
+
 void sevenzip_write_number(std::vector<uint8_t>& out, uint64_t value) {
     uint8_t first = 0;
     uint8_t mask = 0x80;
@@ -67,16 +105,8 @@ void sevenzip_write_number(std::vector<uint8_t>& out, uint64_t value) {
 bool sevenzip_create(const std::wstring& path, const std::vector<ArchiveItem>& items, const std::wstring& comment,
                      std::wstring& err, const std::wstring& password) {
     const bool encrypt = !password.empty();
-    std::vector<uint8_t> key, iv(16), salt(16);
-    if (encrypt) {
-        fill_random(salt.data(), salt.size());
-        fill_random(iv.data(), iv.size());
-        key = sevenzip_derive_key(password, salt, kCyclesPower);
-        if (key.size() != 32) {
-            err = L"7z AES 密钥派生失败";
-            return false;
-        }
-    }
+    SevenZipSealer sealer;
+    if (encrypt && !sealer.init(password, err)) return false;
 
     // Signature header placeholder, then one packed stream per file.
     std::vector<uint8_t> buf(32, 0);
@@ -92,14 +122,8 @@ bool sevenzip_create(const std::wstring& path, const std::vector<ArchiveItem>& i
             pack_crcs.push_back(data_crcs.back());
             continue;
         }
-        std::vector<uint8_t> padded = item.data;
-        padded.resize(padded.empty() ? 16 : (padded.size() + 15) / 16 * 16, 0);
         std::vector<uint8_t> sealed;
-        if (!aes_crypt(L"ChainingModeCBC", key, iv, padded.data(), padded.size(), true, sealed) ||
-            sealed.size() != padded.size()) {
-            err = L"7z AES 加密失败";
-            return false;
-        }
+        if (!sealer.seal(item.data.data(), item.data.size(), sealed, err)) return false;
         buf.insert(buf.end(), sealed.begin(), sealed.end());
         pack_sizes.push_back(sealed.size());
         pack_crcs.push_back(crc32(sealed.data(), sealed.size()));
@@ -122,22 +146,11 @@ bool sevenzip_create(const std::wstring& path, const std::vector<ArchiveItem>& i
         h.push_back(0x0B);
         sevenzip_write_number(h, streams);
         h.push_back(0x00);
-        std::vector<uint8_t> props;
-        if (encrypt) {
-            props.push_back(0xC0 | kCyclesPower);  // salt and IV present, 2^19 rounds
-            props.push_back(0xFF);                 // 16-byte salt and IV
-            props.insert(props.end(), salt.begin(), salt.end());
-            props.insert(props.end(), iv.begin(), iv.end());
-        }
         for (size_t i = 0; i < streams; i++) {
-            if (!encrypt) {
-                h.insert(h.end(), {0x01, 0x01, 0x00});
-                continue;
-            }
-            h.insert(h.end(), {0x02, 0x01, 0x00, 0x24, 0x06, 0xF1, 0x07, 0x01});
-            sevenzip_write_number(h, props.size());
-            h.insert(h.end(), props.begin(), props.end());
-            h.insert(h.end(), {0x00, 0x01});  // Copy's input is the AES output
+            if (encrypt)
+                sealer.put_folder(h);
+            else
+                sevenzip_put_copy_folder(h);
         }
         h.push_back(0x0C);  // CodersUnpackSize
         for (size_t i = 0; i < streams; i++) {

@@ -9,6 +9,7 @@
 #include "app/operations/zip_7z_rewrite.h"
 #include "archive/password.h"
 #include "archive/sevenzip_reader.h"
+#include "archive/sevenzip_rewrite.h"
 #include "archive/sevenzip_writer.h"
 #include "archive/util.h"
 #include "archive/zip_reader.h"
@@ -30,6 +31,12 @@ bool cancelled(size_t k, size_t n, const wchar_t* what, std::wstring& err) {
         return false;
     err = L"已取消";
     return true;
+}
+
+// Progress of a 7z write; false when the user stopped the job.
+bool write_progress(uint64_t done, uint64_t total) {
+    const int percent = total ? static_cast<int>(done * 100 / total) : 100;
+    return post_progress(percent, L"正在写入归档");
 }
 
 // The listing indices of the file members, in the order a member walk visits them.
@@ -118,42 +125,46 @@ bool build_zip(const std::wstring& source, const std::optional<std::wstring>& co
                             err);
 }
 
-// Until 7z folders can be carried over packed, a 7z rewrite reads its kept files and stores
-// them again (names, folders and protection kept).
+// A 7z rewrite carries kept folders over packed (see rez::sevenzip_rewrite); only a folder that
+// loses a file and the new content are stored anew.
 bool build_7z(const std::wstring& source, const std::wstring& tmp, const std::optional<std::wstring>& comment,
               const std::vector<RewriteItem>& items, const std::wstring& password, std::wstring& err) {
     std::vector<ListedName> listing;
     std::wstring old_comment;
     if (!list_members(source, "7z", listing, old_comment, err)) return false;
-    std::set<size_t> wanted;
+    // A member named twice (an entry copied in the model) is carried over once; the other
+    // uses are its content written anew.
+    std::set<size_t> seen, again;
     for (const RewriteItem& item : items) {
         if (item.member == RewriteItem::kNew) continue;
         if (item.member >= listing.size()) {
             err = kChangedOutside;
             return false;
         }
-        if (!listing[item.member].is_dir) wanted.insert(item.member);
+        if (!seen.insert(item.member).second && !listing[item.member].is_dir) again.insert(item.member);
     }
     std::map<size_t, std::vector<uint8_t>> contents;
-    if (!read_members(source, "7z", listing, wanted, contents, err)) return false;
-    std::vector<rez::ArchiveItem> out;
+    if (!again.empty() && !read_members(source, "7z", listing, again, contents, err)) return false;
+    seen.clear();
+    std::vector<rez::SevenZipRewriteItem> plan;
     for (const RewriteItem& item : items) {
+        rez::SevenZipRewriteItem s;
+        s.name = item.name;
+        s.mtime = item.mtime;
         if (item.member == RewriteItem::kNew) {
-            out.push_back({item.name, item.data});
-            continue;
-        }
-        const ListedName& l = listing[item.member];
-        std::string name = item.name.empty() ? member_file_name(l.name, false) : item.name;
-        if (l.is_dir) {
-            while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.pop_back();
-            out.push_back({name + "/", {}});
-        } else if (!item.keep_stored) {
-            out.push_back({name, item.data});
+            s.data = item.data;
+        } else if (!seen.insert(item.member).second) {
+            if (listing[item.member].is_dir) continue;
+            if (s.name.empty()) s.name = member_file_name(listing[item.member].name, false);
+            s.data = contents[item.member];
         } else {
-            out.push_back({name, std::move(contents[item.member])});
+            s.index = item.member;
         }
+        plan.push_back(std::move(s));
     }
-    return rez::sevenzip_create(tmp, out, comment.value_or(old_comment), err, password);
+    rez::SevenZipRewriteOptions options;
+    options.progress = write_progress;
+    return rez::sevenzip_rewrite(source, tmp, plan, comment.value_or(old_comment), password, err, options);
 }
 
 bool same_path(const std::wstring& a, const std::wstring& b) {
@@ -286,6 +297,25 @@ bool rewrite_archive_atomic(const std::wstring& source, const std::wstring& targ
 
 bool rewrite_with_new_password(const std::wstring& path, const std::string& ext, const std::wstring& new_password,
                                std::wstring& err) {
+    if (ext == "7z") {
+        // Every record kept; the library stores each file again under the new password and
+        // keeps an encrypted file list encrypted.
+        std::vector<ListedName> listing;
+        std::wstring comment;
+        if (!list_members(path, ext, listing, comment, err)) return false;
+        std::vector<rez::SevenZipRewriteItem> plan(listing.size());
+        for (size_t i = 0; i < listing.size(); ++i) plan[i].index = i;
+        rez::SevenZipRewriteOptions options;
+        options.replace_password = true;
+        options.new_password = new_password;
+        options.progress = write_progress;
+        const std::wstring tmp = beside(path, L".tmp_qvl_");
+        if (!rez::sevenzip_rewrite(path, tmp, plan, comment, rez::get_current_password(), err, options)) {
+            DeleteFileW(tmp.c_str());
+            return false;
+        }
+        return put_in_place(tmp, path, err);
+    }
     std::vector<ListedName> listing;
     std::wstring comment;
     if (!list_members(path, ext, listing, comment, err)) return false;
