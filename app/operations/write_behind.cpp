@@ -78,7 +78,14 @@ void WriteBehind::run() {
         }
         while (!batch.empty()) {
             std::wstring err;
-            // After a failure or a stop the rest is not written, only let go.
+            // After a failure or a stop the rest is not written, only let go. The stop request
+            // is looked at before every file: the caller may be waiting for room and not see
+            // it until the queue has shrunk.
+            if (!skip && stop_requested()) {
+                Locked g(lock_);
+                dropped_ = true;
+                skip = true;
+            }
             const bool ok = skip || write_one(batch.front(), err);
             const size_t size = batch.front().bytes.size();
             batch.pop_front();
@@ -92,7 +99,7 @@ void WriteBehind::run() {
                     error_ = err;
                 }
                 skip = failed_ || dropped_;
-                wake = caller_waits_ && (failed_ || queued_files_ == 0 ||
+                wake = caller_waits_ && (failed_ || dropped_ || queued_files_ == 0 ||
                                          (queued_bytes_ <= kQueueBytes / 2 && queued_files_ <= kQueueFiles / 2));
             }
             if (wake) WakeAllConditionVariable(&room_);
@@ -116,12 +123,17 @@ bool WriteBehind::put(const std::wstring& path, const uint8_t* data, size_t size
             no_thread_ = true;
         }
     }
+    if (stop_requested()) {
+        err = L"已取消";
+        return false;
+    }
     if (no_thread_) return write_one(job, err);
     bool wake = false;
     {
         Locked g(lock_);
-        // One file larger than the whole allowance still goes, alone.
-        while (!failed_ && queued_files_ > 0 &&
+        // One file larger than the whole allowance still goes, alone. The writing thread
+        // wakes this wait when it lets the queue go after a stop.
+        while (!failed_ && !dropped_ && queued_files_ > 0 &&
                (queued_bytes_ + job.bytes.size() > kQueueBytes || queued_files_ >= kQueueFiles)) {
             caller_waits_ = true;
             SleepConditionVariableSRW(&room_, &lock_, INFINITE, 0);
@@ -129,6 +141,10 @@ bool WriteBehind::put(const std::wstring& path, const uint8_t* data, size_t size
         }
         if (failed_) {
             err = error_;
+            return false;
+        }
+        if (dropped_) {
+            err = L"已取消";
             return false;
         }
         queued_bytes_ += job.bytes.size();
@@ -148,7 +164,7 @@ void WriteBehind::drop_queued() {
         for (const Job& job : queue_) queued_bytes_ -= job.bytes.size();
         queued_files_ -= queue_.size();
         queue_.clear();
-        wake = caller_waits_ && queued_files_ == 0;
+        wake = caller_waits_;
     }
     if (wake) WakeAllConditionVariable(&room_);
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -25,7 +26,9 @@ bool write_extracted_file(const std::wstring& path, const uint8_t* data, size_t 
 
 class WriteBehind {
 public:
-    WriteBehind() = default;
+    // stop, when given, is the job's stop request: once it is set no further queued file is
+    // written (the one being written is finished), and put() queues nothing more.
+    explicit WriteBehind(const std::atomic<bool>* stop = nullptr) : stop_request_(stop) {}
     ~WriteBehind();
     WriteBehind(const WriteBehind&) = delete;
     WriteBehind& operator=(const WriteBehind&) = delete;
@@ -33,7 +36,8 @@ public:
     // Queues a file to write at path (its parent folders are made first). The bytes are
     // copied, or taken from owned when given. Waits while the queue holds more than a few
     // MiB. False once a queued file failed: err is then that file's message, and nothing
-    // queued after it is written. Without a second thread the file is written here.
+    // queued after it is written. False with "已取消" once stop is set, also while waiting
+    // for room. Without a second thread the file is written here.
     bool put(const std::wstring& path, const uint8_t* data, size_t size, std::vector<uint8_t>* owned,
              std::wstring& err);
 
@@ -50,6 +54,7 @@ private:
         std::vector<uint8_t> bytes;
     };
     bool write_one(const Job& job, std::wstring& err);  // on the writing thread
+    bool stop_requested() const { return stop_request_ && stop_request_->load(); }
     void run();
 
     // The slim lock and condition variables wait without a round trip to Wine's server,
@@ -69,6 +74,7 @@ private:
     std::set<std::wstring> made_;  // folders known to exist; touched by one thread at a time
     std::thread thread_;
     bool no_thread_ = false;
+    const std::atomic<bool>* stop_request_ = nullptr;
 };
 
 }  // namespace rezui

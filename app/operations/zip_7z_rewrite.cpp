@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/app_state.h"
 #include "app/main_window/task_ui.h"
 #include "app/operations/write_behind.h"
 #include "archive/crc32.h"
@@ -341,11 +342,18 @@ bool extraction_job(const std::wstring& target, const std::wstring& path, const 
     std::vector<std::string> refused;
     // Whole members go to a second thread that writes them while the next ones decode; a
     // member written in pieces waits for those before it, so files are written in order.
-    WriteBehind writer;
+    // Stop ends the writing thread's work too: it may hold many files decoded ahead, and the
+    // decoder may be waiting for room behind them.
+    WriteBehind writer(&app.cancel);
     bool ok = walk_archive(
         path, ext, comment, wanted, true,
         [&target, &refused, &writer](size_t k, size_t n, const std::string& name, const MemberBytes& bytes,
                                      std::wstring& e) {
+            if (app.cancel.load()) {
+                writer.drop_queued();
+                e = L"已取消";
+                return false;
+            }
             bool unsafe = false;
             const int percent = static_cast<int>((k + 1) * 100 / n);
             bool written = false;
