@@ -159,5 +159,14 @@ inline void store_u32le(uint8_t* p, uint32_t value) {
     p[2] = static_cast<uint8_t>(value >> 16);
     p[3] = static_cast<uint8_t>(value >> 24);
 }
+// Little-endian values appended to a record being built.
+inline void put16(std::vector<uint8_t>& b, uint32_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+inline void put32(std::vector<uint8_t>& b, uint32_t v) {
+    put16(b, v & 0xFFFF);
+    put16(b, v >> 16);
+}
 
 }  // namespace rez

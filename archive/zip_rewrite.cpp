@@ -20,43 +20,27 @@ constexpr const wchar_t* kDamaged = L"ZIP 条目记录无效，无法原样保�
 
 inline uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
-void put16(std::vector<uint8_t>& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t>& b, uint32_t v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
 void put_bytes(std::vector<uint8_t>& b, const uint8_t* p, size_t n) { b.insert(b.end(), p, p + n); }
 void put_bytes(std::vector<uint8_t>& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
 
-// The extra fields of a record without those of one id.
-std::vector<uint8_t> extra_without(const uint8_t* x, size_t length, uint16_t id) {
+// The extra fields of a record that are (keep) or are not (!keep) of one id.
+std::vector<uint8_t> extra_fields(const uint8_t* x, size_t length, uint16_t id, bool keep) {
     std::vector<uint8_t> out;
     size_t at = 0;
     while (at + 4 <= length) {
         const uint16_t field = u16(x + at);
         const size_t len = u16(x + at + 2);
         if (at + 4 + len > length) break;
-        if (field != id) put_bytes(out, x + at, 4 + len);
+        if ((field == id) == keep) put_bytes(out, x + at, 4 + len);
         at += 4 + len;
     }
     return out;
 }
-
-// The extra fields of one id only.
+std::vector<uint8_t> extra_without(const uint8_t* x, size_t length, uint16_t id) {
+    return extra_fields(x, length, id, false);
+}
 std::vector<uint8_t> extra_only(const uint8_t* x, size_t length, uint16_t id) {
-    std::vector<uint8_t> out;
-    size_t at = 0;
-    while (at + 4 <= length) {
-        const uint16_t field = u16(x + at);
-        const size_t len = u16(x + at + 2);
-        if (at + 4 + len > length) break;
-        if (field == id) put_bytes(out, x + at, 4 + len);
-        at += 4 + len;
-    }
-    return out;
+    return extra_fields(x, length, id, true);
 }
 
 bool has_high_bytes(const std::string& s) {

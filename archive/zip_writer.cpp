@@ -19,14 +19,6 @@ constexpr const wchar_t* kArchiveTooBig = L"压缩包超过 4 GiB，ZIP32 格式
 constexpr const wchar_t* kWriteFailed = L"写入 ZIP 文件失败";
 constexpr uint16_t kDosDate = 0x0021;  // 1980-01-01, 00:00:00
 
-void put16(std::vector<uint8_t>& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t>& b, uint32_t v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
 
 // What the central record needs to know about an entry written earlier.
 struct Written {
