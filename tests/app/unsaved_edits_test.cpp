@@ -110,9 +110,19 @@ struct OpenRez {
         read.load_all_directories(err);
         return read.find_entry_const(entry) != nullptr;
     }
-    // From here on every save of the archive fails: its temporary file cannot be made.
-    void block_saves() const { ASSERT_TRUE(CreateDirectoryW((path + L".tmp").c_str(), nullptr)); }
-    void unblock_saves() const { RemoveDirectoryW((path + L".tmp").c_str()); }
+    // From here on every save of the archive fails: another program holds it open without
+    // letting it be deleted, so the new one written beside it cannot take its place.
+    void block_saves() {
+        holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    }
+    void unblock_saves() {
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        holder = INVALID_HANDLE_VALUE;
+    }
+    ~OpenRez() { unblock_saves(); }
+    HANDLE holder = INVALID_HANDLE_VALUE;
 };
 
 bool box_said(const std::wstring& what) {
@@ -149,7 +159,7 @@ TEST(UnsavedEdits, LeavingAfterAFailedSaveAsksAndCancelStaysSaveWritesThenLeaves
     answer_picker_with(L"Textures");
     context_menu_choice(r.w, IDM_MOVE_TO);
     ASSERT_TRUE(h4test::wait_idle());
-    EXPECT_TRUE(box_said(L"无法创建临时文件"));
+    EXPECT_TRUE(box_said(L"移动临时文件到目标失败"));
     EXPECT_TRUE(r.on_disk("readme.txt"));
     {
         RealBoxes boxes({IDCANCEL});
