@@ -350,6 +350,12 @@ BOOL DestroyIcon(HICON) { return TRUE; }
 ULONGLONG GetTickCount64() { return 0; }
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 DWORD GetCurrentThreadId() { return 1; }
+// The harnesses only carry the last error from one call to the next; no call here sets it.
+namespace {
+thread_local DWORD last_error = 0;
+}
+DWORD GetLastError() { return last_error; }
+void SetLastError(DWORD error) { last_error = error; }
 void Sleep(DWORD ms) { usleep(ms * 1000u); }
 
 // ---- CNG: not here ---------------------------------------------------------------------

@@ -98,6 +98,8 @@ struct OVERLAPPED;
 #define FILE_END 2u
 #define MOVEFILE_REPLACE_EXISTING 1u
 #define MOVEFILE_WRITE_THROUGH 8u
+#define ERROR_DISK_FULL 112u
+#define ERROR_HANDLE_DISK_FULL 39u
 #define CP_ACP 0u
 #define CP_OEMCP 1u
 #define CP_MACCP 2u
@@ -134,6 +136,8 @@ BOOL DestroyIcon(HICON icon);
 ULONGLONG GetTickCount64();
 DWORD GetCurrentProcessId();
 DWORD GetCurrentThreadId();
+DWORD GetLastError();
+void SetLastError(DWORD error);
 void Sleep(DWORD ms);
 
 int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR in, int in_length, LPWSTR out, int out_length);
