@@ -188,6 +188,19 @@ std::wstring get_window_text(HWND window) {
 
 void set_window_text(HWND window, const std::wstring& text) { SetWindowTextW(window, text.c_str()); }
 
+// The edit control moves its pixels up at once when it scrolls, and paints the lines it
+// uncovered only when its window next gets to painting: a box appended to while a job keeps
+// its window busy showed the last lines twice, over a blank line, until then. The box is
+// painted before the window shows anything else.
+void append_log_text(HWND box, const std::wstring& text) {
+    if (!box || text.empty()) return;
+    const WPARAM end = static_cast<WPARAM>(GetWindowTextLengthW(box));
+    SendMessageW(box, EM_SETSEL, end, static_cast<LPARAM>(end));
+    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(box, EM_SCROLLCARET, 0, 0);
+    UpdateWindow(box);
+}
+
 int message_box(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
     return ui_seams.message_box(owner, text, caption, flags);
 }

@@ -39,6 +39,8 @@ UiSeams default_ui_seams();
 
 std::wstring get_window_text(HWND window);
 void set_window_text(HWND window, const std::wstring& text);
+// Adds text at the end of a log box (a multi-line edit) and scrolls it into view.
+void append_log_text(HWND box, const std::wstring& text);
 int message_box(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);
 // Filters are NUL-separated pairs ending in a double NUL; empty result on cancel.
 std::wstring pick_open_file(HWND owner, const wchar_t* filter, const wchar_t* title);

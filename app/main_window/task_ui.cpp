@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "app/app_state.h"
+#include "app/common/window_helpers.h"
 #include "app/main_window/messages.h"
 #include "app/operations/handover_queue.h"
 #include "resources/resource.h"
@@ -64,9 +65,7 @@ void append_log(const std::wstring& text) {
     LRESULT limit = SendMessageW(app.log_box, EM_GETLIMITTEXT, 0, 0);
     size_t need = static_cast<size_t>(len) + line.size() + 1;
     if (static_cast<size_t>(limit) < need) SendMessageW(app.log_box, EM_SETLIMITTEXT, need * 2 + 65536, 0);
-    SendMessageW(app.log_box, EM_SETSEL, len, len);
-    SendMessageW(app.log_box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
-    SendMessageW(app.log_box, EM_SCROLLCARET, 0, 0);
+    append_log_text(app.log_box, line);
     if (app.status_bar) SendMessageW(app.status_bar, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text.c_str()));
 }
 

@@ -417,14 +417,9 @@ void post_pack_progress(HWND dialog, int percent, int done, int total, bool save
 void append_pack_log(HWND dialog, const std::wstring& text) {
     if (text.empty() || !dialog) return;
     state.log_text += text;
-    HWND box = GetDlgItem(dialog, IDC_PACK_LOG);
-    if (!box) return;
     // Only the new text goes in, at the end, so a long log costs no more per line than a
     // short one, and the box scrolls to it.
-    const WPARAM length = static_cast<WPARAM>(GetWindowTextLengthW(box));
-    SendMessageW(box, EM_SETSEL, length, static_cast<LPARAM>(length));
-    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageW(box, EM_SCROLLCARET, 0, 0);
+    append_log_text(GetDlgItem(dialog, IDC_PACK_LOG), text);
 }
 
 INT_PTR CALLBACK pack_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {

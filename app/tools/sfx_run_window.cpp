@@ -177,12 +177,7 @@ bool on_command(HWND dialog, WORD id) {
 void (*sfx_start_run_thread)(SfxRunJob* job) = start_thread;
 
 void append_edit_text(HWND dialog, const std::wstring& text) {
-    HWND log = GetDlgItem(dialog, IDC_SFXRUN_LOG);
-    if (!log) return;
-    const std::wstring line = text + L"\r\n";
-    const LRESULT end = GetWindowTextLengthW(log);
-    SendMessageW(log, EM_SETSEL, end, end);
-    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    append_log_text(GetDlgItem(dialog, IDC_SFXRUN_LOG), text + L"\r\n");
 }
 
 void sfx_run_worker(SfxRunJob& job) {

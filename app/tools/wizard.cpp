@@ -41,10 +41,7 @@ bool starts_with(const std::wstring& text, const wchar_t* prefix) { return text.
 
 void append_to_log(HWND dialog, std::wstring text) {
     if (text.empty() || (text.back() != L'\n' && text.back() != L'\r')) text += L"\r\n";
-    HWND log = GetDlgItem(dialog, IDC_WIZ_LOG);
-    const WPARAM end = static_cast<WPARAM>(GetWindowTextLengthW(log));
-    SendMessageW(log, EM_SETSEL, end, static_cast<LPARAM>(end));
-    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    append_log_text(GetDlgItem(dialog, IDC_WIZ_LOG), text);
 }
 
 std::wstring header_text(const std::string& value, const wchar_t* fallback) {

@@ -4,6 +4,10 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/browser/folder_tree.h"
@@ -207,4 +211,61 @@ TEST(WindowHelpers, RaisingAWindowBringsItsActivePopupToTheForeground) {
     EXPECT_EQ(GetForegroundWindow(), owner);
     DestroyWindow(other);
     DestroyWindow(owner);
+}
+
+namespace {
+
+// The pixels of a window's client area as they stand on the screen.
+std::vector<uint32_t> client_pixels(HWND window) {
+    RECT rc{};
+    GetClientRect(window, &rc);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = rc.right;
+    info.bmiHeader.biHeight = -rc.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(window);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, rc.right, rc.bottom, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits),
+                                 static_cast<const uint32_t*>(bits) + static_cast<size_t>(rc.right) * rc.bottom);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, screen);
+    return pixels;
+}
+
+}  // namespace
+
+// A job's log box is appended to while its window is busy: until the box is painted, what it
+// shows must be its state before the append, whole, never lines scrolled up over a gap that
+// is painted only later (seen as the last lines twice, with a blank line between).
+TEST(WindowHelpers, ALogBoxShowsEachAppendWhole) {
+    HWND frame = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 40, 40, 420, 180, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    HWND box = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 0,
+                               0, 420, 180, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(frame && box);
+    UpdateWindow(frame);
+    h4test::pump();
+    std::vector<uint32_t> before = client_pixels(box);
+    int torn = 0;
+    for (int i = 1; i <= 40; ++i) {
+        rezui::append_log_text(box, L"[" + std::to_wstring(i) + L"%] 正在打包: f" + std::to_wstring(i) + L".txt\r\n");
+        const std::vector<uint32_t> shown = client_pixels(box);
+        RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+        std::vector<uint32_t> after = client_pixels(box);
+        if (shown != before && shown != after) ++torn;
+        before = std::move(after);
+    }
+    EXPECT_GT(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 20);  // it did scroll
+    EXPECT_EQ(torn, 0);
+    DestroyWindow(frame);
 }
