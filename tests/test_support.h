@@ -152,4 +152,25 @@ inline HWND visible_dialog_of_this_thread() {
     return found;
 }
 
+// Moves the real mouse to the middle of a control and clicks there (move, press, release),
+// when that point shows the control: test windows of other processes on the same display
+// may lie over it for a moment, and a disabled window is never what the point shows.
+inline bool mouse_click(HWND control) {
+    RECT r{};
+    if (!control || !GetWindowRect(control, &r)) return false;
+    const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    if (WindowFromPoint(middle) != control) return false;
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input[3] = {};
+    for (INPUT& i : input) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = middle.x * 65535 / (w - 1);
+        i.mi.dy = middle.y * 65535 / (h - 1);
+    }
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    return SendInput(3, input, sizeof(INPUT)) == 3;
+}
+
 }  // namespace qvltest

@@ -52,27 +52,6 @@ TEST(IntegrityTest, ADamagedArchiveNamesItsFirstFailure) {
     EXPECT_NE(box->text.find(L"首条错误: 读取失败: a\\b\\c  ("), std::wstring::npos) << box->text;
 }
 
-// Clicks the middle of a control with the mouse (move, press, release) when that point shows
-// the control: test windows of other processes on the same display may lie over it for a
-// moment, and a disabled window is never what the point shows.
-bool click(HWND control) {
-    RECT r{};
-    GetWindowRect(control, &r);
-    const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    if (WindowFromPoint(middle) != control) return false;
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input[3] = {};
-    for (INPUT& i : input) {
-        i.type = INPUT_MOUSE;
-        i.mi.dx = middle.x * 65535 / (w - 1);
-        i.mi.dy = middle.y * 65535 / (h - 1);
-    }
-    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    return SendInput(3, input, sizeof(INPUT)) == 3;
-}
-
 // Pause, then Stop, clicked from a timer, so that the clicks come from within whatever loop
 // pumps messages while the test runs.
 struct Clicker {
@@ -89,12 +68,12 @@ struct Clicker {
                 paused_seen = true;
                 paused_at = GetTickCount();
             } else {
-                click(rezui::app.pause_button);
+                qvltest::mouse_click(rezui::app.pause_button);
             }
             return;
         }
         // Paused for a while without the test ending: now stop it.
-        if (!stop_clicked && GetTickCount() - paused_at > 300) stop_clicked = click(rezui::app.cancel_button);
+        if (!stop_clicked && GetTickCount() - paused_at > 300) stop_clicked = qvltest::mouse_click(rezui::app.cancel_button);
     }
 };
 

@@ -376,26 +376,6 @@ TEST(PackDialog, AJobThatEndsWhileStopIsAskedIsReportedAsFinished) {
 
 namespace {
 
-// Clicks the middle of a control with the mouse (move, press, release) when that point shows
-// the control.
-bool real_click(HWND control) {
-    RECT r{};
-    if (!control || !GetWindowRect(control, &r)) return false;
-    const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    if (WindowFromPoint(middle) != control) return false;
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input[3] = {};
-    for (INPUT& i : input) {
-        i.type = INPUT_MOUSE;
-        i.mi.dx = middle.x * 65535 / (w - 1);
-        i.mi.dy = middle.y * 65535 / (h - 1);
-    }
-    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    return SendInput(3, input, sizeof(INPUT)) == 3;
-}
-
 // The real "终止确认" box, once it is up.
 HWND stop_question() {
     HWND found = nullptr;
@@ -452,7 +432,7 @@ struct StopClicker {
             return;
         }
         const ULONGLONG now = GetTickCount64();
-        if (step == 0 && ready() && real_click(GetDlgItem(dialog, IDC_PACK_STOP))) {
+        if (step == 0 && ready() && qvltest::mouse_click(GetDlgItem(dialog, IDC_PACK_STOP))) {
             clicked_at = now;
             step = 1;
         } else if (step == 1 && stop_question()) {
@@ -466,7 +446,7 @@ struct StopClicker {
             // Time enough for the job to pass many files, were it not waiting for the answer.
             const int before = written();
             HWND yes = GetDlgItem(stop_question(), IDYES);
-            if (real_click(yes)) {
+            if (qvltest::mouse_click(yes)) {
                 written_at_yes = before;
                 step = 3;
                 KillTimer(nullptr, id);

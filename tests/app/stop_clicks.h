@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "test_support.h"
+
 namespace stopclick {
 
 // Files (not folders) directly in folder.
@@ -24,26 +26,6 @@ inline size_t file_count(const std::wstring& folder) {
     } while (FindNextFileW(find, &fd));
     FindClose(find);
     return n;
-}
-
-// Moves the real mouse to the middle of control and clicks there, when that point shows the
-// control (another test's window may lie over it for a moment; a disabled window never does).
-inline bool mouse_click(HWND control) {
-    RECT r{};
-    GetWindowRect(control, &r);
-    const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    if (WindowFromPoint(middle) != control) return false;
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input[3] = {};
-    for (INPUT& i : input) {
-        i.type = INPUT_MOUSE;
-        i.mi.dx = middle.x * 65535 / (w - 1);
-        i.mi.dy = middle.y * 65535 / (h - 1);
-    }
-    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    return SendInput(3, input, sizeof(INPUT)) == 3;
 }
 
 // When the command id had been handled by window (hooked on the calling thread), and how
@@ -92,7 +74,7 @@ public:
               }
               for (const ULONGLONG tried = GetTickCount64(); GetTickCount64() - tried < 10000; Sleep(20)) {
                   HWND target = control();
-                  if (target && mouse_click(target)) {
+                  if (target && qvltest::mouse_click(target)) {
                       clicked_at.store(GetTickCount64());
                       return;
                   }
