@@ -28,7 +28,7 @@ struct ArchiveMember {
     // archive's listing (folders included) and its path in the browsing model when it was
     // built ('/' separated). A model path that differs at save time means renamed or moved.
     size_t listing_index = static_cast<size_t>(-1);
-    std::string shown_path;
+    std::string shown_path{};
 };
 
 // One node of the archive tree; children are held by value, in archive order.

@@ -420,8 +420,7 @@ bool sevenzip_read_files_info(SevenZipByteReader& r, SevenZipDatabase& db) {
     return with_stream <= db.substream_sizes.size();
 }
 
-bool sevenzip_read_header(SevenZipByteReader& r, SevenZipDatabase& db) {
-    uint64_t type = sevenzip_read_number(r);
+bool sevenzip_skip_archive_properties(SevenZipByteReader& r, uint64_t& type) {
     if (type == kArchiveProperties) {
         for (;;) {
             const uint64_t prop = sevenzip_read_number(r);
@@ -431,6 +430,12 @@ bool sevenzip_read_header(SevenZipByteReader& r, SevenZipDatabase& db) {
         }
         type = sevenzip_read_number(r);
     }
+    return true;
+}
+
+bool sevenzip_read_header(SevenZipByteReader& r, SevenZipDatabase& db) {
+    uint64_t type = sevenzip_read_number(r);
+    if (!sevenzip_skip_archive_properties(r, type)) return false;
     if (type == kAdditionalStreamsInfo) return false;
     if (type == kMainStreamsInfo) {
         if (!sevenzip_read_streams_info(r, db)) return false;

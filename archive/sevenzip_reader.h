@@ -82,6 +82,9 @@ bool sevenzip_read_folder(SevenZipByteReader& r, SevenZipFolder& folder);
 bool sevenzip_read_streams_info(SevenZipByteReader& r, SevenZipDatabase& db);
 bool sevenzip_read_files_info(SevenZipByteReader& r, SevenZipDatabase& db);
 bool sevenzip_read_header(SevenZipByteReader& r, SevenZipDatabase& db);
+// Passes over the archive properties when type (the property just read) opens them, leaving
+// in type the one that follows.
+bool sevenzip_skip_archive_properties(SevenZipByteReader& r, uint64_t& type);
 uint64_t sevenzip_folder_unpack_size(const SevenZipFolder& folder);
 
 bool sevenzip_open(std::span<const uint8_t> file, SevenZipDatabase& db, std::wstring& err);

@@ -84,15 +84,7 @@ bool read_file_records(const std::vector<uint8_t>& header, std::vector<FileRecor
     files.clear();
     SevenZipByteReader r{header.data(), header.size(), 1, false};
     uint64_t type = sevenzip_read_number(r);
-    if (type == kArchiveProperties) {
-        for (;;) {
-            const uint64_t prop = sevenzip_read_number(r);
-            if (r.error) return false;
-            if (prop == kEnd) break;
-            if (!r.skip(sevenzip_read_number(r))) return false;
-        }
-        type = sevenzip_read_number(r);
-    }
+    if (!sevenzip_skip_archive_properties(r, type)) return false;
     if (type == kMainStreamsInfo) {
         SevenZipDatabase scratch;
         if (!sevenzip_read_streams_info(r, scratch)) return false;
