@@ -15,6 +15,9 @@ void runner_log(const std::wstring& text) {
     SendMessageW(log, EM_SETSEL, static_cast<WPARAM>(end), end);
     const std::wstring line = text + L"\r\n";
     SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    // The box scrolls its pixels at once and paints the uncovered line later: painted now,
+    // it never shows the last lines twice while the extraction keeps the window busy.
+    UpdateWindow(log);
 }
 
 void runner_set_text(int id, const std::wstring& text) {
