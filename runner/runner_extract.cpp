@@ -73,9 +73,8 @@ void run_extraction(const ExtractionJob& job) {
         ok = model.extract_to_directory(job.dest, error, [window, &outcome](int percent, const std::wstring& text) {
             while (outcome.hold.load() && !outcome.stop.load()) Sleep(20);
             if (outcome.stop.load()) return false;
-            auto* copy = new std::wstring(text);
-            if (!PostMessageW(window, WM_RUNNER_PROGRESS, static_cast<WPARAM>(percent), reinterpret_cast<LPARAM>(copy)))
-                delete copy;
+            if (outcome.progress.add(percent, text) && !PostMessageW(window, WM_RUNNER_PROGRESS, 0, 0))
+                outcome.progress.post_failed();
             return true;
         });
     }
@@ -201,16 +200,17 @@ void request_close(HWND window) {
     runner_status(L"状态：正在停止解压...");
 }
 
-void on_extraction_progress(HWND, WPARAM percent, LPARAM text) {
-    std::unique_ptr<std::wstring> owned(reinterpret_cast<std::wstring*>(text));
-    if (!owned) return;
-    SendMessageW(GetDlgItem(g_runner.main_window, kIdProgress), PBM_SETPOS, percent, 0);
-    runner_set_text(kIdStatus, g_runner.is_installer ? L"状态：" + *owned : *owned);
-    runner_log(*owned);
+void on_extraction_progress() {
+    SfxProgressBox::Steps steps;
+    if (!g_runner.outcome || !g_runner.outcome->progress.take(steps)) return;
+    SendMessageW(GetDlgItem(g_runner.main_window, kIdProgress), PBM_SETPOS, static_cast<WPARAM>(steps.percent), 0);
+    runner_set_text(kIdStatus, g_runner.is_installer ? L"状态：" + steps.status : steps.status);
+    runner_log(steps.lines);
 }
 
 void on_extraction_done(HWND window) {
     if (!g_runner.running) return;
+    on_extraction_progress();  // the last steps come before the outcome
     g_runner.running = false;
     if (g_runner.closing) {
         // Stopped at the user's word: what was written whole stays, and the window goes.

@@ -21,8 +21,9 @@ void launch_detached_thread(std::function<void()> body);
 // Main button on the folder or ready page: takes the folder and the shortcut choice and
 // starts the thread.
 void start_extraction(HWND window);
-// WM_RUNNER_PROGRESS: progress bar, status line and log; frees the text.
-void on_extraction_progress(HWND window, WPARAM percent, LPARAM text);
+// WM_RUNNER_PROGRESS: the steps since the last one shown, on the progress bar, the status
+// line and in the log.
+void on_extraction_progress();
 // WM_RUNNER_DONE: the finished or failed state, or closing after the program was started
 // or after the user stopped the extraction to close.
 void on_extraction_done(HWND window);

@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "app/tools/sfx_container.h"
+#include "app/tools/sfx_progress.h"
 #include "archive/win_handle.h"
 
 namespace rezui {
 
 // Messages of the runner window.
-constexpr UINT WM_RUNNER_PROGRESS = WM_APP + 1;  // wParam percent, lParam new std::wstring
+constexpr UINT WM_RUNNER_PROGRESS = WM_APP + 1;  // steps wait in the outcome's progress
 constexpr UINT WM_RUNNER_DONE = WM_APP + 2;      // outcome in the state
 
 constexpr wchar_t kRunnerClass[] = L"RezHobbletonWnd";
@@ -54,6 +55,7 @@ struct ExtractionOutcome {
     // stop; stop ends the extraction there (a file being written is removed).
     std::atomic<bool> hold{false};
     std::atomic<bool> stop{false};
+    SfxProgressBox progress;  // the steps on their way to the window
     bool extract_ok = false;
     bool program_started = false;
     std::wstring error_text;

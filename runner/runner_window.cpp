@@ -103,7 +103,7 @@ LRESULT CALLBACK runner_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARA
     case WM_ERASEBKGND: return on_erase_background(window, reinterpret_cast<HDC>(wparam));
     case WM_DRAWITEM: return on_draw_item(window, message, wparam, lparam);
     case WM_CTLCOLORSTATIC: return on_ctlcolor_static(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
-    case WM_RUNNER_PROGRESS: on_extraction_progress(window, wparam, lparam); return 0;
+    case WM_RUNNER_PROGRESS: on_extraction_progress(); return 0;
     case WM_RUNNER_DONE: on_extraction_done(window); return 0;
     default: return DefWindowProcW(window, message, wparam, lparam);
     }

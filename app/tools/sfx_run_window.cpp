@@ -138,16 +138,18 @@ void close(HWND dialog) {
     set_item_text(dialog, IDC_SFXRUN_STATUS, L"正在停止解压...");
 }
 
-void on_item(HWND dialog, WPARAM percent, LPARAM text) {
-    std::unique_ptr<std::wstring> owned(reinterpret_cast<std::wstring*>(text));
-    if (!owned) return;
-    SendDlgItemMessageW(dialog, IDC_SFXRUN_PROGRESS, PBM_SETPOS, percent, 0);
-    set_item_text(dialog, IDC_SFXRUN_STATUS, *owned);
-    append_edit_text(dialog, *owned);
+// Shows the steps the worker reported since the last time, if any.
+void show_steps(HWND dialog) {
+    SfxProgressBox::Steps steps;
+    if (!running_control || !running_control->progress.take(steps)) return;
+    SendDlgItemMessageW(dialog, IDC_SFXRUN_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(steps.percent), 0);
+    set_item_text(dialog, IDC_SFXRUN_STATUS, steps.status);
+    append_edit_text(dialog, steps.lines);
 }
 
 void on_done(HWND dialog, LPARAM payload) {
     std::unique_ptr<SfxRunResult> result(reinterpret_cast<SfxRunResult*>(payload));
+    show_steps(dialog);  // the last steps come before the outcome
     running_control.reset();
     if (closing) {
         end_window(dialog);
@@ -189,15 +191,12 @@ void sfx_run_worker(SfxRunJob& job) {
         // Once the window has closed (or another has opened) nothing more is posted.
         const std::shared_ptr<SfxRunControl> control = job.control;
         auto progress = [dialog, control](int percent, const std::wstring& text) {
-            if (control) {
-                while (control->hold.load() && !control->stop.load()) Sleep(20);
-                if (control->stop.load()) return false;
-            }
+            if (!control) return true;
+            while (control->hold.load() && !control->stop.load()) Sleep(20);
+            if (control->stop.load()) return false;
             if (g_sfx_run_id.load() != dialog) return true;
-            auto* copy = new (std::nothrow) std::wstring(text);
-            if (copy && !PostMessageW(dialog, WM_SFX_WORKER_ITEM, static_cast<WPARAM>(percent),
-                                      reinterpret_cast<LPARAM>(copy)))
-                delete copy;
+            if (control->progress.add(percent, text) && !PostMessageW(dialog, WM_SFX_WORKER_ITEM, 0, 0))
+                control->progress.post_failed();
             return true;
         };
         // The library refuses entries whose names would leave dest, so nothing lands outside it.
@@ -229,7 +228,7 @@ INT_PTR CALLBACK sfx_run_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
     switch (message) {
     case WM_INITDIALOG: init_dialog(dialog); return TRUE;
     case WM_COMMAND: return on_command(dialog, LOWORD(wparam)) ? TRUE : FALSE;
-    case WM_SFX_WORKER_ITEM: on_item(dialog, wparam, lparam); return TRUE;
+    case WM_SFX_WORKER_ITEM: show_steps(dialog); return TRUE;
     case WM_SFX_WORKER_DONE: on_done(dialog, lparam); return TRUE;
     default: return FALSE;
     }

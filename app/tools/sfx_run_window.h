@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/tools/sfx_container.h"
+#include "app/tools/sfx_progress.h"
 
 namespace rezui {
 
@@ -18,14 +19,16 @@ extern SfxPayload* g_sfx_payload;
 // The open window, null otherwise; the worker's progress stops posting once it changes.
 extern std::atomic<HWND> g_sfx_run_id;
 
-constexpr UINT WM_SFX_WORKER_ITEM = WM_APP + 30;  // wParam percent, lParam std::wstring*
+constexpr UINT WM_SFX_WORKER_ITEM = WM_APP + 30;  // steps wait in the run's control
 constexpr UINT WM_SFX_WORKER_DONE = WM_APP + 31;  // lParam SfxRunResult*
 
 // Shared by the window and its worker: hold makes the worker wait at its next step while
-// the user is asked whether to stop; stop ends the extraction there.
+// the user is asked whether to stop; stop ends the extraction there; progress carries the
+// steps to the window.
 struct SfxRunControl {
     std::atomic<bool> hold{false};
     std::atomic<bool> stop{false};
+    SfxProgressBox progress;
 };
 
 struct SfxRunJob {
@@ -33,7 +36,7 @@ struct SfxRunJob {
     std::wstring archive;
     SfxConfig config;
     HWND dialog = nullptr;
-    std::shared_ptr<SfxRunControl> control;  // may be null: nothing stops the run
+    std::shared_ptr<SfxRunControl> control;  // may be null: nothing stops or shows the run
 };
 
 constexpr wchar_t kSfxStopQuestion[] =

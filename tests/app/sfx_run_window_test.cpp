@@ -8,6 +8,7 @@
 
 #include <string>
 #include <system_error>
+#include <tuple>
 #include <vector>
 
 #include "app/startup.h"
@@ -254,6 +255,44 @@ TEST_F(SfxRunWindow, EmptyFolderStartsNothing) {
     EXPECT_FALSE(started);
     EXPECT_TRUE(seen.start_enabled);
     EXPECT_EQ(seen.status, L"");
+}
+
+// A run of many small files keeps the window free: a close asked for while the window was
+// busy elsewhere is asked about while the extraction still runs. (Had each file posted a
+// message of its own, the close would wait behind all of them and come after the end.)
+TEST_F(SfxRunWindow, ACloseDuringARunOfManySmallFilesIsAskedWhileItRuns) {
+    ScratchDir dir(L"sfx_busy");
+    constexpr size_t kFiles = 4000;
+    std::vector<std::tuple<std::string, std::wstring, std::string>> files;
+    for (size_t i = 0; i < kFiles; ++i) files.emplace_back("", L"f" + std::to_wstring(i) + L".txt", "x");
+    rezui::SfxPayload payload;
+    payload.temp_archive = dir / L"many.rez";
+    stest::make_rez(payload.temp_archive, files);
+    payload.config.create_shortcut = false;
+    static std::wstring dest;
+    dest = dir / L"out";
+    static size_t written_when_asked;
+    written_when_asked = 0;
+    static bool asked;
+    asked = false;
+    rezui::ui_seams.message_box = [](HWND, const std::wstring& text, const std::wstring&, UINT) {
+        if (text == rezui::kSfxStopQuestion) {
+            asked = true;
+            written_when_asked = qvltest::folder_names(dest).size();
+        }
+        return IDYES;
+    };
+    rezui::g_sfx_payload = &payload;
+    dlgtest::drive({[](HWND dialog) {
+        dlgtest::type_into(dialog, IDC_SFXRUN_DEST, dest);
+        press(dialog, IDC_SFXRUN_START);
+        Sleep(400);  // the window's thread busy while the worker goes on
+        PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }});
+    rezui::run_dialog(IDD_SFX_RUN, nullptr, rezui::sfx_run_proc);
+    ASSERT_TRUE(asked) << "closing asked nothing";
+    EXPECT_LT(written_when_asked, kFiles);
+    EXPECT_LT(qvltest::folder_names(dest).size(), kFiles) << "the extraction was not stopped";
 }
 
 // A thread that cannot start is told in the window and the button comes back; the error never
