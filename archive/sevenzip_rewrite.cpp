@@ -12,8 +12,6 @@
 #include "archive/crc32.h"
 #include "archive/crypto.h"
 #include "archive/password.h"
-#include "archive/replace_file.h"
-#include "archive/sevenzip_comment.h"
 #include "archive/sevenzip_reader.h"
 #include "archive/sevenzip_writer.h"
 #include "archive/util.h"
@@ -416,10 +414,6 @@ std::vector<uint8_t> encoded_header(const std::vector<uint8_t>& plain, const std
     return h;
 }
 
-void store_u64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 }  // namespace
 
 bool sevenzip_rewrite(const std::wstring& source, const std::wstring& target,
@@ -622,21 +616,7 @@ bool sevenzip_rewrite(const std::wstring& source, const std::wstring& target,
         buf.insert(buf.end(), sealed.begin(), sealed.end());
         h = encoded_header(h, sealed, header_pos, sealer);
     }
-    const uint64_t header_offset = buf.size() - 32;
-    buf.insert(buf.end(), h.begin(), h.end());
-    const uint8_t signature[8] = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C, 0x00, 0x04};
-    std::copy(signature, signature + 8, buf.begin());
-    store_u64(buf.data() + 12, header_offset);
-    store_u64(buf.data() + 20, h.size());
-    store_u32le(buf.data() + 28, crc32(h.data(), h.size()));
-    store_u32le(buf.data() + 8, crc32(buf.data() + 12, 20));
-
-    sevenzip_append_comment_trailer(buf, comment);
-    if (!write_file_replacing(target, buf)) {
-        err = L"写入 7z 文件失败";
-        return false;
-    }
-    return true;
+    return sevenzip_finish(buf, h, 4, comment, target, err);  // version 4: copied folders may use any coder
 }
 
 }  // namespace rez

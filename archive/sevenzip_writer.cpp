@@ -12,7 +12,8 @@ namespace rez {
 namespace {
 
 constexpr int kCyclesPower = 19;
-const uint8_t kSignature[8] = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C, 0x00, 0x02};
+const uint8_t kSignature[6] = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C};
+constexpr uint8_t kVersion = 2;  // what a stored archive needs
 
 void put_u32(std::vector<uint8_t>& out, uint32_t v) {
     for (int i = 0; i < 4; i++) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -198,16 +199,22 @@ bool sevenzip_create(const std::wstring& path, const std::vector<ArchiveItem>& i
     }
     h.push_back(0x00);
 
+    return sevenzip_finish(buf, h, kVersion, comment, path, err);
+}
+
+bool sevenzip_finish(std::vector<uint8_t>& buf, const std::vector<uint8_t>& header, uint8_t minor_version,
+                     const std::wstring& comment, const std::wstring& path, std::wstring& err) {
     const uint64_t header_offset = buf.size() - 32;
-    buf.insert(buf.end(), h.begin(), h.end());
-    std::copy(kSignature, kSignature + 8, buf.begin());
+    buf.insert(buf.end(), header.begin(), header.end());
+    std::copy(kSignature, kSignature + 6, buf.begin());
+    buf[6] = 0;
+    buf[7] = minor_version;
     store_u64(buf.data() + 12, header_offset);
-    store_u64(buf.data() + 20, h.size());
-    store_u32le(buf.data() + 28, crc32(h.data(), h.size()));
+    store_u64(buf.data() + 20, header.size());
+    store_u32le(buf.data() + 28, crc32(header.data(), header.size()));
     store_u32le(buf.data() + 8, crc32(buf.data() + 12, 20));
 
     sevenzip_append_comment_trailer(buf, comment);
-
     if (!write_file_replacing(path, buf)) {
         err = L"写入 7z 文件失败";
         return false;

@@ -34,6 +34,12 @@ private:
 // Appends the folder record of a plain stored stream: one Copy coder.
 void sevenzip_put_copy_folder(std::vector<uint8_t>& h);
 
+// Ends an archive built in buf (its first 32 bytes kept for the start header, the packed
+// streams after them): appends the header, fills in the start header with the given minor
+// version, adds the comment trailer and writes the whole over path.
+bool sevenzip_finish(std::vector<uint8_t>& buf, const std::vector<uint8_t>& header, uint8_t minor_version,
+                     const std::wstring& comment, const std::wstring& path, std::wstring& err);
+
 // Writes a new archive over path (built in memory, written beside it and moved into place).
 // A non-empty comment is stored in the program's trailer after the 7z data.
 bool sevenzip_create(const std::wstring& path, const std::vector<ArchiveItem>& items, const std::wstring& comment,

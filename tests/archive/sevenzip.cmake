@@ -14,9 +14,6 @@ if(TARGET archive_tests)
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/sevenzip_peer_check.sh $<TARGET_FILE:archive_tests>
             ${CMAKE_BINARY_DIR}/sevenzip_peer_check)
   set_tests_properties(sevenzip_peer_check PROPERTIES LABELS archive)
-endif()
-
-if(TARGET archive_tests)
   add_test(NAME sevenzip_rewrite_check
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/sevenzip_rewrite_check.sh $<TARGET_FILE:archive_tests>
             ${CMAKE_BINARY_DIR}/sevenzip_rewrite_check)
