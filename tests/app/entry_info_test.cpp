@@ -33,18 +33,6 @@ std::wstring make_archive(const qvltest::ScratchDir& dir) { return h4test::make_
 
 using h4test::open_and_wait;
 
-// A real left click on a toolbar button.
-void click_toolbar_button(UINT command) {
-    HWND tb = rezui::app.toolbar;
-    const int index = static_cast<int>(SendMessageW(tb, TB_COMMANDTOINDEX, command, 0));
-    RECT rc{};
-    ASSERT_TRUE(SendMessageW(tb, TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&rc)));
-    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    PostMessageW(tb, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(tb, WM_LBUTTONUP, 0, at);
-    h4test::pump(50);
-}
-
 }  // namespace
 
 TEST(EntryInfo, DetailsTextOfFilesAndFolders) {
@@ -103,11 +91,11 @@ TEST(EntryInfo, TheInfoButtonShowsTheArchiveAndItsStatistics) {
     const std::wstring path = make_archive(dir);
     h4test::MainWindow w;
     ShowWindow(w.hwnd(), SW_SHOW);
-    click_toolbar_button(IDM_ARCHIVE_INFO);  // no archive: nothing
+    h4test::click_toolbar(IDM_ARCHIVE_INFO);  // no archive: nothing
     EXPECT_TRUE(h4test::boxes.empty());
 
     ASSERT_TRUE(open_and_wait(path));
-    click_toolbar_button(IDM_ARCHIVE_INFO);
+    h4test::click_toolbar(IDM_ARCHIVE_INFO);
     ASSERT_EQ(h4test::boxes.size(), 1u);
     EXPECT_EQ(h4test::boxes[0].caption, L"文件信息");
     EXPECT_EQ(h4test::boxes[0].text, L"文件: " + path +

@@ -320,11 +320,13 @@ TEST_F(SfxRunWindow, ClicksOnExtractReportAThreadThatDoesNotStart) {
 
 namespace {
 
-HWND find_process_dialog(DWORD pid) {
+// A visible dialog box of the process (other than `besides`).
+HWND find_process_dialog(DWORD pid, HWND besides = nullptr) {
     struct Search {
         DWORD pid;
+        HWND besides;
         HWND found;
-    } search{pid, nullptr};
+    } search{pid, besides, nullptr};
     EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
             auto* s = reinterpret_cast<Search*>(data);
@@ -332,7 +334,8 @@ HWND find_process_dialog(DWORD pid) {
             GetWindowThreadProcessId(window, &owner);
             wchar_t cls[16] = {};
             GetClassNameW(window, cls, 16);
-            if (owner != s->pid || std::wstring(cls) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+            if (window == s->besides || owner != s->pid || std::wstring(cls) != L"#32770" || !IsWindowVisible(window))
+                return TRUE;
             s->found = window;
             return FALSE;
         },
@@ -346,6 +349,12 @@ std::wstring remote_text(HWND dialog, int id) {
     SendMessageW(item, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer));
     return buffer;
 }
+
+// Clicks a button of another process's window. BM_CLICK has the button take its press and
+// its release in one go on its own thread; sent as two mouse messages, the button's thread
+// is free in between, and a change of the mouse capture there (another test's window on
+// the shared display) turns the release into no click.
+void press_remote(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
 
 }  // namespace
 
@@ -384,12 +393,7 @@ TEST(SfxRunProcess, QuarvelWithAnArchiveClicksExtractAndMakesANumberedShortcut) 
     EXPECT_EQ(remote_text(dialog, IDC_SFXRUN_TITLE), name);
     EXPECT_EQ(remote_text(dialog, IDC_SFXRUN_DEST), dir / L"out");
 
-    HWND start = GetDlgItem(dialog, IDC_SFXRUN_START);
-    RECT r{};
-    GetClientRect(start, &r);
-    const LPARAM at = MAKELPARAM((r.right - r.left) / 2, (r.bottom - r.top) / 2);
-    SendMessageW(start, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(start, WM_LBUTTONUP, 0, at);
+    press_remote(GetDlgItem(dialog, IDC_SFXRUN_START));
     std::wstring status;
     for (int i = 0; i < 300; ++i) {
         Sleep(50);
@@ -464,35 +468,6 @@ void pump_for(DWORD ms) {
     }
 }
 
-// Another visible dialog box of the process than `besides`.
-HWND find_other_box(DWORD pid, HWND besides) {
-    struct Search {
-        DWORD pid;
-        HWND besides;
-        HWND found;
-    } search{pid, besides, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t cls[16] = {};
-            GetClassNameW(window, cls, 16);
-            if (window == s->besides || owner != s->pid || std::wstring(cls) != L"#32770" || !IsWindowVisible(window))
-                return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Clicks a button of another process's window. BM_CLICK has the button take its press and
-// its release in one go on its own thread; sent as two mouse messages, the button's thread
-// is free in between, and a change of the mouse capture there (another test's window on
-// the shared display) turns the release into no click.
-void press_remote(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
-
 }  // namespace
 
 // A self-extractor made from the main program starts as itself while the main program runs
@@ -545,7 +520,7 @@ TEST(SfxRunProcess, WhileQuarvelRunsTheSelfExtractorShowsAndClosingMidwayAsksAnd
     const ULONGLONG give_up = GetTickCount64() + 90000;
     while (!box && GetTickCount64() < give_up && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) {
         pump_for(20);
-        box = find_other_box(pi.dwProcessId, dialog);
+        box = find_process_dialog(pi.dwProcessId, dialog);
     }
     ASSERT_NE(box, nullptr) << "closing asked nothing; files written: " << qvltest::folder_names(dir / L"out").size();
     EXPECT_NE(remote_text(box, 0xFFFF).find(L"确定要停止解压并关闭吗"), std::wstring::npos);
