@@ -27,30 +27,10 @@ qvl_wine_start() {
   export LANG=zh_CN.UTF-8
   export WINEPREFIX="$QVL_BUILD/wineprefix" WINEDEBUG=-all WINEARCH=win64
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-  if [ ! -f "$WINEPREFIX/.qvl-ready" ]; then
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    DISPLAY= wineboot -i >/dev/null 2>&1 || true
-    wineserver -w
-    local reg="$QVL_BUILD/fonts.reg"
-    cat >"$reg" <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"Tahoma"="WenQuanYi Micro Hei"
-"MS Shell Dlg"="WenQuanYi Micro Hei"
-"MS Shell Dlg 2"="WenQuanYi Micro Hei"
-"Microsoft YaHei UI"="WenQuanYi Micro Hei"
-"Microsoft YaHei"="WenQuanYi Micro Hei"
-"SimSun"="WenQuanYi Micro Hei"
-"NSimSun"="WenQuanYi Micro Hei"
-"Segoe UI"="WenQuanYi Micro Hei"
-"Arial"="WenQuanYi Micro Hei"
-"Courier New"="WenQuanYi Micro Hei Mono"
-"Consolas"="WenQuanYi Micro Hei Mono"
-REG
-    DISPLAY= wine regedit "$reg" >/dev/null 2>&1 || true
-    wineserver -w
+  # Marked ready only once it is whole: a prefix that came out broken stays broken for
+  # every later run (Wine stamps it current before it installs anything).
+  if [ ! -f "$WINEPREFIX/.qvl-ready" ] || ! qvl_wine_prefix_whole; then
+    qvl_wine_make_prefix || return 1
     touch "$WINEPREFIX/.qvl-ready"
   fi
   # The CJK font lacks a few symbols the UI shows ("✗ 未安装"). Under a Chinese code page Wine
@@ -70,6 +50,53 @@ REG
   # Start Wine's own services now, with no pipes attached: a service started by a
   # test would inherit its output pipe and keep ctest waiting for it to close.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# Whether the prefix holds Windows' own files: a prefix whose setup stopped early has an
+# empty system32, and every program started in it ends with "could not load kernel32.dll".
+qvl_wine_prefix_whole() {
+  [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] &&
+    [ -f "$WINEPREFIX/drive_c/windows/system32/user32.dll" ]
+}
+
+# Makes the prefix anew, with the CJK font standing in for the Windows UI fonts. Wine's
+# own messages go to wineprefix.log in the build folder. Seen once, on the very first
+# Wine start of a fresh machine: wineboot ended within a second having installed nothing.
+# A setup that provably left the prefix without Windows' files is made once more (said
+# on stderr, with what Wine said); a second failure ends the run.
+qvl_wine_make_prefix() {
+  local log="$QVL_BUILD/wineprefix.log" attempt
+  : >"$log"
+  for attempt in 1 2; do
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    echo "== wineboot -i, attempt $attempt, $(date -u '+%F %T')" >>"$log"
+    DISPLAY= WINEDEBUG=err+all wineboot -i >>"$log" 2>&1 || true
+    wineserver -w
+    if qvl_wine_prefix_whole; then break; fi
+    echo "Wine did not set up its prefix (attempt $attempt; system32 has no kernel32.dll). Wine said:" >&2
+    tail -n 40 "$log" | sed 's/^/    /' >&2
+    if [ "$attempt" -eq 2 ]; then return 1; fi
+  done
+  local reg="$QVL_BUILD/fonts.reg"
+  cat >"$reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Tahoma"="WenQuanYi Micro Hei"
+"MS Shell Dlg"="WenQuanYi Micro Hei"
+"MS Shell Dlg 2"="WenQuanYi Micro Hei"
+"Microsoft YaHei UI"="WenQuanYi Micro Hei"
+"Microsoft YaHei"="WenQuanYi Micro Hei"
+"SimSun"="WenQuanYi Micro Hei"
+"NSimSun"="WenQuanYi Micro Hei"
+"Segoe UI"="WenQuanYi Micro Hei"
+"Arial"="WenQuanYi Micro Hei"
+"Courier New"="WenQuanYi Micro Hei Mono"
+"Consolas"="WenQuanYi Micro Hei Mono"
+REG
+  DISPLAY= wine regedit "$reg" >>"$log" 2>&1 || true
+  wineserver -w
 }
 
 # The user's shell folders (Desktop, Documents, ...) of a new prefix are symbolic links
