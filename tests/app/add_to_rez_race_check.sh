@@ -85,7 +85,18 @@ for _ in $(seq 1200); do
   [ -n "$left" ] && break
   sleep 0.05
 done
-[ -n "$left" ] || fail "the save never wrote its temporary file"
+if [ -z "$left" ]; then
+  # What the start was doing: still running or gone, which Quarvel processes there are (one
+  # still holding the single-instance mutex makes a start wait), whether the save already
+  # ended between two looks, and what the window shows.
+  echo "the start is $(kill -0 "$killed" 2>/dev/null && echo "still running" || echo "gone")"
+  echo "Quarvel processes: $(pgrep -af 'Quarvel\.exe' | grep -v _check\.sh | tr '\n' ';')"
+  ls -la "$work"
+  [ "$(stat -c %s "$work/engine.rez")" -gt 150000000 ] &&
+    echo "the archive already holds big.bin: the save ended between two looks"
+  wine "$probe" wait-log "-nothing-logs-this-" 1  # prints the window, its box and its log
+  fail "the save never wrote its temporary file"
+fi
 kill -9 "$killed"
 wait "$killed" 2>/dev/null
 for _ in $(seq 100); do wine "$probe" count | tr -d '\r' | grep -qx 0 && break; sleep 0.2; done
