@@ -202,11 +202,16 @@ bool post_progress(int percent, const std::wstring& text) {
 void run_with_pump(std::function<void()> job) {
     PumpJob state;
     state.job = std::move(job);
-    uintptr_t h = _beginthreadex(nullptr, 0, pump_thread, &state, 0, nullptr);
-    if (!h) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-    HANDLE thread = reinterpret_cast<HANDLE>(h);
+    // The window is disabled before the job starts: a click taken between the start and
+    // the disabling would reach a command while the job already runs.
     HWND w = app.main_window;
     if (w) EnableWindow(w, FALSE);
+    uintptr_t h = _beginthreadex(nullptr, 0, pump_thread, &state, 0, nullptr);
+    if (!h) {
+        if (w) EnableWindow(w, TRUE);
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    }
+    HANDLE thread = reinterpret_cast<HANDLE>(h);
     bool quit_seen = false;
     WPARAM quit_code = 0;
     while (!state.done.load()) {
